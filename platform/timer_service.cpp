@@ -1,0 +1,141 @@
+#include "platform/timer_service.h"
+
+#include <pthread.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace tqm {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct TimerEntry {
+    TimerService::Tick tick;
+    bool running = false;
+    Clock::time_point due;
+    unsigned long ticks = 0;
+};
+
+class TimerEngine {
+public:
+    static TimerEngine& instance() {
+        // Never destroyed: a worker that ticks during process exit finds it intact.
+        static TimerEngine* s_engine = new TimerEngine;
+        return *s_engine;
+    }
+
+    void setHandler(TimerId id, TimerService::Tick tick) {
+        std::lock_guard lock(m_mutex);
+        m_timers[id].tick = std::move(tick);
+    }
+
+    bool set(TimerId id) {
+        const auto period = timerPeriod(id);
+        if (period.count() <= 0) return false;
+        {
+            std::lock_guard lock(m_mutex);
+            TimerEntry& entry = m_timers[id];
+            entry.running = true;
+            entry.due = Clock::now() + period;
+            startThreadLocked();
+        }
+        m_wake.notify_all();
+        return true;
+    }
+
+    bool kill(TimerId id) {
+        std::lock_guard lock(m_mutex);
+        auto it = m_timers.find(id);
+        if (it == m_timers.end() || !it->second.running) return false;
+        it->second.running = false;
+        return true;
+    }
+
+    bool isRunning(TimerId id) const {
+        std::lock_guard lock(m_mutex);
+        auto it = m_timers.find(id);
+        return it != m_timers.end() && it->second.running;
+    }
+
+    unsigned long tickCount(TimerId id) const {
+        std::lock_guard lock(m_mutex);
+        auto it = m_timers.find(id);
+        return it == m_timers.end() ? 0 : it->second.ticks;
+    }
+
+    void reset() {
+        std::thread thread;
+        {
+            std::lock_guard lock(m_mutex);
+            m_timers.clear();
+            m_stopping = true;
+            thread = std::move(m_thread);
+        }
+        m_wake.notify_all();
+        if (thread.joinable() && thread.get_id() != std::this_thread::get_id()) thread.join();
+        std::lock_guard lock(m_mutex);
+        m_stopping = false;
+    }
+
+private:
+    void startThreadLocked() {
+        if (m_thread.joinable()) return;
+        m_thread = std::thread([this] { run(); });
+    }
+
+    void run() {
+        pthread_setname_np(pthread_self(), "tqm-timers");
+        std::unique_lock lock(m_mutex);
+        while (!m_stopping) {
+            Clock::time_point next = Clock::time_point::max();
+            TimerId dueId = 0;
+            bool found = false;
+            for (const auto& [id, entry] : m_timers) {
+                if (entry.running && entry.due < next) {
+                    next = entry.due;
+                    dueId = id;
+                    found = true;
+                }
+            }
+            if (!found) {
+                m_wake.wait(lock);
+                continue;
+            }
+            if (Clock::now() < next) {
+                m_wake.wait_until(lock, next);
+                continue;
+            }
+            TimerEntry& entry = m_timers[dueId];
+            const auto period = timerPeriod(dueId);
+            entry.due += period;
+            const auto now = Clock::now();
+            if (entry.due <= now) entry.due = now + period;  // missed ticks are not caught up
+            ++entry.ticks;
+            TimerService::Tick tick = entry.tick;
+            lock.unlock();
+            if (tick) tick();
+            lock.lock();
+        }
+    }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::map<TimerId, TimerEntry> m_timers;
+    std::thread m_thread;
+    bool m_stopping = false;
+};
+
+}  // namespace
+
+void TimerService::setHandler(TimerId id, Tick tick) { TimerEngine::instance().setHandler(id, std::move(tick)); }
+bool TimerService::set(TimerId id) { return TimerEngine::instance().set(id); }
+bool TimerService::kill(TimerId id) { return TimerEngine::instance().kill(id); }
+bool TimerService::isRunning(TimerId id) const { return TimerEngine::instance().isRunning(id); }
+unsigned long TimerService::tickCount(TimerId id) const { return TimerEngine::instance().tickCount(id); }
+void TimerService::reset() { TimerEngine::instance().reset(); }
+
+}  // namespace tqm

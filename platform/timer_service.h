@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+
+#include "platform/timer_ids.h"
+
+namespace tqm {
+
+// The timers of the worker side, run on one thread ("tqm-timers"). A timer is
+// keyed by its id and has the period of kTimerPeriods; each tick runs the tick
+// handler installed for the id (it posts a thread message, or runs the reply
+// watchdog). Setting a timer that runs restarts it, as SetTimer does.
+//
+// This is a data-less access object: construct it where needed and drop it.
+class TimerService final {
+public:
+    using Tick = std::function<void()>;
+
+    // Installs what a tick of the id does; an empty function makes ticks do nothing.
+    void setHandler(TimerId id, Tick tick);
+    // Starts or restarts the timer with its period. False for an id with no period.
+    bool set(TimerId id);
+    // Stops the timer. False when it was not running.
+    bool kill(TimerId id);
+    bool isRunning(TimerId id) const;
+    // Number of ticks of the id since the last reset (for tests and measurements).
+    unsigned long tickCount(TimerId id) const;
+    // Blocks until a tick that is running has returned: kills every timer, drops every
+    // handler and ends the thread. The service starts again on the next set().
+    void reset();
+};
+
+}  // namespace tqm

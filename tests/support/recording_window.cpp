@@ -1,0 +1,69 @@
+#include "tests/support/recording_window.h"
+
+#include <algorithm>
+
+namespace tqm::test {
+
+RecordingWindow::RecordingWindow() { MainWindowLink().publish(this); }
+
+RecordingWindow::~RecordingWindow() { MainWindowLink().retract(); }
+
+void RecordingWindow::deliver(const Message& message, std::shared_ptr<SendTicket> ticket) {
+    record(message, ticket != nullptr);
+    if (ticket) ticket->complete();
+}
+
+void RecordingWindow::handleNow(const Message& message) { record(message, true); }
+
+void RecordingWindow::setHook(std::function<void(const Message&)> hook) {
+    std::lock_guard lock(m_mutex);
+    m_hook = std::move(hook);
+}
+
+void RecordingWindow::record(const Message& message, bool sent) {
+    std::function<void(const Message&)> hook;
+    {
+        std::lock_guard lock(m_mutex);
+        hook = m_hook;
+    }
+    if (hook) hook(message);
+    {
+        std::lock_guard lock(m_mutex);
+        m_entries.push_back(Entry{message, sent});
+    }
+    m_changed.notify_all();
+}
+
+std::vector<RecordingWindow::Entry> RecordingWindow::entries() const {
+    std::lock_guard lock(m_mutex);
+    return m_entries;
+}
+
+std::vector<MessageId> RecordingWindow::ids() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<MessageId> result;
+    for (const auto& entry : m_entries) result.push_back(entry.message.id);
+    return result;
+}
+
+std::size_t RecordingWindow::count(MessageId id) const {
+    std::lock_guard lock(m_mutex);
+    return static_cast<std::size_t>(std::count_if(m_entries.begin(), m_entries.end(),
+                                                  [id](const Entry& e) { return e.message.id == id; }));
+}
+
+void RecordingWindow::clear() {
+    std::lock_guard lock(m_mutex);
+    m_entries.clear();
+}
+
+bool RecordingWindow::waitFor(MessageId id, std::size_t n, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] {
+        return static_cast<std::size_t>(std::count_if(m_entries.begin(), m_entries.end(), [id](const Entry& e) {
+                   return e.message.id == id;
+               })) >= n;
+    });
+}
+
+}  // namespace tqm::test
