@@ -1,0 +1,91 @@
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/timer_service.h"
+
+namespace tqm {
+namespace {
+
+using namespace std::chrono_literals;
+
+class TimerServiceTest : public ::testing::Test {
+protected:
+    void TearDown() override { TimerService().reset(); }
+
+    // Polls until the predicate holds or the deadline passes.
+    template <class Pred>
+    static bool waitUntil(Pred pred, std::chrono::milliseconds deadline = 5000ms) {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        while (!pred()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            std::this_thread::sleep_for(1ms);
+        }
+        return true;
+    }
+};
+
+TEST_F(TimerServiceTest, PeriodsFollowTheTimerTable) {
+    EXPECT_EQ(timerPeriod(TIMER_SIO_POLL), 5ms);
+    EXPECT_EQ(timerPeriod(TIMER_READ_STEP), 30ms);
+    EXPECT_EQ(timerPeriod(TIMER_STANDBY), 30ms);
+    EXPECT_EQ(timerPeriod(TIMER_CMD_POLL), 1000ms);
+    EXPECT_EQ(timerPeriod(REPLY_TIMER_ID), 3000ms);
+    EXPECT_EQ(timerPeriod(TIMER_CONNECT), 5000ms);
+    EXPECT_EQ(timerPeriod(TIMER_PARAM_POLL), 50ms);
+    EXPECT_EQ(timerPeriod(99), 0ms);
+    EXPECT_FALSE(TimerService().set(99)) << "an id with no period cannot run";
+}
+
+TEST_F(TimerServiceTest, TicksRepeatAtTheirPeriodUntilKilled) {
+    TimerService timers;
+    std::atomic<int> ticks{0};
+    timers.setHandler(TIMER_READ_STEP, [&] { ++ticks; });
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_TRUE(timers.set(TIMER_READ_STEP));
+    ASSERT_TRUE(waitUntil([&] { return ticks.load() >= 5; }));
+    const auto elapsed = std::chrono::steady_clock::now() - begin;
+    EXPECT_GE(elapsed, 5 * 30ms - 2ms) << "ticks never come early";
+    EXPECT_TRUE(timers.kill(TIMER_READ_STEP));
+    EXPECT_FALSE(timers.kill(TIMER_READ_STEP));
+    EXPECT_FALSE(timers.isRunning(TIMER_READ_STEP));
+    const int afterKill = ticks.load();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_LE(ticks.load(), afterKill + 1) << "at most a tick already under way";
+}
+
+TEST_F(TimerServiceTest, SettingARunningTimerRestartsItsPeriod) {
+    TimerService timers;
+    std::atomic<int> ticks{0};
+    timers.setHandler(TIMER_STANDBY, [&] { ++ticks; });
+    // Restarting every 10 ms keeps a 30 ms timer from ever firing.
+    timers.set(TIMER_STANDBY);
+    for (int i = 0; i < 20; ++i) {
+        std::this_thread::sleep_for(10ms);
+        timers.set(TIMER_STANDBY);
+    }
+    EXPECT_EQ(ticks.load(), 0);
+    EXPECT_TRUE(waitUntil([&] { return ticks.load() >= 1; }));
+}
+
+TEST_F(TimerServiceTest, HandlersMayKillAndSetTimersFromATick) {
+    TimerService timers;
+    std::atomic<int> pollTicks{0};
+    std::atomic<int> stepTicks{0};
+    timers.setHandler(TIMER_SIO_POLL, [&] {
+        if (++pollTicks == 3) {
+            TimerService().kill(TIMER_SIO_POLL);
+            TimerService().set(TIMER_READ_STEP);
+        }
+    });
+    timers.setHandler(TIMER_READ_STEP, [&] { ++stepTicks; });
+    timers.set(TIMER_SIO_POLL);
+    ASSERT_TRUE(waitUntil([&] { return stepTicks.load() >= 1; }));
+    EXPECT_EQ(pollTicks.load(), 3);
+    EXPECT_EQ(timers.tickCount(TIMER_SIO_POLL), 3u);
+}
+
+}  // namespace
+}  // namespace tqm
