@@ -1,0 +1,115 @@
+#include "editor/link_handler.h"
+
+#include "editor/notice_table.h"
+#include "platform/thread_directory.h"
+#include "protocol/trx_state.h"
+
+namespace tqm {
+namespace {
+
+constexpr std::chrono::milliseconds kSettlePause{25};
+
+std::int32_t autoInfo() { return Trx_StateGuard().get(StateField::AutoInfo); }
+std::int32_t modelCode() { return Trx_StateGuard().get(StateField::ModelCode); }
+void postLinkToggle() { ThreadDirectory().post(WorkerRole::AnlSend, UWM_CMD_LINK_TOGGLE); }
+
+}  // namespace
+
+LinkHandler::LinkHandler(EqualizerModel& model, LinkView& view) : m_model(model), m_view(view) {}
+
+void LinkHandler::onComAction() {
+    if (m_model.pendingReplies() != 0) return;
+    if (!m_model.connected()) Trx_StateGuard().set(StateField::ModelCode, 0);
+    postLinkToggle();
+    if (autoInfo() != 0) return;
+    m_connectRequested = true;
+    m_model.setPendingReplies(kStartupReplies);
+    m_model.setReloadScope(EqualizerModel::kAllSets);
+    m_view.drawEmptyGraph();
+    m_view.startConnectTimer();
+    m_connectingShown = true;
+    m_view.runConnectingBox();
+    m_view.pause(kSettlePause);
+}
+
+void LinkHandler::onPowerOn() {
+    if (!m_connectingShown) return;
+    m_view.stopConnectTimer();
+    m_view.closeConnectingBox();
+    m_connectingShown = false;
+    m_view.pause(kSettlePause);
+}
+
+void LinkHandler::onConnectTimer() {
+    if (!m_connectingShown) return;
+    m_view.stopConnectTimer();
+    m_view.closeConnectingBox();
+    m_connectingShown = false;
+    m_view.pause(kSettlePause);
+    onComFailed(true, kNoticeConnectFailed);
+}
+
+void LinkHandler::onReplyId() {
+    const std::int32_t ai = autoInfo();
+    if (modelCode() == 0 || ai == 0) return;
+    if (m_connectRequested) {
+        m_connectRequested = false;
+        m_model.setConnected(ai != 0);
+        m_view.startPoll();
+        m_view.setLamp(m_model.connected());
+    } else {
+        postLinkToggle();
+    }
+}
+
+void LinkHandler::onReplyPs() {
+    if (modelCode() != 0 || autoInfo() == 0) return;
+    m_model.setPendingReplies(0);
+    postLinkToggle();
+    if (m_connectRequested) {
+        m_connectRequested = false;
+        onComFailed(true, kNoticeConnectFailed);
+    }
+    m_view.scheduleRepaint();
+}
+
+void LinkHandler::onReplyAi() {
+    if (autoInfo() != 0) return;
+    m_view.setLamp(false);
+    if (!m_model.connected()) return;
+    m_model.setPendingReplies(0);
+    Trx_StateGuard().set(StateField::ModelCode, 0);
+    m_view.stopPoll();
+    m_model.setConnected(false);
+}
+
+void LinkHandler::onReplyPe() {
+    if (!m_model.connected()) return;
+    if (m_model.pendingReplies() == 0) {
+        if (!m_model.takeChangedFromState()) return;
+    } else {
+        m_model.setPendingReplies(m_model.pendingReplies() - 1);
+        if (m_model.pendingReplies() > 0) return;
+        m_model.reloadFromState();
+    }
+    for (int band = kEqualizerBands - 1; band >= 0; --band) m_model.updateBandTexts(band);
+    m_view.drawGraph();
+}
+
+void LinkHandler::onComFailed(bool force, int row) {
+    if (row >= 0 && row < static_cast<int>(kNoticeTable.size()) && kNoticeTable[static_cast<std::size_t>(row)].show == 1) {
+        const int stringId = kNoticeTable[static_cast<std::size_t>(row)].stringId;
+        if (force) {
+            m_view.showNotice(stringId);
+        } else if (!m_boxInProgress) {
+            m_boxInProgress = true;
+            m_view.showNotice(stringId);
+            m_boxInProgress = false;
+        }
+    }
+    m_connectRequested = false;
+    m_model.setPendingReplies(0);
+    m_view.scheduleRepaint();
+}
+
+}  // namespace tqm

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+
+#include "editor/equalizer_model.h"
+#include "editor/link_view.h"
+
+namespace tqm {
+
+// The main window's side of the transceiver link: the COM action, the reactions to
+// the reply notifications (ID, PS, AI, PE) and the failure notices. It decides when the editor counts as connected. User-interface thread only.
+class LinkHandler final {
+public:
+    static constexpr int kStartupReplies = 27;
+
+    LinkHandler(EqualizerModel& model, LinkView& view);
+
+    // COM pressed: connect or disconnect. Blocks while the connecting box is open.
+    void onComAction();
+    void onPowerOn();
+    void onConnectTimer();
+    void onReplyId();
+    void onReplyPs();
+    void onReplyAi();
+    void onReplyPe();
+    // A failure notice of the given row; force shows it even while another is open.
+    // Blocks while the box is open.
+    void onComFailed(bool force, int row);
+
+    bool connectRequested() const { return m_connectRequested; }
+    bool connectingShown() const { return m_connectingShown; }
+    bool boxInProgress() const { return m_boxInProgress; }
+
+private:
+    EqualizerModel& m_model;
+    LinkView& m_view;
+    bool m_connectRequested = false;
+    bool m_connectingShown = false;
+    bool m_boxInProgress = false;
+};
+
+}  // namespace tqm

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <chrono>
+
+namespace tqm {
+
+// What the link handling asks of the window that shows the link.
+class LinkView {
+public:
+    virtual ~LinkView() = default;
+    // Blocks (a nested event loop) until closeConnectingBox() is called; a headless
+    // view may return at once.
+    virtual void runConnectingBox() = 0;
+    virtual void closeConnectingBox() = 0;
+    // Blocks (a nested event loop) until the operator closes the box.
+    virtual void showNotice(int stringId) = 0;
+    virtual void setLamp(bool on) = 0;
+    virtual void startConnectTimer() = 0;
+    virtual void stopConnectTimer() = 0;
+    virtual void startPoll() = 0;
+    virtual void stopPoll() = 0;
+    // Draws the grid with no curves.
+    virtual void drawEmptyGraph() = 0;
+    // Draws the curves of the shown values with the active band on top.
+    virtual void drawGraph() = 0;
+    // Schedules a full repaint (the refresh timer).
+    virtual void scheduleRepaint() = 0;
+    // Blocks for the given time (the window keeps handling its events meanwhile).
+    virtual void pause(std::chrono::milliseconds duration) = 0;
+};
+
+}  // namespace tqm
