@@ -1,0 +1,136 @@
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "protocol/pe_command.h"
+#include "protocol/trx_state.h"
+
+namespace tqm {
+namespace {
+
+ReplyRecord reply(const char* text) {
+    ReplyRecord record;
+    std::memcpy(record.bytes.data(), text, std::strlen(text));
+    return record;
+}
+
+std::string readText(int set, int band, int param) {
+    char out[16] = {};
+    const std::size_t length = buildPeRead(set, band, param, out);
+    return std::string(out, length);
+}
+
+std::string setText(int set, int band, int param, std::int32_t value) {
+    char out[16] = {};
+    const std::size_t length = buildPeSet(set, band, param, value, out);
+    return std::string(out, length);
+}
+
+class PeReplyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Trx_StateGuard::setMenuLoaderStart(nullptr);
+        state.initialise();
+    }
+
+    bool parse(const char* text) {
+        const ReplyRecord record = reply(text);
+        return parsePeReply(9, &record);
+    }
+
+    Trx_StateGuard state;
+};
+
+TEST(PeCommandBuilder, ReadRequestsAreSixBytes) {
+    EXPECT_EQ(readText(1, 1, 1), "PE111;");
+    EXPECT_EQ(readText(0, 0, 0), "PE000;");
+    EXPECT_EQ(readText(2, 2, 2), "PE222;");
+    EXPECT_EQ(readText(3, 0, 0), "");
+    EXPECT_EQ(readText(0, -1, 0), "");
+    EXPECT_EQ(readText(0, 0, 3), "");
+}
+
+TEST(PeCommandBuilder, SetCommandsWriteTheValueInThreeCharacters) {
+    EXPECT_EQ(setText(0, 0, 1, 0), "PE001000;") << "a zero level has no sign";
+    EXPECT_EQ(setText(0, 0, 1, -5), "PE001-05;");
+    EXPECT_EQ(setText(0, 0, 1, 10), "PE001+10;");
+    EXPECT_EQ(setText(1, 1, 1, -3), "PE111-03;");
+    EXPECT_EQ(setText(0, 2, 1, -20), "PE021-20;");
+    EXPECT_EQ(setText(1, 1, 0, 4), "PE110004;");
+    EXPECT_EQ(setText(2, 2, 0, 18), "PE220018;");
+    EXPECT_EQ(setText(0, 0, 2, 10), "PE002010;");
+    EXPECT_EQ(setText(0, 0, 2, 1), "PE002001;");
+    EXPECT_EQ(setText(0, 0, 0, -1), "") << "FREQ has no sign";
+    EXPECT_EQ(setText(0, 0, 2, 1000), "");
+    EXPECT_EQ(setText(0, 0, 1, 100), "");
+    EXPECT_EQ(setText(0, 3, 1, 1), "");
+}
+
+TEST_F(PeReplyTest, ValuesWithinTheirRangeAreStored) {
+    EXPECT_TRUE(parse("PE111-03"));
+    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), -3);
+    EXPECT_TRUE(parse("PE111003")) << "a '0' in the sign position reads as positive";
+    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), 3);
+    EXPECT_TRUE(parse("PE111000"));
+    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), 0);
+    EXPECT_TRUE(parse("PE111+07"));
+    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), 7);
+    EXPECT_TRUE(parse("PE011-20"));
+    EXPECT_EQ(state.getPeq(0, 1, PeqParam::Level), -20);
+    EXPECT_TRUE(parse("PE020012"));
+    EXPECT_EQ(state.getPeq(0, 2, PeqParam::Freq), 12);
+    EXPECT_TRUE(parse("PE110004"));
+    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Freq), 4);
+    EXPECT_TRUE(parse("PE222001"));
+    EXPECT_EQ(state.getPeq(2, 2, PeqParam::Bwth), 1);
+}
+
+TEST_F(PeReplyTest, WellFormedValuesOutsideTheRangeAreDroppedButAccepted) {
+    EXPECT_TRUE(parse("PE000012"));
+    EXPECT_EQ(state.getPeq(0, 0, PeqParam::Freq), 0);
+    EXPECT_TRUE(parse("PE002000"));
+    EXPECT_EQ(state.getPeq(0, 0, PeqParam::Bwth), 10);
+    EXPECT_TRUE(parse("PE011+15"));
+    EXPECT_EQ(state.getPeq(0, 1, PeqParam::Level), 5);
+    EXPECT_TRUE(parse("PE011-21"));
+    EXPECT_EQ(state.getPeq(0, 1, PeqParam::Level), 5);
+}
+
+TEST_F(PeReplyTest, MalformedRepliesChangeNothing) {
+    const char* malformed[] = {"PE300004", "PE0A0004", "PE003004", "PE030004", "PE00A004",
+                               "PE0000A4", "PE001-A3", "PE0010 3", "PE111",    "PE11",
+                               "PE"};
+    for (const char* text : malformed) EXPECT_FALSE(parse(text)) << text;
+    for (int set = 0; set < kPeqSets; ++set) {
+        for (int band = 0; band < kPeqBands; ++band) {
+            EXPECT_EQ(state.getPeq(set, band, PeqParam::Freq), 0);
+            EXPECT_EQ(state.getPeq(set, band, PeqParam::Level), 5);
+            EXPECT_EQ(state.getPeq(set, band, PeqParam::Bwth), 10);
+        }
+    }
+    const ReplyRecord record = reply("PE111-03");
+    EXPECT_FALSE(parsePeReply(0, &record)) << "a zero length is refused";
+    EXPECT_FALSE(parsePeReply(9, nullptr));
+    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), 5);
+}
+
+TEST_F(PeReplyTest, EverySetCommandParsesBackToItsValue) {
+    for (int set = 0; set < kPeqSets; ++set) {
+        for (int band = 0; band < kPeqBands; ++band) {
+            for (int param = 0; param < kPeqParams; ++param) {
+                const auto which = static_cast<PeqParam>(param);
+                for (std::int32_t v = state.peqMinimum(band, which); v <= state.peqMaximum(band, which); ++v) {
+                    std::string text = setText(set, band, param, v);
+                    ASSERT_EQ(text.size(), kPeSetLength);
+                    text.pop_back();  // the reply reaches the parser without its ";"
+                    ASSERT_TRUE(parse(text.c_str())) << text;
+                    EXPECT_EQ(state.getPeq(set, band, which), v) << text;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tqm

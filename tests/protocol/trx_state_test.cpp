@@ -1,0 +1,257 @@
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "protocol/trx_state.h"
+
+namespace tqm {
+namespace {
+
+std::atomic<int> s_loaderStarts{0};
+void countLoaderStart() { s_loaderStarts.fetch_add(1); }
+
+class TrxStateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Trx_StateGuard::setMenuLoaderStart(nullptr);
+        state.initialise();
+    }
+    void TearDown() override { Trx_StateGuard::setMenuLoaderStart(nullptr); }
+
+    static MenuItemRecord record(std::int32_t number, std::int32_t length, std::int32_t format, double value) {
+        MenuItemRecord r{};
+        r.number = number;
+        std::strcpy(r.name, "TEST ITEM");
+        r.parameterLength = length;
+        r.formatCode = format;
+        r.value = value;
+        return r;
+    }
+
+    Trx_StateGuard state;
+};
+
+constexpr StateField kFirstField = StateField::ModelCode;
+constexpr int kFieldCount = static_cast<int>(StateField::Count);
+
+TEST_F(TrxStateTest, InitialisationGivesTheDocumentedStartValues) {
+    const std::vector<std::pair<StateField, std::int32_t>> nonZero = {
+        {StateField::Sf, 8},  {StateField::Rf, 5},        {StateField::Gt1, 6},       {StateField::Gt2, 6},
+        {StateField::Pa, 1},  {StateField::Co2, 1},       {StateField::Sh, 16},       {StateField::Rl, 1},
+        {StateField::Ks, 4},  {StateField::Bg3, 3},       {StateField::Fa, 7000000},  {StateField::Fb, 7000000},
+        {StateField::MenuCount, 136}};
+    for (int i = static_cast<int>(kFirstField); i < kFieldCount; ++i) {
+        const auto field = static_cast<StateField>(i);
+        std::int32_t expected = 0;
+        for (const auto& [which, value] : nonZero) {
+            if (which == field) expected = value;
+        }
+        EXPECT_EQ(state.get(field), expected) << "field " << i;
+        EXPECT_LE(state.minimum(field), state.get(field)) << "field " << i;
+        EXPECT_GE(state.maximum(field), state.get(field)) << "field " << i;
+    }
+    EXPECT_EQ(state.getReal(RealField::If2), 0.0);
+    EXPECT_EQ(state.getReal(RealField::Oi2), 0.0);
+    for (int set = 0; set < kPeqSets; ++set) {
+        for (int band = 0; band < kPeqBands; ++band) {
+            EXPECT_EQ(state.getPeq(set, band, PeqParam::Freq), 0);
+            EXPECT_EQ(state.getPeq(set, band, PeqParam::Level), 5);
+            EXPECT_EQ(state.getPeq(set, band, PeqParam::Bwth), 10);
+        }
+    }
+    for (int t = 0; t < static_cast<int>(TextField::Count); ++t) EXPECT_EQ(state.getText(static_cast<TextField>(t)), "");
+}
+
+TEST_F(TrxStateTest, InitialisationResetsValuesFlagsAndTextsButNotTheShadow) {
+    Trx_ShadowGuard shadow;
+    shadow.resetForTest();
+    state.set(StateField::Ks, 50);
+    state.set(StateField::ModelCode, 123);
+    state.setReal(RealField::Oi2, -12.5);
+    state.setPeq(2, 2, PeqParam::Freq, 17);
+    state.setText(TextField::Km3, 5, "HELLO");
+    state.setMenuListReady(1);
+    state.setSavedAutoInfo(1);
+    state.setAiRestorePending(1);
+    shadow.setAutoInfo(1);
+    shadow.setPowerState(1);
+
+    s_loaderStarts = 0;
+    Trx_StateGuard::setMenuLoaderStart(&countLoaderStart);
+    state.initialise();
+
+    EXPECT_EQ(s_loaderStarts.load(), 1) << "the menu-list loader is started once per initialisation";
+    EXPECT_EQ(state.get(StateField::Ks), 4);
+    EXPECT_EQ(state.get(StateField::ModelCode), 0);
+    EXPECT_EQ(state.getReal(RealField::Oi2), 0.0);
+    EXPECT_EQ(state.getPeq(2, 2, PeqParam::Freq), 0);
+    EXPECT_EQ(state.getText(TextField::Km3), "");
+    EXPECT_EQ(state.menuListReady(), 0);
+    EXPECT_EQ(state.savedAutoInfo(), 0);
+    EXPECT_EQ(state.aiRestorePending(), 0);
+    EXPECT_EQ(shadow.autoInfo(), 1);
+    EXPECT_EQ(shadow.powerState(), 1);
+    shadow.resetForTest();
+}
+
+TEST_F(TrxStateTest, SettersKeepValuesOutsideTheBoundsAndStillReportSuccess) {
+    EXPECT_TRUE(state.set(StateField::Ks, 4));
+    EXPECT_EQ(state.get(StateField::Ks), 4);
+    EXPECT_TRUE(state.set(StateField::Ks, 60));
+    EXPECT_EQ(state.get(StateField::Ks), 60);
+    EXPECT_TRUE(state.set(StateField::Ks, 3));
+    EXPECT_TRUE(state.set(StateField::Ks, 61));
+    EXPECT_EQ(state.get(StateField::Ks), 60);
+
+    EXPECT_TRUE(state.set(StateField::Bg1, -1));
+    EXPECT_EQ(state.get(StateField::Bg1), -1);
+    EXPECT_TRUE(state.set(StateField::Bg1, -2));
+    EXPECT_EQ(state.get(StateField::Bg1), -1);
+
+    EXPECT_TRUE(state.set(StateField::Fa, 29999));
+    EXPECT_EQ(state.get(StateField::Fa), 7000000);
+    EXPECT_TRUE(state.set(StateField::Fa, 30000));
+    EXPECT_EQ(state.get(StateField::Fa), 30000);
+
+    EXPECT_TRUE(state.set(StateField::MenuCount, 0));
+    EXPECT_TRUE(state.set(StateField::MenuCount, 501));
+    EXPECT_EQ(state.get(StateField::MenuCount), 136);
+    EXPECT_FALSE(state.set(StateField::Count, 1)) << "no such member";
+
+    EXPECT_TRUE(state.setReal(RealField::If2, -9999.0));
+    EXPECT_EQ(state.getReal(RealField::If2), -9999.0);
+    EXPECT_TRUE(state.setReal(RealField::If2, 9999.5));
+    EXPECT_TRUE(state.setReal(RealField::If2, std::nan("")));
+    EXPECT_EQ(state.getReal(RealField::If2), -9999.0);
+}
+
+TEST_F(TrxStateTest, EveryMemberTakesItsBoundsAndNothingBeyond) {
+    for (int i = static_cast<int>(kFirstField); i < kFieldCount; ++i) {
+        const auto field = static_cast<StateField>(i);
+        const std::int32_t low = state.minimum(field);
+        const std::int32_t high = state.maximum(field);
+        ASSERT_LT(low, high) << "field " << i;
+        state.set(field, high);
+        EXPECT_EQ(state.get(field), high) << "field " << i;
+        EXPECT_TRUE(state.set(field, high + 1));
+        EXPECT_EQ(state.get(field), high) << "field " << i;
+        state.set(field, low);
+        EXPECT_EQ(state.get(field), low) << "field " << i;
+        EXPECT_TRUE(state.set(field, low - 1));
+        EXPECT_EQ(state.get(field), low) << "field " << i;
+    }
+}
+
+TEST_F(TrxStateTest, EqualizerValuesHaveTheirBandRanges) {
+    struct Range {
+        int band;
+        PeqParam param;
+        std::int32_t min;
+        std::int32_t max;
+    };
+    const Range ranges[] = {{0, PeqParam::Freq, 0, 7},    {1, PeqParam::Freq, 0, 9},    {2, PeqParam::Freq, 0, 18},
+                            {0, PeqParam::Level, -20, 10}, {1, PeqParam::Level, -20, 10}, {2, PeqParam::Level, -20, 10},
+                            {0, PeqParam::Bwth, 1, 10},    {1, PeqParam::Bwth, 1, 10},    {2, PeqParam::Bwth, 1, 10}};
+    for (const Range& r : ranges) {
+        EXPECT_EQ(state.peqMinimum(r.band, r.param), r.min);
+        EXPECT_EQ(state.peqMaximum(r.band, r.param), r.max);
+        for (int set = 0; set < kPeqSets; ++set) {
+            EXPECT_TRUE(state.setPeq(set, r.band, r.param, r.max));
+            EXPECT_TRUE(state.setPeq(set, r.band, r.param, r.max + 1));
+            EXPECT_EQ(state.getPeq(set, r.band, r.param), r.max);
+            EXPECT_TRUE(state.setPeq(set, r.band, r.param, r.min - 1));
+            EXPECT_EQ(state.getPeq(set, r.band, r.param), r.max);
+            EXPECT_TRUE(state.setPeq(set, r.band, r.param, r.min));
+            EXPECT_EQ(state.getPeq(set, r.band, r.param), r.min);
+        }
+    }
+    EXPECT_FALSE(state.setPeq(3, 0, PeqParam::Freq, 1));
+    EXPECT_FALSE(state.setPeq(0, -1, PeqParam::Freq, 1));
+}
+
+TEST_F(TrxStateTest, TextsUpToTheLimitAreStoredWholeLongerOnesRefused) {
+    const std::string fifty(50, 'K');
+    EXPECT_TRUE(state.setText(TextField::Km1, 50, fifty.c_str()));
+    EXPECT_EQ(state.getText(TextField::Km1), fifty);
+
+    const std::string fiftyTwo(52, 'X');
+    EXPECT_FALSE(state.setText(TextField::Km1, 52, fiftyTwo.c_str()));
+    EXPECT_EQ(state.getText(TextField::Km1), fifty) << "a refused text keeps the old one";
+    EXPECT_FALSE(state.setText(TextField::Km1, 10, nullptr));
+    EXPECT_FALSE(state.setText(TextField::Km1, -1, "A"));
+    EXPECT_EQ(state.getText(TextField::Km1), fifty);
+
+    const std::string fiftyOne(51, 'Y');
+    EXPECT_TRUE(state.setText(TextField::Km1, 51, fiftyOne.c_str()));
+    EXPECT_EQ(state.getText(TextField::Km1), fiftyOne);
+
+    EXPECT_TRUE(state.setText(TextField::Km1, 50, "SHORT")) << "copied up to its terminating zero";
+    EXPECT_EQ(state.getText(TextField::Km1), "SHORT") << "the rest of the old text is cleared";
+    EXPECT_EQ(state.getText(TextField::Km2), "") << "texts are separate members";
+}
+
+TEST_F(TrxStateTest, MenuRecordsExistOnlyFromOneToMenuCount) {
+    const MenuItemRecord item = record(1, 3, 0, 25.0);
+    EXPECT_FALSE(state.storeMenuRecord(0, &item));
+    EXPECT_FALSE(state.storeMenuRecord(137, &item)) << "menuCount + 1";
+    EXPECT_FALSE(state.storeMenuRecord(1, nullptr));
+    EXPECT_EQ(state.menuParameterLength(0), 0);
+    EXPECT_EQ(state.menuParameterLength(137), 0);
+    double value = -1.0;
+    EXPECT_FALSE(state.readMenuValue(137, value));
+    EXPECT_FALSE(state.writeMenuValue(0, 1.0));
+
+    const MenuItemRecord last = record(136, 13, MENU_FORMAT_BIT_FIELD, 4096.0);
+    ASSERT_TRUE(state.storeMenuRecord(136, &last));
+    EXPECT_EQ(state.menuParameterLength(136), 13);
+    EXPECT_EQ(state.menuFormatCode(136), MENU_FORMAT_BIT_FIELD);
+    ASSERT_TRUE(state.readMenuValue(136, value));
+    EXPECT_EQ(value, 4096.0);
+
+    ASSERT_TRUE(state.writeMenuValue(136, 5120.0));
+    MenuItemRecord copy{};
+    ASSERT_TRUE(state.copyMenuRecord(136, copy));
+    EXPECT_EQ(copy.value, 5120.0) << "the copy carries the current value";
+    EXPECT_EQ(copy.parameterLength, 13);
+    EXPECT_STREQ(copy.name, "TEST ITEM");
+
+    // Raising menuCount makes more slots valid, but never more than the 300 slots.
+    state.set(StateField::MenuCount, 500);
+    const MenuItemRecord high = record(300, 2, 1, 1.0);
+    EXPECT_TRUE(state.storeMenuRecord(300, &high));
+    EXPECT_EQ(state.menuParameterLength(300), 2);
+    EXPECT_FALSE(state.storeMenuRecord(301, &high));
+    EXPECT_EQ(state.menuParameterLength(301), 0);
+
+    // Lowering it hides the records beyond it.
+    state.set(StateField::MenuCount, 100);
+    EXPECT_EQ(state.menuParameterLength(136), 0);
+    EXPECT_FALSE(state.copyMenuRecord(136, copy));
+}
+
+TEST_F(TrxStateTest, ReadersSeeWholeTextsWhileTheyChange) {
+    const std::string a(50, 'A');
+    const std::string b(40, 'B');
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        Trx_StateGuard guard;
+        while (!done.load()) {
+            const std::string seen = guard.getText(TextField::Km5);
+            if (!seen.empty() && seen != a && seen != b) torn.fetch_add(1);
+        }
+    });
+    for (int i = 0; i < 20000; ++i) state.setText(TextField::Km5, 50, (i % 2 ? a : b).c_str());
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn.load(), 0);
+}
+
+}  // namespace
+}  // namespace tqm
