@@ -1,0 +1,244 @@
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/sio_queue.h"
+#include "platform/thread_directory.h"
+#include "platform/timer_service.h"
+#include "protocol/anl_send_thread.h"
+#include "protocol/link_flags.h"
+#include "protocol/trx_state.h"
+
+namespace tqm {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+struct Written {
+    std::string bytes;
+    Clock::time_point at;
+};
+
+// Stands in for a worker of another layer: on each message it pops its queue and
+// records what it took, with the time.
+class QueueDrain final : public MappedWorkerThread<QueueDrain> {
+public:
+    enum class Queue { Send, Receive };
+    explicit QueueDrain(Queue queue) : MappedWorkerThread("test-drain"), m_queue(queue) {}
+
+    std::vector<Written> taken() {
+        std::lock_guard lock(m_mutex);
+        return m_taken;
+    }
+    bool waitCount(std::size_t n, std::chrono::milliseconds timeout = 5s) {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, timeout, [&] { return m_taken.size() >= n; });
+    }
+
+private:
+    void onMessage(const Message&) {
+        char buffer[512] = {};
+        const std::int16_t length = m_queue == Queue::Send ? SioSendQueue().pop(buffer) : SioReceiveQueue().pop(buffer);
+        std::lock_guard lock(m_mutex);
+        m_taken.push_back({std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0), Clock::now()});
+        m_cv.notify_all();
+    }
+
+    Queue m_queue;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<Written> m_taken;
+
+public:
+    static constexpr MessageMapEntry s_messageMap[] = {
+        {UWM_SIO_SEND, &QueueDrain::onMessage},
+        {UWM_ANL_REPLY, &QueueDrain::onMessage},
+        {UWM_THREAD_QUIT, &QueueDrain::quit},
+    };
+};
+
+class AnlSendThreadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Trx_StateGuard().initialise();
+        Trx_ShadowGuard().resetForTest();
+        LinkFlags().reset();
+        SioSendQueue().reset();
+        SioReceiveQueue().reset();
+        m_wire = std::make_shared<QueueDrain>(QueueDrain::Queue::Send);
+        m_replies = std::make_shared<QueueDrain>(QueueDrain::Queue::Receive);
+        ThreadDirectory directory;
+        ASSERT_TRUE(directory.startAs(WorkerRole::SioSend, m_wire));
+        ASSERT_TRUE(directory.startAs(WorkerRole::AnlRecv, m_replies));
+        // The thread alone, without the timer handlers: ticks are posted by the test.
+        ASSERT_TRUE(directory.startAs(WorkerRole::AnlSend, std::make_shared<Anl_Send_Thread>()));
+    }
+    void TearDown() override {
+        ThreadDirectory directory;
+        for (auto role : {WorkerRole::AnlSend, WorkerRole::SioSend, WorkerRole::AnlRecv}) {
+            directory.stop(role);
+            directory.detach(role);
+        }
+        TimerService().reset();
+    }
+
+    static void post(MessageId id) { ThreadDirectory().post(WorkerRole::AnlSend, id); }
+
+    // Waits until the command thread has handled everything posted so far.
+    static void settle() {
+        auto thread = ThreadDirectory().find(WorkerRole::AnlSend);
+        const auto end = Clock::now() + 5s;
+        while (thread->pendingCount() > 0 && Clock::now() < end) std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(150ms);  // the longest handler: 45 ms of pauses
+    }
+
+    std::vector<std::string> wire() {
+        std::vector<std::string> result;
+        for (const auto& w : m_wire->taken()) result.push_back(w.bytes);
+        return result;
+    }
+
+    std::shared_ptr<QueueDrain> m_wire;
+    std::shared_ptr<QueueDrain> m_replies;
+};
+
+TEST_F(AnlSendThreadTest, ToggleSwitchesOnWithThePausedAiRead) {
+    post(UWM_CMD_LINK_TOGGLE);
+    ASSERT_TRUE(m_wire->waitCount(2));
+    settle();
+    auto taken = m_wire->taken();
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(taken[0].bytes, "AI1;");
+    EXPECT_EQ(taken[1].bytes, "AI;");
+    EXPECT_GE(taken[1].at - taken[0].at, 19ms);
+    EXPECT_TRUE(m_replies->taken().empty());
+}
+
+TEST_F(AnlSendThreadTest, ToggleWhileOnSwitchesOffAndInjectsAnAiOffReply) {
+    Trx_ShadowGuard().setAutoInfo(1);
+    Trx_ShadowGuard().setPowerState(0);
+    Trx_StateGuard().setSavedAutoInfo(1);
+    LinkFlags().setAiOnSent(1);
+    post(UWM_CMD_READ_START);
+    post(UWM_CMD_LINK_TOGGLE);
+    ASSERT_TRUE(m_replies->waitCount(1));
+    settle();
+    EXPECT_EQ(wire(), (std::vector<std::string>{"AI0;", "AI;"}));
+    auto replies = m_replies->taken();
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].bytes, "AI0");
+    EXPECT_GE(replies[0].at - m_wire->taken()[1].at, 24ms);
+    EXPECT_EQ(LinkFlags().aiOnSent(), 0);
+    EXPECT_EQ(Trx_StateGuard().savedAutoInfo(), 0) << "power off: a later power-on switches nothing on";
+    EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP)) << "the queued timers stop ran";
+}
+
+TEST_F(AnlSendThreadTest, ToggleKeepsSavedAutoInfoWhilePowerIsOn) {
+    Trx_ShadowGuard().setAutoInfo(1);
+    Trx_ShadowGuard().setPowerState(1);
+    Trx_StateGuard().setSavedAutoInfo(1);
+    post(UWM_CMD_LINK_TOGGLE);
+    ASSERT_TRUE(m_replies->waitCount(1));
+    EXPECT_EQ(Trx_StateGuard().savedAutoInfo(), 1);
+}
+
+TEST_F(AnlSendThreadTest, ToggleWithAnUnexpectedAutoInfoSendsNothing) {
+    Trx_ShadowGuard().setAutoInfo(2);
+    post(UWM_CMD_LINK_TOGGLE);
+    post(UWM_CMD_FLUSH);  // a marker: one wake-up with nothing queued
+    ASSERT_TRUE(m_wire->waitCount(1));
+    settle();
+    EXPECT_EQ(wire(), (std::vector<std::string>{""}));
+}
+
+TEST_F(AnlSendThreadTest, StartupReadSendsTwentySevenReadsThenThePowerRead) {
+    post(UWM_CMD_READ_START);
+    settle();
+    EXPECT_TRUE(TimerService().isRunning(TIMER_READ_STEP));
+    for (int i = 0; i < 4; ++i) post(UWM_CMD_READ_STEP);
+    ASSERT_TRUE(m_wire->waitCount(28));
+    settle();
+    auto commands = wire();
+    ASSERT_EQ(commands.size(), 28u);
+    for (int i = 0; i < 27; ++i) {
+        const std::string expected = "PE" + std::to_string(i / 9) + std::to_string((i / 3) % 3) + std::to_string(i % 3) + ";";
+        EXPECT_EQ(commands[static_cast<std::size_t>(i)], expected);
+    }
+    EXPECT_EQ(commands[27], "PS;");
+    EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP));
+    EXPECT_TRUE(TimerService().isRunning(TIMER_STANDBY));
+
+    // A tick that was already queued when the timer stopped runs as step 0.
+    post(UWM_CMD_READ_STEP);
+    settle();
+    EXPECT_EQ(wire().size(), 28u);
+    EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP));
+    // The sequence then stands at step 1: the next tick sends the reads again.
+    post(UWM_CMD_READ_STEP);
+    ASSERT_TRUE(m_wire->waitCount(55));
+}
+
+TEST_F(AnlSendThreadTest, ReadStartWhileRunningRestartsFromStepZero) {
+    post(UWM_CMD_READ_START);
+    post(UWM_CMD_READ_STEP);
+    post(UWM_CMD_READ_STEP);  // the 27 reads
+    ASSERT_TRUE(m_wire->waitCount(27));
+    post(UWM_CMD_READ_START);
+    post(UWM_CMD_READ_STEP);  // step 0 again: nothing
+    post(UWM_CMD_READ_STEP);  // the reads again
+    ASSERT_TRUE(m_wire->waitCount(54));
+    settle();
+    EXPECT_EQ(wire().size(), 54u);
+    EXPECT_TRUE(TimerService().isRunning(TIMER_READ_STEP));
+    post(UWM_CMD_TIMERS_STOP);
+    settle();
+    EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP));
+}
+
+TEST_F(AnlSendThreadTest, PollFollowsTheShadowStates) {
+    post(UWM_CMD_POLL);
+    post(UWM_CMD_FLUSH);
+    ASSERT_TRUE(m_wire->waitCount(1));
+    settle();
+    EXPECT_EQ(wire(), (std::vector<std::string>{""})) << "auto information off: the poll is silent";
+
+    Trx_ShadowGuard().setAutoInfo(1);
+    post(UWM_CMD_POLL);
+    ASSERT_TRUE(m_wire->waitCount(2));
+    settle();
+    EXPECT_EQ(wire().back(), "PS;") << "power off: only the power read";
+    EXPECT_EQ(wire().size(), 2u);
+
+    Trx_ShadowGuard().setPowerState(1);
+    post(UWM_CMD_POLL);
+    ASSERT_TRUE(m_wire->waitCount(4));
+    auto taken = m_wire->taken();
+    ASSERT_EQ(taken.size(), 4u);
+    EXPECT_EQ(taken[2].bytes, "PS;");
+    EXPECT_EQ(taken[3].bytes, "AI;");
+    EXPECT_GE(taken[3].at - taken[2].at, 29ms);
+}
+
+TEST_F(AnlSendThreadTest, IdCheckSendsTheReadThenTheModelCode) {
+    post(UWM_CMD_ID_CHECK);
+    ASSERT_TRUE(m_wire->waitCount(2));
+    settle();
+    auto taken = m_wire->taken();
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(taken[0].bytes, "ID;");
+    EXPECT_EQ(taken[1].bytes, "ID4700;");
+    EXPECT_GE(taken[1].at - taken[0].at, 24ms);
+    for (const auto& w : taken) {
+        EXPECT_EQ(w.bytes.find('\0'), std::string::npos);
+        EXPECT_EQ(w.bytes.back(), ';');
+    }
+}
+
+}  // namespace
+}  // namespace tqm
