@@ -1,0 +1,340 @@
+#include "platform/registry.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+
+namespace tqm {
+
+namespace {
+
+constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kAppDirectory = "tqm4700-peq";
+constexpr std::string_view kFileName = "registry.reg";
+
+std::mutex s_overrideMutex;
+std::filesystem::path s_override;
+
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+}
+
+// True when path is key itself or lies below it.
+bool isAtOrBelow(std::string_view path, std::string_view key) {
+    if (path.size() < key.size() || !equalNoCase(path.substr(0, key.size()), key)) return false;
+    return path.size() == key.size() || path[key.size()] == '\\';
+}
+
+bool hasLineBreakOrNul(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool isValidKeyPath(std::string_view key) {
+    if (key.empty() || key.front() == '\\' || key.back() == '\\' || key.front() == '-') return false;
+    if (key.find("\\\\") != std::string_view::npos) return false;
+    if (key.find_first_of("[]") != std::string_view::npos) return false;
+    return std::none_of(key.begin(), key.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
+std::string_view trim(std::string_view text) {
+    constexpr std::string_view kBlank = " \t\r";
+    const auto first = text.find_first_not_of(kBlank);
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(kBlank);
+    return text.substr(first, last - first + 1);
+}
+
+// Reads a quoted string at the start of text ("...", with \\ and \" escapes).
+// Returns false when text does not start with a complete quoted string.
+bool readQuoted(std::string_view& text, std::string& out) {
+    if (text.empty() || text.front() != '"') return false;
+    out.clear();
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            text.remove_prefix(i + 1);
+            return true;
+        }
+        if (c == '\\') {
+            if (++i == text.size()) return false;
+            out.push_back(text[i]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    return false;
+}
+
+void appendQuoted(std::string& out, std::string_view text) {
+    out.push_back('"');
+    for (char c : text) {
+        if (c == '"' || c == '\\') out.push_back('\\');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+int createTemporary(const std::filesystem::path& path) {
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+    int fd = ::open(path.c_str(), kFlags, 0644);
+    if (fd < 0 && errno == EEXIST) {
+        // Left behind by an earlier process with the same id.
+        ::unlink(path.c_str());
+        fd = ::open(path.c_str(), kFlags, 0644);
+    }
+    return fd;
+}
+
+void syncDirectory(const std::filesystem::path& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+std::filesystem::path Registry::filePath() {
+    {
+        std::lock_guard lock(s_overrideMutex);
+        if (!s_override.empty()) return s_override;
+    }
+    if (const char* file = std::getenv(kPathVariable); file != nullptr && *file != '\0') return file;
+    std::filesystem::path dataHome;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/') {
+        dataHome = xdg;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+        dataHome = std::filesystem::path(home) / ".local" / "share";
+    } else {
+        dataHome = ".";
+    }
+    return dataHome / kAppDirectory / kFileName;
+}
+
+void Registry::setPathOverride(const std::filesystem::path& path) {
+    std::lock_guard lock(s_overrideMutex);
+    s_override = path;
+}
+
+bool Registry::load() {
+    m_keys.clear();
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::size_t>(info.st_size) > kMaxFileBytes) {
+        ::close(fd);
+        return false;
+    }
+    std::string text(kMaxFileBytes + 1, '\0');
+    std::size_t length = 0;
+    bool ok = true;
+    while (length < text.size()) {
+        const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) ok = false;
+        if (got <= 0) break;
+        length += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    if (!ok || length > kMaxFileBytes) return false;  // unreadable, or grew while read
+    text.resize(length);
+    parse(text);
+    return true;
+}
+
+bool Registry::save() const {
+    const std::string text = serialize();
+    if (text.size() > kMaxFileBytes) return false;
+    std::error_code error;
+    const std::filesystem::path directory = m_path.has_parent_path() ? m_path.parent_path() : ".";
+    std::filesystem::create_directories(directory, error);
+    if (error) return false;
+
+    std::filesystem::path temporary = m_path;
+    temporary += ".tmp-" + std::to_string(::getpid());
+    const int fd = createTemporary(temporary);
+    if (fd < 0) return false;
+    const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temporary.c_str(), m_path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    syncDirectory(directory);
+    return true;
+}
+
+std::string Registry::serialize() const {
+    std::string out(kHeader);
+    out += "\n";
+    for (const Key& key : m_keys) {
+        out += "\n[" + key.path + "]\n";
+        for (const Value& value : key.values) {
+            if (value.name.empty()) {
+                out += "@";
+            } else {
+                appendQuoted(out, value.name);
+            }
+            out += "=";
+            appendQuoted(out, value.data);
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+void Registry::parse(std::string_view text) {
+    m_keys.clear();
+    std::string current;  // the section being read; empty after a malformed one
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        parseLine(trim(text.substr(0, end)), current);
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+}
+
+void Registry::parseLine(std::string_view line, std::string& current) {
+    if (line.empty() || line.front() == ';') return;
+    if (line.front() == '[') {
+        // A malformed section drops the values under it until the next good one.
+        const bool closed = line.size() >= 2 && line.back() == ']';
+        const Key* key = closed ? createOne(line.substr(1, line.size() - 2)) : nullptr;
+        current = key != nullptr ? key->path : std::string();
+        return;
+    }
+    if (current.empty()) return;
+    std::string name;
+    if (line.front() == '@') {
+        line.remove_prefix(1);
+    } else if (!readQuoted(line, name) || name.empty()) {
+        return;
+    }
+    line = trim(line);
+    if (line.empty() || line.front() != '=') return;
+    line = trim(line.substr(1));
+    std::string data;
+    if (!readQuoted(line, data) || !trim(line).empty()) return;  // not a string value
+    storeValue(current, name, data);
+}
+
+bool Registry::createKey(std::string_view key) {
+    return createOne(key) != nullptr;
+}
+
+Registry::Key* Registry::createOne(std::string_view key) {
+    if (!isValidKeyPath(key)) return nullptr;
+    Key* found = nullptr;
+    for (std::size_t end = key.find('\\');; end = key.find('\\', end + 1)) {
+        const std::string_view prefix = key.substr(0, end);
+        found = findKey(prefix);
+        if (found == nullptr) {
+            m_keys.push_back(Key{std::string(prefix), {}});
+            found = &m_keys.back();
+        }
+        if (end == std::string_view::npos) return found;
+    }
+}
+
+bool Registry::setDefaultValue(std::string_view key, std::string_view value) {
+    return storeValue(key, {}, value);
+}
+
+bool Registry::setValue(std::string_view key, std::string_view name, std::string_view value) {
+    return !name.empty() && storeValue(key, name, value);
+}
+
+bool Registry::storeValue(std::string_view key, std::string_view name, std::string_view data) {
+    if (hasLineBreakOrNul(name) || hasLineBreakOrNul(data)) return false;
+    Key* target = createOne(key);
+    if (target == nullptr) return false;
+    for (Value& value : target->values) {
+        if (equalNoCase(value.name, name)) {
+            value.data = data;
+            return true;
+        }
+    }
+    target->values.push_back(Value{std::string(name), std::string(data)});
+    return true;
+}
+
+bool Registry::removeKey(std::string_view key) {
+    const auto before = m_keys.size();
+    std::erase_if(m_keys, [key](const Key& k) { return isAtOrBelow(k.path, key); });
+    return m_keys.size() != before;
+}
+
+bool Registry::clearKey(std::string_view key) {
+    Key* target = findKey(key);
+    if (target == nullptr) return false;
+    target->values.clear();
+    std::erase_if(m_keys, [key](const Key& k) { return k.path.size() != key.size() && isAtOrBelow(k.path, key); });
+    return true;
+}
+
+bool Registry::hasKey(std::string_view key) const {
+    return findKey(key) != nullptr;
+}
+
+std::optional<std::string> Registry::defaultValue(std::string_view key) const {
+    return value(key, {});
+}
+
+std::optional<std::string> Registry::value(std::string_view key, std::string_view name) const {
+    const Key* target = findKey(key);
+    if (target == nullptr) return std::nullopt;
+    for (const Value& v : target->values) {
+        if (equalNoCase(v.name, name)) return v.data;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> Registry::keys() const {
+    std::vector<std::string> out;
+    out.reserve(m_keys.size());
+    for (const Key& key : m_keys) out.push_back(key.path);
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> Registry::values(std::string_view key) const {
+    std::vector<std::pair<std::string, std::string>> out;
+    if (const Key* target = findKey(key)) {
+        for (const Value& v : target->values) out.emplace_back(v.name, v.data);
+    }
+    return out;
+}
+
+Registry::Key* Registry::findKey(std::string_view key) {
+    const auto it = std::find_if(m_keys.begin(), m_keys.end(), [key](const Key& k) { return equalNoCase(k.path, key); });
+    return it == m_keys.end() ? nullptr : &*it;
+}
+
+const Registry::Key* Registry::findKey(std::string_view key) const {
+    return const_cast<Registry*>(this)->findKey(key);
+}
+
+}  // namespace tqm

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tqm {
+
+// A small key store kept as a text file in the style of a .reg export:
+//
+//   [HKEY_CLASSES_ROOT\AppID\{GUID}]
+//   @="default value"
+//   "Name"="value"
+//
+// Keys are backslash-separated paths; keys and value names compare without
+// regard to letter case, as registry names do. Only string values are kept.
+// Creating a key creates its parents. A Registry object is a document: load()
+// reads the file, the setters change the copy in memory, save() writes the file
+// back atomically (a temporary file beside it, renamed over it).
+class Registry final {
+public:
+    // Files larger than this are refused by load(); save() refuses to write one.
+    static constexpr std::size_t kMaxFileBytes = 1024 * 1024;
+    // Environment variable naming the file, for tests and for a second instance.
+    static constexpr const char* kPathVariable = "TQM_REGISTRY_FILE";
+
+    // The file in use: the override if one is set, else $TQM_REGISTRY_FILE, else
+    // $XDG_DATA_HOME/tqm4700-peq/registry.reg (XDG_DATA_HOME defaults to ~/.local/share).
+    static std::filesystem::path filePath();
+    // Sets the file for the whole process; an empty path removes the override.
+    static void setPathOverride(const std::filesystem::path& path);
+
+    Registry() = default;
+    explicit Registry(std::filesystem::path path) : m_path(std::move(path)) {}
+
+    const std::filesystem::path& path() const { return m_path; }
+
+    // Blocks on reading the file. A missing file is an empty store. False (and an
+    // empty store) when the file cannot be read or is larger than kMaxFileBytes.
+    // Lines that are not a section, a string value or a comment are skipped.
+    bool load();
+    // Blocks on writing and syncing the file. The old file stays as it was when
+    // anything fails; the parent directories are created as needed.
+    bool save() const;
+    std::string serialize() const;
+    void parse(std::string_view text);
+
+    // Creates the key (and its parents). False for a malformed key path.
+    bool createKey(std::string_view key);
+    // Sets the key's default value (shown as @), creating the key.
+    bool setDefaultValue(std::string_view key, std::string_view value);
+    // Sets a named value of the key, creating the key.
+    bool setValue(std::string_view key, std::string_view name, std::string_view value);
+    // Removes the key with all its values and subkeys. False when there was none.
+    bool removeKey(std::string_view key);
+    // Removes the key's values and subkeys but keeps the key. False when there is none.
+    bool clearKey(std::string_view key);
+
+    bool hasKey(std::string_view key) const;
+    std::optional<std::string> defaultValue(std::string_view key) const;
+    std::optional<std::string> value(std::string_view key, std::string_view name) const;
+    // Every key, in file order.
+    std::vector<std::string> keys() const;
+    // Every value of the key as {name, value}; the default value has the empty name.
+    std::vector<std::pair<std::string, std::string>> values(std::string_view key) const;
+
+private:
+    struct Value {
+        std::string name;  // empty: the default value
+        std::string data;
+    };
+    struct Key {
+        std::string path;
+        std::vector<Value> values;
+    };
+
+    Key* findKey(std::string_view key);
+    const Key* findKey(std::string_view key) const;
+    Key* createOne(std::string_view key);
+    bool storeValue(std::string_view key, std::string_view name, std::string_view data);
+    void parseLine(std::string_view line, std::string& current);
+
+    std::filesystem::path m_path = filePath();
+    std::vector<Key> m_keys;
+};
+
+}  // namespace tqm
