@@ -1,0 +1,241 @@
+#include "editor/command_line.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+namespace tqm {
+
+namespace {
+
+enum class LongOption { Help, Version, Simulate, NoSplash, PortMap };
+
+struct LongOptionEntry {
+    std::string_view name;
+    LongOption option;
+    bool takesValue;
+};
+
+constexpr std::array<LongOptionEntry, 5> kLongOptions{{
+    {"help", LongOption::Help, false},
+    {"version", LongOption::Version, false},
+    {"simulate", LongOption::Simulate, false},
+    {"no-splash", LongOption::NoSplash, false},
+    {"port-map", LongOption::PortMap, true},
+}};
+
+// The framework's switches for a start by the system on behalf of a client.
+constexpr std::array<std::string_view, 2> kAutomationSwitches{"Embedding", "Automation"};
+
+struct ServerSwitchEntry {
+    std::string_view word;
+    ServerSwitch value;
+};
+
+// UnregServer is compared first, as the registration scan always has.
+constexpr std::array<ServerSwitchEntry, 2> kServerSwitches{{
+    {"UnregServer", ServerSwitch::UnregServer},
+    {"RegServer", ServerSwitch::RegServer},
+}};
+
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+}
+
+bool isSwitchMark(char c) {
+    return c == '-' || c == '/';
+}
+
+ServerSwitch serverSwitchWord(std::string_view word) {
+    for (const ServerSwitchEntry& entry : kServerSwitches) {
+        if (equalNoCase(word, entry.word)) return entry.value;
+    }
+    return ServerSwitch::None;
+}
+
+bool isAutomationWord(std::string_view word) {
+    return std::any_of(kAutomationSwitches.begin(), kAutomationSwitches.end(),
+                       [word](std::string_view s) { return equalNoCase(word, s); });
+}
+
+const LongOptionEntry* findLongOption(std::string_view name) {
+    const auto it = std::find_if(kLongOptions.begin(), kLongOptions.end(),
+                                 [name](const LongOptionEntry& e) { return e.name == name; });
+    return it == kLongOptions.end() ? nullptr : &*it;
+}
+
+bool parsePortMap(std::string_view text, PortMapOverride& out) {
+    const auto equals = text.find('=');
+    if (equals == std::string_view::npos || equals == 0 || equals + 1 == text.size()) return false;
+    int number = 0;
+    const char* first = text.data();
+    const char* last = text.data() + equals;
+    const auto [end, error] = std::from_chars(first, last, number);
+    if (error != std::errc() || end != last || number < kFirstComNumber || number > kLastComNumber) return false;
+    out.comNumber = number;
+    out.path = std::string(text.substr(equals + 1));
+    return true;
+}
+
+class Parser {
+public:
+    explicit Parser(const std::vector<std::string>& arguments) : m_arguments(arguments) {}
+
+    CommandLine run() {
+        bool automation = false;
+        for (m_index = 0; m_index < m_arguments.size() && !m_done; ++m_index) {
+            const std::string_view argument = m_arguments[m_index];
+            if (argument.starts_with("--")) {
+                longOption(argument.substr(2));
+            } else if (argument == "-h") {
+                finish(CommandAction::Help);
+            } else if (argument.size() > 1 && isSwitchMark(argument.front())) {
+                automation = switchWord(argument) || automation;
+            } else {
+                m_result.warnings.push_back("ignoring the argument '" + std::string(argument) + "'");
+            }
+        }
+        if (!m_done && automation) m_result.action = CommandAction::Automation;
+        return std::move(m_result);
+    }
+
+private:
+    void finish(CommandAction action) {
+        m_result.action = action;
+        m_done = true;
+    }
+
+    void fail(std::string message) {
+        m_result.error = std::move(message);
+        finish(CommandAction::Error);
+    }
+
+    // A "-word" or "/word" argument; true for an automation switch.
+    bool switchWord(std::string_view argument) {
+        const std::string_view word = argument.substr(1);
+        if (isAutomationWord(word)) return true;
+        if (serverSwitchWord(word) != ServerSwitch::None) {
+            m_result.warnings.push_back("'" + std::string(argument) +
+                                        "' counts only as the last argument; ignored");
+        } else if (argument.front() == '-') {
+            fail("unrecognized option '" + std::string(argument) + "'");
+        } else {
+            m_result.warnings.push_back("ignoring the argument '" + std::string(argument) + "'");
+        }
+        return false;
+    }
+
+    void longOption(std::string_view text) {
+        const auto equals = text.find('=');
+        const std::string_view name = text.substr(0, equals);
+        const LongOptionEntry* entry = findLongOption(name);
+        if (entry == nullptr) return fail("unrecognized option '--" + std::string(text) + "'");
+        std::string_view value;
+        if (equals != std::string_view::npos) {
+            if (!entry->takesValue) return fail("option '--" + std::string(name) + "' takes no value");
+            value = text.substr(equals + 1);
+        } else if (entry->takesValue) {
+            if (m_index + 1 >= m_arguments.size()) return fail("option '--" + std::string(name) + "' needs a value");
+            value = m_arguments[++m_index];
+        }
+        apply(entry->option, value);
+    }
+
+    void apply(LongOption option, std::string_view value) {
+        switch (option) {
+        case LongOption::Help: return finish(CommandAction::Help);
+        case LongOption::Version: return finish(CommandAction::Version);
+        case LongOption::Simulate: m_result.simulate = true; return;
+        case LongOption::NoSplash: m_result.noSplash = true; return;
+        case LongOption::PortMap: return portMap(value);
+        }
+    }
+
+    void portMap(std::string_view value) {
+        PortMapOverride entry;
+        if (!parsePortMap(value, entry)) {
+            return fail("bad --port-map value '" + std::string(value) + "' (expected N=PATH, N from 1 to 20)");
+        }
+        m_result.portMap.push_back(std::move(entry));
+    }
+
+    const std::vector<std::string>& m_arguments;
+    std::size_t m_index = 0;
+    bool m_done = false;
+    CommandLine m_result;
+};
+
+}  // namespace
+
+ServerSwitch findServerSwitch(std::string_view commandLine) {
+    for (auto mark = commandLine.find_first_of("-/"); mark != std::string_view::npos;
+         mark = commandLine.find_first_of("-/", mark + 1)) {
+        const ServerSwitch found = serverSwitchWord(commandLine.substr(mark + 1));
+        if (found != ServerSwitch::None) return found;
+    }
+    return ServerSwitch::None;
+}
+
+std::string joinArguments(const std::vector<std::string>& arguments) {
+    std::string line;
+    for (const std::string& argument : arguments) {
+        if (!line.empty()) line += ' ';
+        line += argument;
+    }
+    return line;
+}
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    switch (findServerSwitch(joinArguments(arguments))) {
+    case ServerSwitch::RegServer: line.action = CommandAction::RegServer; return line;
+    case ServerSwitch::UnregServer: line.action = CommandAction::UnregServer; return line;
+    case ServerSwitch::None: break;
+    }
+    return Parser(arguments).run();
+}
+
+CommandLine parseCommandLine(int argc, const char* const argv[]) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+    return parseCommandLine(arguments);
+}
+
+std::string usageText() {
+    return R"(Usage: tqm4700-peq [OPTION]...
+Edit the three-band parametric microphone equalizer of a ZR-4700 transceiver
+over a serial line.
+
+Options:
+      --simulate         run on the built-in simulated transceiver, bound to
+                         the current COM number
+      --no-splash        do not show the splash window at start
+      --port-map N=PATH  use the device PATH for COM number N (1 to 20) in this
+                         run; may be given more than once
+  -h, --help             show this help and exit
+      --version          show the version and exit
+
+Server switches (after '-' or '/', in any letter case):
+  -RegServer             write the program's registration entries and exit;
+                         counts only as the last argument
+  -UnregServer           remove them and exit; counts only as the last argument
+  -Embedding, -Automation
+                         start without a window and run until SIGTERM or SIGINT
+
+Files:
+  $XDG_DATA_HOME/tqm4700-peq/registry.reg
+                         the registration entries (TQM_REGISTRY_FILE overrides)
+  CommoFiles/CommSetting.csv
+                         port, baud rate and shown equalizer set
+  CommoFiles/PortMap.csv lines "N,PATH": device path of a COM number
+
+Exit status: 0 on success, 2 for a bad option.
+)";
+}
+
+}  // namespace tqm

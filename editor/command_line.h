@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tqm {
+
+// The version line shown by --version and by the version dialog (string 113).
+inline constexpr std::string_view kVersionText = "TQM-4700 Parametric Equalizer Control Version  1.22";
+inline constexpr std::string_view kProgramName = "tqm4700-peq";
+
+// What a start of the program is asked to do.
+enum class CommandAction {
+    RunWindow,    // the normal start
+    RegServer,    // write the registration entries and end
+    UnregServer,  // remove them and end
+    Automation,   // started for embedding or automation: no window, run until a signal
+    Help,         // print the usage and end
+    Version,      // print the version line and end
+    Error,        // a bad option: message on stderr, exit code 2
+};
+
+// One --port-map override: COM number -> device path, for this run only.
+struct PortMapOverride {
+    int comNumber = 0;
+    std::string path;
+};
+
+struct CommandLine {
+    CommandAction action = CommandAction::RunWindow;
+    bool simulate = false;
+    bool noSplash = false;
+    std::vector<PortMapOverride> portMap;  // in command-line order; a later one wins
+    std::string error;                     // what was wrong, for CommandAction::Error
+    std::vector<std::string> warnings;     // arguments that were ignored, and why
+};
+
+// The registration switch found by the scan of the whole command line.
+enum class ServerSwitch { None, RegServer, UnregServer };
+
+inline constexpr int kFirstComNumber = 1;
+inline constexpr int kLastComNumber = 20;
+
+// Scans the command line as one string: after each '-' or '/', the rest of the line
+// is compared with "UnregServer" and "RegServer" without regard to letter case.
+// A switch therefore counts only at the very end of the line.
+ServerSwitch findServerSwitch(std::string_view commandLine);
+
+// The arguments after the program name, joined with single blanks.
+std::string joinArguments(const std::vector<std::string>& arguments);
+
+// Parses the arguments after the program name. The registration scan comes first and
+// decides alone; then the options, left to right: --help and --version end the parse,
+// the first bad option makes the result an Error.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+CommandLine parseCommandLine(int argc, const char* const argv[]);
+
+// The text that --help prints.
+std::string usageText();
+
+}  // namespace tqm
