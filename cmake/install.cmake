@@ -1,0 +1,20 @@
+# Installation of the desktop integration: desktop entry, icon and manual pages.
+# The executables install themselves from their folders (app/, sim/), so that a
+# build without the window still installs the simulator.
+include(GNUInstallDirs)
+
+set(_tqm_resources ${TQM_SOURCE_ROOT}/resources)
+
+install(FILES ${_tqm_resources}/tqm4700-peq.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${_tqm_resources}/icons/tqm4700-peq.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+set(_tqm_man_pages ${_tqm_resources}/tqm4700-peq.1)
+if(EXISTS ${TQM_SOURCE_ROOT}/sim/zr4700-sim.1)
+  list(APPEND _tqm_man_pages ${TQM_SOURCE_ROOT}/sim/zr4700-sim.1)
+endif()
+install(FILES ${_tqm_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+unset(_tqm_man_pages)
+unset(_tqm_resources)
