@@ -27,8 +27,9 @@ std::string StateText::get() const {
     for (;;) {
         const std::uint32_t before = m_sequence.load(std::memory_order_acquire);
         if (before % 2 != 0) continue;
-        for (std::size_t i = 0; i < kAreaSize; ++i) copy[i] = m_area[i].load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        // Acquire loads: a character from a write that has begun makes that write's
+        // odd count visible to the check below.
+        for (std::size_t i = 0; i < kAreaSize; ++i) copy[i] = m_area[i].load(std::memory_order_acquire);
         if (m_sequence.load(std::memory_order_relaxed) == before) break;
     }
     const auto end = std::find(copy.begin(), copy.end(), '\0');
@@ -45,15 +46,16 @@ std::uint32_t StateText::beginWrite() {
         }
         sequence = m_sequence.load(std::memory_order_relaxed);
     }
-    std::atomic_thread_fence(std::memory_order_release);
     return sequence + 1;
 }
 
 void StateText::endWrite(std::uint32_t sequence) { m_sequence.store(sequence + 1, std::memory_order_release); }
 
+// Release stores: a reader that sees one of these characters also sees the odd count
+// stored before it.
 void StateText::fill(const char* text, std::size_t count) {
     for (std::size_t i = 0; i < kAreaSize; ++i) {
-        m_area[i].store(i < count ? text[i] : '\0', std::memory_order_relaxed);
+        m_area[i].store(i < count ? text[i] : '\0', std::memory_order_release);
     }
 }
 

@@ -1,0 +1,256 @@
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/messages.h"
+#include "platform/sio_queue.h"
+#include "platform/thread_directory.h"
+#include "platform/timer_ids.h"
+#include "platform/timer_service.h"
+#include "platform/worker_thread.h"
+#include "protocol/anl_recv.h"
+#include "protocol/link_flags.h"
+#include "protocol/menu_item_record.h"
+#include "protocol/trx_state.h"
+#include "tests/support/recording_window.h"
+
+namespace tqm {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Stands in for the command thread and records what reaches it.
+class CommandThreadStandIn final : public MappedWorkerThread<CommandThreadStandIn> {
+public:
+    CommandThreadStandIn() : MappedWorkerThread("test-anl-send") {}
+
+    std::size_t count(MessageId id) {
+        std::lock_guard lock(m_mutex);
+        std::size_t n = 0;
+        for (MessageId seen : m_seen) n += seen == id ? 1 : 0;
+        return n;
+    }
+    bool waitFor(MessageId id, std::size_t n) {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, 5s, [&] {
+            std::size_t seen = 0;
+            for (MessageId m : m_seen) seen += m == id ? 1 : 0;
+            return seen >= n;
+        });
+    }
+
+private:
+    void onRequest(const Message& message) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_seen.push_back(message.id);
+        }
+        m_changed.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<MessageId> m_seen;
+
+public:
+    static constexpr MessageMapEntry s_messageMap[] = {
+        {UWM_THREAD_QUIT, &CommandThreadStandIn::quit},
+        {UWM_CMD_TIMERS_STOP, &CommandThreadStandIn::onRequest},
+        {UWM_CMD_LINK_TOGGLE, &CommandThreadStandIn::onRequest},
+        {UWM_CMD_ID_CHECK, &CommandThreadStandIn::onRequest},
+        {UWM_CMD_READ_START, &CommandThreadStandIn::onRequest},
+    };
+};
+
+// Every bounded member and equalizer value, to compare before and after a reply.
+std::vector<std::int32_t> snapshot() {
+    Trx_StateGuard state;
+    std::vector<std::int32_t> values;
+    for (int i = 0; i < static_cast<int>(StateField::Count); ++i) values.push_back(state.get(static_cast<StateField>(i)));
+    for (int set = 0; set < kPeqSets; ++set) {
+        for (int band = 0; band < kPeqBands; ++band) {
+            for (int p = 0; p < kPeqParams; ++p) values.push_back(state.getPeq(set, band, static_cast<PeqParam>(p)));
+        }
+    }
+    return values;
+}
+
+MenuItemRecord menuItem(std::int32_t number, std::int32_t length, std::int32_t format) {
+    MenuItemRecord item{};
+    item.number = number;
+    item.parameterLength = length;
+    item.formatCode = format;
+    return item;
+}
+
+double menuValue(std::int32_t n) {
+    double value = -1.0;
+    EXPECT_TRUE(Trx_StateGuard().readMenuValue(n, value));
+    return value;
+}
+
+class AnlRecvThreadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TimerService().reset();
+        Trx_StateGuard::setMenuLoaderStart(nullptr);
+        Trx_StateGuard().initialise();
+        Trx_ShadowGuard().resetForTest();
+        LinkFlags().reset();
+        SioReceiveQueue().reset();
+        ThreadDirectory().startAs(WorkerRole::AnlSend, m_commandThread);
+        ASSERT_TRUE(Anl_Recv().start());
+    }
+
+    void TearDown() override {
+        EXPECT_TRUE(Anl_Recv().stop());
+        ThreadDirectory().stop(WorkerRole::AnlSend);
+        ThreadDirectory().detach(WorkerRole::AnlSend);
+        ThreadDirectory().detach(WorkerRole::AnlRecv);
+        TimerService().reset();
+    }
+
+    // Queues the reply as the receive thread does and asks the thread to take it.
+    static void deliver(const std::string& reply) {
+        ASSERT_EQ(SioReceiveQueue().push(reply.size(), reply.data()), static_cast<std::int16_t>(reply.size()));
+        ASSERT_TRUE(Anl_Recv().postReply());
+    }
+
+    // Delivers the replies followed by an "LM" marker and waits for the marker's
+    // notification: replies are handled in order, so everything before it is done.
+    // Returns what the window received for the replies, the marker left out.
+    std::vector<MessageId> deliverAll(const std::vector<std::string>& replies) {
+        m_window.clear();
+        std::size_t markers = 1;
+        for (const std::string& reply : replies) {
+            deliver(reply);
+            if (reply.rfind("LM", 0) == 0) ++markers;
+        }
+        deliver("LM0");
+        EXPECT_TRUE(m_window.waitFor(UWM_REPLY_LM, markers));
+        std::vector<MessageId> ids = m_window.ids();
+        EXPECT_FALSE(ids.empty());
+        if (!ids.empty() && ids.back() == UWM_REPLY_LM) ids.pop_back();
+        return ids;
+    }
+
+    test::RecordingWindow m_window;
+    std::shared_ptr<CommandThreadStandIn> m_commandThread = std::make_shared<CommandThreadStandIn>();
+};
+
+TEST_F(AnlRecvThreadTest, UnknownAndCwRepliesChangeNothingAndPostNothing) {
+    const auto before = snapshot();
+    EXPECT_FALSE(TimerService().isRunning(REPLY_TIMER_ID)) << "no reply dispatched yet";
+    ASSERT_TRUE(Anl_Recv().postReply()) << "a request with an empty queue dispatches an empty record";
+    EXPECT_TRUE(deliverAll({"ZZ0", "CW1", "zz", "E"}).empty());
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_TRUE(TimerService().isRunning(REPLY_TIMER_ID)) << "the watchdog runs after every dispatch";
+}
+
+TEST_F(AnlRecvThreadTest, LmAndPbPostTheirNotificationWithoutChange) {
+    const auto before = snapshot();
+    EXPECT_EQ(deliverAll({"PB12", "LM12"}), (std::vector<MessageId>{UWM_REPLY_PB, UWM_REPLY_LM}));
+    EXPECT_EQ(snapshot(), before);
+}
+
+TEST_F(AnlRecvThreadTest, ParsedRepliesStoreAndPostInOrder) {
+    const auto ids = deliverAll({"PE111-03", "RT1", "PE300004", "RT5", "RTx", "PE000012", "KS060"});
+    EXPECT_EQ(ids, (std::vector<MessageId>{UWM_REPLY_PE, UWM_REPLY_RT, UWM_REPLY_RT, UWM_REPLY_PE, UWM_REPLY_KS}))
+        << "malformed replies post nothing; out-of-range values still post";
+    Trx_StateGuard state;
+    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), -3);
+    EXPECT_EQ(state.getPeq(0, 0, PeqParam::Freq), 0);
+    EXPECT_EQ(state.get(StateField::Rt), 1);
+    EXPECT_EQ(state.get(StateField::Ks), 60);
+}
+
+TEST_F(AnlRecvThreadTest, MenuValuePostsOnlyWhenItChanges) {
+    Trx_StateGuard state;
+    const MenuItemRecord item = menuItem(1, 1, 1);
+    const MenuItemRecord widthless = menuItem(2, 0, 1);
+    ASSERT_TRUE(state.storeMenuRecord(1, &item));
+    ASSERT_TRUE(state.storeMenuRecord(2, &widthless));
+
+    EXPECT_EQ(deliverAll({"EX0011"}), std::vector<MessageId>{UWM_REPLY_EX});
+    EXPECT_EQ(menuValue(1), 1.0);
+    EXPECT_TRUE(deliverAll({"EX0011"}).empty()) << "the same value again posts nothing";
+    EXPECT_EQ(deliverAll({"EX0010"}), std::vector<MessageId>{UWM_REPLY_EX});
+    EXPECT_EQ(menuValue(1), 0.0);
+
+    const auto before = snapshot();
+    EXPECT_TRUE(deliverAll({"EX0001", "EX1371", "EXabc1", "EX0021"}).empty())
+        << "numbers 0 and menuCount + 1, a malformed number, an item without a width";
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(menuValue(1), 0.0);
+}
+
+TEST_F(AnlRecvThreadTest, MenuValuesReadAsDecimalOrBitField) {
+    Trx_StateGuard state;
+    const MenuItemRecord bands = menuItem(122, 4, MENU_FORMAT_BIT_FIELD);
+    const MenuItemRecord wide = menuItem(123, 15, MENU_FORMAT_BIT_FIELD);
+    const MenuItemRecord tenths = menuItem(60, 3, 9);
+    const MenuItemRecord sign = menuItem(31, 3, 4);
+    for (const MenuItemRecord* item : {&bands, &wide, &tenths, &sign}) ASSERT_TRUE(state.storeMenuRecord(item->number, item));
+
+    EXPECT_EQ(deliverAll({"EX1221010"}), std::vector<MessageId>{UWM_REPLY_EX});
+    EXPECT_EQ(menuValue(122), 4096.0 + 1024.0);
+    deliverAll({"EX1221x11"});
+    EXPECT_EQ(menuValue(122), 4096.0 + 1024.0 + 512.0) << "characters other than '1' add nothing";
+    deliverAll({"EX123111111111111111"});
+    EXPECT_EQ(menuValue(123), 8191.0) << "only the first 13 characters carry weight";
+
+    deliverAll({"EX0602.5"});
+    EXPECT_EQ(menuValue(60), 2.5);
+    deliverAll({"EX031-12"});
+    EXPECT_EQ(menuValue(31), -12.0);
+    deliverAll({"EX0314x5"});
+    EXPECT_EQ(menuValue(31), 4.0) << "the conversion stops at the first character that does not fit";
+    deliverAll({"EX031+07"});
+    EXPECT_EQ(menuValue(31), 7.0);
+}
+
+TEST_F(AnlRecvThreadTest, LinkLossEndsWithTheAiNotificationAfterTheMeterResets) {
+    Trx_StateGuard state;
+    state.set(StateField::Rm, 120);
+    state.set(StateField::Sm2, 200);
+    LinkFlags().setAiOnSent(1);
+
+    ASSERT_TRUE(Anl_Recv().signalLinkLost());
+    ASSERT_TRUE(m_window.waitFor(UWM_REPLY_AI, 1));
+    EXPECT_EQ(m_window.ids(), (std::vector<MessageId>{UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_AI}));
+    EXPECT_TRUE(m_commandThread->waitFor(UWM_CMD_TIMERS_STOP, 2))
+        << "one stop from the link loss, one from the AI parser's link-down branch";
+    EXPECT_EQ(LinkFlags().aiOnSent(), 0);
+    EXPECT_EQ(state.get(StateField::Rm), 0);
+    EXPECT_EQ(state.get(StateField::Sm2), 0);
+    EXPECT_EQ(state.get(StateField::AutoInfo), 0);
+    EXPECT_EQ(m_commandThread->count(UWM_CMD_LINK_TOGGLE), 0u);
+    EXPECT_FALSE(TimerService().isRunning(REPLY_TIMER_ID)) << "link loss leaves the watchdog alone";
+}
+
+TEST_F(AnlRecvThreadTest, WatchdogFiresOnlyWhenRepliesStop) {
+    std::atomic<int> fired{0};
+    TimerService().setHandler(REPLY_TIMER_ID, [&] { fired.fetch_add(1); });
+    // Replies less than 3 s apart for 4 s keep the watchdog from firing.
+    const auto streamEnd = std::chrono::steady_clock::now() + 4s;
+    while (std::chrono::steady_clock::now() < streamEnd) {
+        deliverAll({"RT0"});
+        std::this_thread::sleep_for(250ms);
+    }
+    EXPECT_EQ(fired.load(), 0);
+    // Silence: it fires, and keeps firing, until the next reply.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (fired.load() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(20ms);
+    EXPECT_GE(fired.load(), 2);
+    TimerService().setHandler(REPLY_TIMER_ID, nullptr);
+}
+
+}  // namespace
+}  // namespace tqm
