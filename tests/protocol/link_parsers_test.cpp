@@ -1,0 +1,208 @@
+#include <memory>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/main_window_link.h"
+#include "protocol/link_flags.h"
+#include "protocol/reply_parser.h"
+#include "protocol/trx_state.h"
+#include "tests/protocol/link_event_log.h"
+#include "tests/protocol/reply_test_support.h"
+#include "tests/support/recording_window.h"
+
+namespace tqm {
+namespace {
+
+using test::dispatchReply;
+using test::toCommandThread;
+using test::toWindow;
+using Events = std::vector<test::LinkEventLog::Event>;
+
+class LinkParsersTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::resetLinkState();
+        m_window = std::make_unique<test::RecordingWindow>();
+        m_log = std::make_unique<test::LinkEventLog>(*m_window);
+    }
+    void TearDown() override {
+        m_log.reset();
+        m_window.reset();
+    }
+
+    Events takeEvents() {
+        Events events = m_log->events();
+        m_log->clear();
+        m_window->clear();
+        return events;
+    }
+
+    // Sets rm and sm2 to values the meter reset must clear.
+    static void fillMeters() {
+        ASSERT_TRUE(test::parseReply("RM0123"));
+        ASSERT_TRUE(test::parseReply("SM1200"));
+    }
+
+    Trx_StateGuard m_state;
+    Trx_ShadowGuard m_shadow;
+    std::unique_ptr<test::RecordingWindow> m_window;
+    std::unique_ptr<test::LinkEventLog> m_log;
+};
+
+TEST_F(LinkParsersTest, AutoInformationOnChecksIdentityThenPowersOnOnce) {
+    ASSERT_TRUE(dispatchReply("AI0"));
+    takeEvents();
+
+    EXPECT_TRUE(dispatchReply("AI1"));
+    const auto entries = m_window->entries();
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_ID_CHECK), toWindow(UWM_POWER_ON), toWindow(UWM_REPLY_AI)}));
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_TRUE(entries[0].sent) << "UWM_POWER_ON is sent and waited for";
+    EXPECT_FALSE(entries[1].sent);
+    EXPECT_EQ(m_state.get(StateField::AutoInfo), 1);
+    EXPECT_EQ(m_shadow.autoInfo(), 1);
+
+    EXPECT_TRUE(dispatchReply("AI1"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_AI)}));
+}
+
+TEST_F(LinkParsersTest, AutoInformationOffWithoutLinkStopsTheReadsAndResetsTheMeters) {
+    fillMeters();
+    EXPECT_TRUE(dispatchReply("AI0"));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_TIMERS_STOP), toWindow(UWM_REPLY_RM),
+                                    toWindow(UWM_REPLY_SM), toWindow(UWM_REPLY_AI)}));
+    EXPECT_EQ(m_state.get(StateField::Rm), 0);
+    EXPECT_EQ(m_state.get(StateField::Sm2), 0);
+
+    // Link loss runs the parser on the three characters "AI0": the same branch.
+    fillMeters();
+    const ReplyRecord lost = makeReplyRecord("AI0");
+    EXPECT_TRUE(replyParserFor('A', 'I')(3, &lost));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_TIMERS_STOP), toWindow(UWM_REPLY_RM),
+                                    toWindow(UWM_REPLY_SM)}));
+    EXPECT_EQ(m_state.get(StateField::Rm), 0);
+}
+
+TEST_F(LinkParsersTest, AutoInformationOffWhileSwitchedOnAsksForItAgain) {
+    ASSERT_TRUE(dispatchReply("AI1"));
+    LinkFlags().setAiOnSent(1);
+    fillMeters();
+    takeEvents();
+
+    EXPECT_FALSE(dispatchReply("AI0"));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_LINK_TOGGLE)}));
+    EXPECT_EQ(m_state.get(StateField::AutoInfo), 0);
+    EXPECT_EQ(m_shadow.autoInfo(), 0);
+    EXPECT_EQ(m_state.get(StateField::Rm), 123) << "the meters stay";
+}
+
+TEST_F(LinkParsersTest, MalformedAutoInformationKeepsTheStateAndPostsNoNotification) {
+    ASSERT_TRUE(dispatchReply("AI1"));
+    takeEvents();
+    EXPECT_FALSE(dispatchReply("AIx"));
+    EXPECT_EQ(takeEvents(), Events{});
+    EXPECT_EQ(m_shadow.autoInfo(), 1);
+    // Out of range: autoInfo keeps 1, nothing happens but the notification.
+    EXPECT_TRUE(dispatchReply("AI7"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_AI)}));
+}
+
+TEST_F(LinkParsersTest, AutoInformationOnWithoutWindowDoesNotWait) {
+    m_log.reset();
+    m_window.reset();
+    ASSERT_FALSE(MainWindowLink().isPublished());
+    EXPECT_TRUE(test::parseReply("AI1"));
+    EXPECT_EQ(m_state.get(StateField::AutoInfo), 1);
+}
+
+TEST_F(LinkParsersTest, PowerOffAndOnFollowThePowerState) {
+    ASSERT_TRUE(dispatchReply("PS1"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_PS)})) << "nothing saved: no auto-information restore";
+    m_shadow.setAutoInfo(1);
+    fillMeters();
+
+    EXPECT_TRUE(dispatchReply("PS0"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_RM), toWindow(UWM_REPLY_SM),
+                                    toCommandThread(UWM_CMD_TIMERS_STOP), toWindow(UWM_REPLY_PS)}));
+    EXPECT_EQ(m_state.savedAutoInfo(), 1);
+    EXPECT_EQ(m_state.get(StateField::Rm), 0);
+    EXPECT_EQ(m_state.get(StateField::Sm2), 0);
+    EXPECT_EQ(m_shadow.powerState(), 0);
+
+    EXPECT_TRUE(dispatchReply("PS0"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_PS)}));
+
+    EXPECT_TRUE(dispatchReply("PS1"));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_LINK_TOGGLE), toWindow(UWM_REPLY_PS)}));
+    EXPECT_EQ(m_state.aiRestorePending(), 1);
+    EXPECT_EQ(m_shadow.autoInfo(), 0);
+    EXPECT_EQ(m_shadow.powerState(), 1);
+}
+
+TEST_F(LinkParsersTest, AutoInformationAfterPowerOnChecksIdentityEvenWhenAlreadyOn) {
+    ASSERT_TRUE(dispatchReply("AI1"));
+    ASSERT_TRUE(dispatchReply("PS1"));
+    ASSERT_TRUE(dispatchReply("PS0"));
+    ASSERT_TRUE(dispatchReply("PS1"));
+    takeEvents();
+
+    EXPECT_TRUE(dispatchReply("AI1"));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_ID_CHECK), toWindow(UWM_REPLY_AI)}))
+        << "no UWM_POWER_ON: autoInfo was 1 already";
+    EXPECT_EQ(m_state.aiRestorePending(), 0);
+    EXPECT_EQ(m_shadow.autoInfo(), 1);
+
+    EXPECT_TRUE(dispatchReply("AI1"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_AI)}));
+}
+
+TEST_F(LinkParsersTest, MalformedPowerStateStillFollowsTheStoredState) {
+    ASSERT_TRUE(dispatchReply("PS1"));
+    takeEvents();
+    EXPECT_FALSE(dispatchReply("PSx"));
+    EXPECT_EQ(takeEvents(), Events{});
+    EXPECT_EQ(m_state.get(StateField::PowerState), 1);
+    EXPECT_EQ(m_shadow.powerState(), 1);
+}
+
+TEST_F(LinkParsersTest, IdentificationStartsTheReadOnlyForTheModelCode) {
+    EXPECT_FALSE(dispatchReply("ID4700"));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_READ_START)}));
+    EXPECT_EQ(m_state.get(StateField::ModelCode), 0);
+
+    EXPECT_TRUE(dispatchReply("ID4700123"));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_READ_START), toWindow(UWM_REPLY_ID)}));
+    EXPECT_EQ(m_state.get(StateField::ModelCode), 123);
+
+    EXPECT_TRUE(dispatchReply("ID0123"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_ID)}));
+    EXPECT_TRUE(dispatchReply("ID4701123"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_ID)}));
+    EXPECT_EQ(m_state.get(StateField::ModelCode), 123) << "another model stores nothing";
+
+    EXPECT_FALSE(dispatchReply("ID47x0"));
+    EXPECT_FALSE(dispatchReply("ID4700 12"));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_READ_START)}));
+    EXPECT_EQ(m_state.get(StateField::ModelCode), 123);
+}
+
+TEST_F(LinkParsersTest, StandbyValueStartsTheStandbyTimerWhileStored) {
+    EXPECT_TRUE(dispatchReply("RS1"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_RS)}));
+
+    EXPECT_TRUE(dispatchReply("RS2"));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_STANDBY_START), toWindow(UWM_REPLY_RS)}));
+
+    EXPECT_FALSE(dispatchReply("RSx"));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_STANDBY_START)}));
+    EXPECT_TRUE(dispatchReply("RS9"));
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_STANDBY_START), toWindow(UWM_REPLY_RS)}));
+
+    EXPECT_TRUE(dispatchReply("RS0"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_RS)}));
+    EXPECT_EQ(m_state.get(StateField::Rs), 0);
+}
+
+}  // namespace
+}  // namespace tqm
