@@ -195,24 +195,5 @@ TEST(AutomationStart, ASignalThatArrivesBeforeTheWaitIsNotLost) {
     EXPECT_EQ(WEXITSTATUS(*status), 0);
 }
 
-TEST(AutomationStart, WaitingTwiceInOneProcessWorks) {
-    test::ChildProcess child([] {
-        sigset_t term;
-        sigemptyset(&term);
-        sigaddset(&term, SIGTERM);
-        ::pthread_sigmask(SIG_BLOCK, &term, nullptr);
-        for (int round = 0; round < 2; ++round) {
-            ::kill(::getpid(), SIGTERM);  // pending until the wait unblocks it
-            if (waitForTermination() != SIGTERM) return 10 + round;
-        }
-        return 0;
-    });
-    ASSERT_TRUE(child.started());
-    const auto status = child.waitStatus(30s);
-    ASSERT_TRUE(status.has_value());
-    ASSERT_TRUE(WIFEXITED(*status));
-    EXPECT_EQ(WEXITSTATUS(*status), 0);
-}
-
 }  // namespace
 }  // namespace tqm
