@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QtWidgets/QPushButton>
+
+#include "platform/main_window_link.h"
+
+namespace tqm {
+
+// Push button that reports every press and release to its owner window as a
+// synchronous UWM_BUTTON_EVENT (wParam: the button's code, lParam: 1 pressed,
+// 0 released), by mouse, space bar or Enter, so the owner can act on press,
+// repeat while held and act on release.
+class CStepButton final : public QPushButton {
+    Q_OBJECT
+
+public:
+    // Codes 4..21 step a value; 22..27 are the command buttons.
+    static constexpr std::int32_t kFirstCommandCode = 22;
+    static constexpr std::int32_t kFileLoadCode = 26;
+    static constexpr std::int32_t kFileSaveCode = 27;
+
+    explicit CStepButton(QWidget* parent = nullptr);
+
+    void setCode(std::int32_t code) { m_code = code; }
+    std::int32_t code() const { return m_code; }
+    // The window that receives the notifications; null sends nothing.
+    void setOwner(WindowEndpoint* owner) { m_owner = owner; }
+    // True while a press by space bar or Enter is in progress.
+    bool keyHeld() const { return m_keyDown; }
+
+protected:
+    bool event(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    bool isCommandButton() const { return m_code >= kFirstCommandCode; }
+    void notify(bool pressed);
+    // Keyboard handling ahead of the normal dispatch; true when the key is consumed.
+    bool preTranslateKeyPress(const QKeyEvent& key);
+    bool preTranslateKeyRelease(const QKeyEvent& key);
+
+    std::int32_t m_code = 0;
+    WindowEndpoint* m_owner = nullptr;
+    bool m_keyDown = false;
+};
+
+}  // namespace tqm
