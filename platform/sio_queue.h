@@ -16,13 +16,16 @@ public:
     static constexpr std::size_t kSlotSize = 512;
 
     Sio_Queue();
+    ~Sio_Queue();
+    Sio_Queue(const Sio_Queue&) = delete;
+    Sio_Queue& operator=(const Sio_Queue&) = delete;
 
     // Empties the queue. Only while neither side is in use.
     bool reset();
     // Copies an entry in; returns its length, or 0 when it is refused (512 bytes or
     // more, or the ring is full).
     std::int16_t push(std::size_t length, const char* bytes);
-    // Blocks up to a short bound (sleeping 1 ms between checks) while the queue is
+    // Blocks up to about 50 ms (sleeping 1 ms between checks) while the queue is
     // empty. Copies the oldest entry into destination (512 bytes, zero-filled by the
     // caller) and returns its length; 0 when still empty; -2 for a null destination.
     std::int16_t pop(char* destination);

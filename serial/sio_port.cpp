@@ -1,0 +1,223 @@
+#include "serial/sio_port.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include "platform/main_window_link.h"
+#include "platform/messages.h"
+#include "protocol/trx_state.h"
+#include "serial/port_map.h"
+#include "serial/sio_port_tables.h"
+
+namespace tqm {
+namespace {
+
+// Holds that make an opened line unusable.
+constexpr std::uint32_t kUnusableHolds = kHoldRlsd | kHoldTxim;
+// The notice row and force flag of a failed open.
+constexpr std::uintptr_t kComFailedForce = 0;
+constexpr std::intptr_t kComFailedRow = 0;
+
+struct PortState {
+    std::mutex lifecycle;            // open, close and initialise take turns
+    mutable std::mutex deviceMutex;  // guards device and lastFault
+    std::shared_ptr<SerialDevice> device;
+    SerialFault lastFault;
+    std::atomic<bool> open{false};
+    std::atomic<int> portNumber{kDefaultComPort};
+    std::atomic<int> baudRate{kDefaultBaudRate};
+    std::atomic<bool> noticeBox{false};
+};
+
+PortState& state() {
+    static PortState* s_state = new PortState;  // outlives every thread
+    return *s_state;
+}
+
+std::shared_ptr<SerialDevice> currentDevice() {
+    PortState& s = state();
+    std::lock_guard lock(s.deviceMutex);
+    return s.device;
+}
+
+void keepFault(int portNumber, const SerialFault& fault) {
+    PortState& s = state();
+    std::lock_guard lock(s.deviceMutex);
+    s.lastFault = fault;
+    s.lastFault.reason = "COM" + std::to_string(portNumber) + " (" + fault.reason + ")";
+}
+
+void notClosedFault(SerialFault& fault) {
+    fault.code = SerialError::NotOpen;
+    fault.osError = 0;
+    fault.reason = serialErrorText(SerialError::NotOpen);
+}
+
+// Takes the device out of the port. Only under the lifecycle lock.
+std::shared_ptr<SerialDevice> detachDevice() {
+    PortState& s = state();
+    std::shared_ptr<SerialDevice> device;
+    {
+        std::lock_guard lock(s.deviceMutex);
+        device = std::move(s.device);
+        s.open.store(false, std::memory_order_release);
+    }
+    if (device) device->abort();  // calls under way return; the last holder closes it
+    return device;
+}
+
+// A line fault closes the port, but only if the faulty device is still the open one.
+void closeAfterFault(const std::shared_ptr<SerialDevice>& device, const SerialFault& fault) {
+    if (fault.code != SerialError::LineFault) return;
+    PortState& s = state();
+    std::lock_guard life(s.lifecycle);
+    if (currentDevice() != device) return;
+    keepFault(s.portNumber.load(std::memory_order_relaxed), fault);
+    detachDevice();
+}
+
+bool lineUsable(SerialDevice& device, SerialFault& fault) {
+    SerialStatus status;
+    if (!device.status(status, fault)) return false;
+    if ((status.holds & kUnusableHolds) == 0) return true;
+    fault.code = SerialError::LineFault;
+    fault.osError = 0;
+    fault.reason = device.path() + ": the line is not ready";
+    return false;
+}
+
+}  // namespace
+
+bool Sio_Port::initialise() {
+    PortState& s = state();
+    std::lock_guard life(s.lifecycle);
+    detachDevice();
+    std::lock_guard lock(s.deviceMutex);
+    s.lastFault = SerialFault{};
+    s.portNumber.store(kDefaultComPort, std::memory_order_relaxed);
+    s.baudRate.store(kDefaultBaudRate, std::memory_order_relaxed);
+    s.noticeBox.store(false, std::memory_order_relaxed);
+    return true;
+}
+
+bool Sio_Port::open() {
+    PortState& s = state();
+    std::lock_guard life(s.lifecycle);
+    if (s.noticeBox.load(std::memory_order_acquire) || s.open.load(std::memory_order_acquire)) return false;
+    const int number = s.portNumber.load(std::memory_order_relaxed);
+    auto device = std::make_shared<SerialDevice>();
+    SerialFault fault;
+    if (!device->open(PortMap().path(number), s.baudRate.load(std::memory_order_relaxed), fault) ||
+        !lineUsable(*device, fault)) {
+        device->close();
+        keepFault(number, fault);
+        MainWindowLink().post(UWM_COM_FAILED, kComFailedForce, kComFailedRow);
+        return false;
+    }
+    {
+        std::lock_guard lock(s.deviceMutex);
+        s.device = device;
+        s.open.store(true, std::memory_order_release);
+    }
+    // The transceiver learns at once which auto-information state we expect.
+    const char* command = Trx_ShadowGuard().autoInfo() != 0 ? "AI1;" : "AI0;";
+    if (device->write(command, 4, fault) < 4 && fault.code == SerialError::LineFault) {
+        keepFault(number, fault);
+        detachDevice();
+        MainWindowLink().post(UWM_COM_FAILED, kComFailedForce, kComFailedRow);
+        return false;
+    }
+    return true;
+}
+
+bool Sio_Port::close() {
+    PortState& s = state();
+    std::lock_guard life(s.lifecycle);
+    if (!s.open.load(std::memory_order_acquire)) return false;
+    detachDevice();
+    return true;
+}
+
+bool Sio_Port::isOpen() const { return state().open.load(std::memory_order_acquire); }
+
+bool Sio_Port::setPortNumber(int n) {
+    const bool valid = n >= kFirstComPort && n <= kLastComPort;
+    state().portNumber.store(valid ? n : kDefaultComPort, std::memory_order_relaxed);
+    return valid;
+}
+
+int Sio_Port::portNumber() const { return state().portNumber.load(std::memory_order_relaxed); }
+
+bool Sio_Port::setBaudRate(int baud) {
+    const bool valid = std::any_of(kSioBaudRates.begin(), kSioBaudRates.end(),
+                                   [baud](const Sio_BaudRow& row) { return row.baud != 0 && row.baud == baud; });
+    state().baudRate.store(valid ? baud : kDefaultBaudRate, std::memory_order_relaxed);
+    return valid;
+}
+
+int Sio_Port::baudRate() const { return state().baudRate.load(std::memory_order_relaxed); }
+
+std::string Sio_Port::devicePath() const { return PortMap().path(portNumber()); }
+
+bool Sio_Port::probe(int index) {
+    if (index < 0 || index >= kLastComPort) return false;
+    const int number = kSioPortNames[static_cast<std::size_t>(index)].number;
+    SerialDevice device;
+    SerialFault fault;
+    const bool usable = device.open(PortMap().path(number), baudRate(), fault) && lineUsable(device, fault);
+    device.close();
+    return usable;
+}
+
+void Sio_Port::setNoticeBoxShown(bool shown) { state().noticeBox.store(shown, std::memory_order_release); }
+
+bool Sio_Port::noticeBoxShown() const { return state().noticeBox.load(std::memory_order_acquire); }
+
+SerialFault Sio_Port::lastFault() const {
+    PortState& s = state();
+    std::lock_guard lock(s.deviceMutex);
+    return s.lastFault;
+}
+
+bool Sio_Port::status(SerialStatus& status, SerialFault& fault) {
+    const auto device = currentDevice();
+    if (!device) {
+        status = SerialStatus{};
+        notClosedFault(fault);
+        return false;
+    }
+    if (device->status(status, fault)) return true;
+    closeAfterFault(device, fault);
+    return false;
+}
+
+long Sio_Port::read(std::uint8_t* destination, std::size_t max, SerialFault& fault) {
+    const auto device = currentDevice();
+    if (!device) {
+        notClosedFault(fault);
+        return -1;
+    }
+    const long n = device->read(destination, max, fault);
+    if (n < 0) closeAfterFault(device, fault);
+    return n;
+}
+
+std::size_t Sio_Port::write(const void* bytes, std::size_t length, SerialFault& fault) {
+    const auto device = currentDevice();
+    if (!device) {
+        notClosedFault(fault);
+        return 0;
+    }
+    const std::size_t written = device->write(bytes, length, fault);
+    if (written < length) closeAfterFault(device, fault);
+    return written;
+}
+
+bool Sio_Port::setRts(bool on) {
+    const auto device = currentDevice();
+    return device && device->setRts(on);
+}
+
+}  // namespace tqm

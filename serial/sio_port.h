@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/serial_device.h"
+
+namespace tqm {
+
+// The one serial port of the program. All state is process-wide; an object holds
+// no data, so callers construct one on the stack where they need it.
+//
+// Open, close and probe take turns; reads, writes and status calls of the two
+// serial threads run beside them on a shared hold of the device, so a close from
+// one thread never pulls the descriptor from under a call of the other. A line
+// fault seen by any call closes the port; the next Open reopens it.
+class Sio_Port final {
+public:
+    // Back to the start: closes the port, COM1, 4800 baud, no notice box, no fault.
+    bool initialise();
+
+    // Blocks up to the bounded write of "AI0;"/"AI1;". True only if this call opened the
+    // port. Does nothing while a notice box is up or the port is open; a failure posts
+    // UWM_COM_FAILED (0, 0) to the main window and keeps the fault for lastFault().
+    bool open();
+    // False if the port was not open.
+    bool close();
+    bool isOpen() const;
+
+    // 1..20 are stored; anything else stores 1 and returns false.
+    bool setPortNumber(int n);
+    int portNumber() const;
+    // 4800, 9600, 19200 and 38400 are stored; anything else stores 4800 and returns false.
+    bool setBaudRate(int baud);
+    int baudRate() const;
+    // The device path the current port number resolves to.
+    std::string devicePath() const;
+
+    // True if the port of row i of the COM port name table can be opened and shows a
+    // usable line. Never touches the open port.
+    bool probe(int index);
+
+    // The main window tells whether its failure notice box is up.
+    void setNoticeBoxShown(bool shown);
+    bool noticeBoxShown() const;
+    // The last open failure or line fault, in words the operator can act on.
+    SerialFault lastFault() const;
+
+    // The threads' calls on the open port. Each fails with NotOpen when it is closed.
+    bool status(SerialStatus& status, SerialFault& fault);
+    long read(std::uint8_t* destination, std::size_t max, SerialFault& fault);
+    // Blocks up to 10 ms per byte + 500 ms.
+    std::size_t write(const void* bytes, std::size_t length, SerialFault& fault);
+    bool setRts(bool on);
+};
+
+}  // namespace tqm

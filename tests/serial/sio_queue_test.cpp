@@ -1,0 +1,132 @@
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/sio_queue.h"
+
+namespace tqm {
+namespace {
+
+std::string popText(Sio_Queue& queue) {
+    std::array<char, Sio_Queue::kSlotSize> buffer{};
+    const std::int16_t length = queue.pop(buffer.data());
+    return length > 0 ? std::string(buffer.data(), static_cast<std::size_t>(length)) : std::string();
+}
+
+std::int16_t pushText(Sio_Queue& queue, const std::string& text) { return queue.push(text.size(), text.data()); }
+
+TEST(SioQueue, EntriesComeOutInOrderNulTerminatedAndSlotsAreReused) {
+    Sio_Queue queue;
+    ASSERT_TRUE(queue.reset());
+    // Several laps of the ring, with a few entries in flight at any time.
+    for (int i = 0; i < 3 * static_cast<int>(Sio_Queue::kSlots); i += 3) {
+        for (int k = 0; k < 3; ++k) ASSERT_GT(pushText(queue, "PE00" + std::to_string(i + k)), 0);
+        for (int k = 0; k < 3; ++k) ASSERT_EQ(popText(queue), "PE00" + std::to_string(i + k));
+    }
+    EXPECT_EQ(queue.size(), 0u);
+
+    // A short entry in a slot that held a long one arrives clean.
+    ASSERT_GT(pushText(queue, std::string(500, 'X')), 0);
+    ASSERT_EQ(popText(queue).size(), 500u);
+    for (std::size_t i = 1; i < Sio_Queue::kSlots; ++i) pushText(queue, "A"), popText(queue);
+    ASSERT_EQ(pushText(queue, "PS1"), 3);
+    std::array<char, Sio_Queue::kSlotSize> buffer{};
+    ASSERT_EQ(queue.pop(buffer.data()), 3);
+    EXPECT_STREQ(buffer.data(), "PS1");
+}
+
+TEST(SioQueue, RefusesWhatDoesNotFit) {
+    Sio_Queue queue;
+    queue.reset();
+    const std::string tooLong(512, 'A');
+    EXPECT_EQ(queue.push(tooLong.size(), tooLong.data()), 0) << "512 bytes";
+    EXPECT_EQ(queue.push(511, tooLong.data()), 511) << "511 bytes fit";
+    EXPECT_EQ(queue.pop(nullptr), -2);
+    popText(queue);
+
+    for (std::size_t i = 0; i < Sio_Queue::kSlots; ++i) ASSERT_GT(pushText(queue, std::to_string(i)), 0);
+    EXPECT_EQ(queue.size(), Sio_Queue::kSlots);
+    EXPECT_EQ(pushText(queue, "LOST"), 0) << "a full ring refuses";
+    EXPECT_EQ(popText(queue), "0") << "nothing was overwritten";
+    EXPECT_GT(pushText(queue, "NEXT"), 0) << "room again after a pop";
+    for (std::size_t i = 1; i < Sio_Queue::kSlots; ++i) ASSERT_EQ(popText(queue), std::to_string(i));
+    EXPECT_EQ(popText(queue), "NEXT");
+}
+
+TEST(SioQueue, PopOfAnEmptyQueueGivesUpAfterAShortWait) {
+    Sio_Queue queue;
+    queue.reset();
+    std::array<char, Sio_Queue::kSlotSize> buffer{};
+    EXPECT_EQ(queue.pop(buffer.data()), 0);
+
+    // An entry that lands while pop waits is taken.
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        pushText(queue, "AI1");
+    });
+    std::int16_t length = 0;
+    for (int attempt = 0; attempt < 100 && length == 0; ++attempt) length = queue.pop(buffer.data());
+    late.join();
+    EXPECT_EQ(length, 3);
+}
+
+TEST(SioQueue, OneProducerAndOneConsumerPassEveryEntryInOrder) {
+    Sio_Queue queue;
+    queue.reset();
+    constexpr int kEntries = 20000;
+    std::thread producer([&] {
+        for (int i = 0; i < kEntries;) {
+            const std::string text = "FA" + std::to_string(i);
+            if (pushText(queue, text) > 0) ++i;
+            else std::this_thread::yield();  // full: the consumer catches up
+        }
+    });
+    int mismatches = 0;
+    for (int i = 0; i < kEntries;) {
+        const std::string text = popText(queue);
+        if (text.empty()) continue;
+        if (text != "FA" + std::to_string(i)) ++mismatches;
+        ++i;
+    }
+    producer.join();
+    EXPECT_EQ(mismatches, 0);
+}
+
+TEST(SioQueue, TheSharedQueuesTakePushesFromTwoProducers) {
+    SioSendQueue queue;
+    ASSERT_TRUE(queue.reset());
+    constexpr int kPerProducer = 800;
+    auto produce = [&](char tag) {
+        for (int i = 0; i < kPerProducer; ++i) {
+            const std::string text = std::string(1, tag) + std::to_string(i);
+            while (queue.push(text.size(), text.data()) == 0) std::this_thread::yield();
+        }
+    };
+    std::thread first(produce, 'A');
+    std::thread second(produce, 'B');
+    std::vector<int> next(2, 0);
+    bool inOrder = true;
+    for (int received = 0; received < 2 * kPerProducer;) {
+        std::array<char, Sio_Queue::kSlotSize> buffer{};
+        if (queue.pop(buffer.data()) <= 0) continue;
+        const int producer = buffer[0] == 'A' ? 0 : 1;
+        inOrder = inOrder && std::stoi(buffer.data() + 1) == next[producer];
+        ++next[producer];
+        ++received;
+    }
+    first.join();
+    second.join();
+    EXPECT_TRUE(inOrder) << "each producer's entries keep their order and none is torn";
+    EXPECT_EQ(next[0], kPerProducer);
+    EXPECT_EQ(next[1], kPerProducer);
+    EXPECT_TRUE(SioReceiveQueue().reset());
+}
+
+}  // namespace
+}  // namespace tqm
