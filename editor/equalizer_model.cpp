@@ -1,0 +1,175 @@
+#include "editor/equalizer_model.h"
+
+#include <cstdio>
+#include <thread>
+
+#include "editor/equalizer_tables.h"
+#include "editor/pe_command_text.h"
+#include "editor/step_table.h"
+#include "protocol/trx_state.h"
+
+namespace tqm {
+
+namespace {
+
+void sleepFor(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+std::string formatInt(const char* format, std::int32_t value) {
+    char text[24];
+    std::snprintf(text, sizeof text, format, static_cast<int>(value));
+    return text;
+}
+
+}  // namespace
+
+EqualizerModel::EqualizerModel(CommandSink& sink, EqualizerView* view)
+    : m_sink(sink), m_view(view), m_pause(&sleepFor) {}
+
+EqualizerValues EqualizerModel::readState(int set) {
+    const Trx_StateGuard state;
+    EqualizerValues values;
+    for (int p = 0; p < kEqualizerParams; ++p) {
+        values[p] = state.getPeq(set, bandOfParam(p), kindOfParam(p));
+    }
+    return values;
+}
+
+void EqualizerModel::reloadFromState() {
+    for (int set = 0; set < kEqualizerSets; ++set) {
+        if (m_reloadScope == kAllSets || m_reloadScope == set) {
+            m_shown[index(set)] = readState(set);
+            m_reference[index(set)] = m_shown[index(set)];
+        }
+    }
+}
+
+bool EqualizerModel::takeChangedFromState() {
+    const EqualizerValues state = readState(m_currentSet);
+    EqualizerValues& shown = m_shown[index(m_currentSet)];
+    const bool changed = !(state == shown);
+    shown = state;
+    return changed;
+}
+
+void EqualizerModel::applyReference() {
+    const EqualizerValues reference = m_reference[index(m_currentSet)];
+    EqualizerValues& shown = m_shown[index(m_currentSet)];
+    bool copied = false;
+    bool sentBefore = false;
+    for (int p = 0; p < kEqualizerParams; ++p) {
+        if (reference[p] == shown[p]) {
+            continue;
+        }
+        if (!m_connected) {
+            shown[p] = reference[p];
+            copied = true;
+            continue;
+        }
+        if (sentBefore) {
+            m_pause(kApplyPacing);
+        }
+        m_reloadScope = m_currentSet;
+        ++m_pendingReplies;
+        sendParameter(m_currentSet, p, reference[p]);
+        readParameter(m_currentSet, p);
+        sentBefore = true;
+    }
+    if (copied && m_view != nullptr) {
+        m_view->scheduleRepaint();
+    }
+}
+
+void EqualizerModel::acceptShown() {
+    if (m_pendingReplies == 0) {
+        m_reference[index(m_currentSet)] = m_shown[index(m_currentSet)];
+    }
+}
+
+void EqualizerModel::applyStaged() {
+    m_reference[index(m_currentSet)] = m_staged[index(m_currentSet)];
+    applyReference();
+}
+
+bool EqualizerModel::step(int code) {
+    const auto rule = findStepRule(code);
+    if (!rule || (m_connected && m_pendingReplies != 0)) {
+        return false;
+    }
+    EqualizerValues& shown = m_shown[index(m_currentSet)];
+    if (stepBlocked(*rule, shown[rule->param])) {
+        return false;
+    }
+    const std::int32_t value = shown[rule->param] + rule->delta;
+    const int band = bandOfParam(rule->param);
+    m_activeBand = band + 1;
+    if (m_connected) {
+        sendParameter(m_currentSet, rule->param, value);
+        readParameter(m_currentSet, rule->param);
+        return true;
+    }
+    shown[rule->param] = value;
+    updateBandTexts(band);
+    if (m_view != nullptr) {
+        m_view->redrawGraph();
+    }
+    return true;
+}
+
+bool EqualizerModel::pushPe(int set, int p, std::optional<std::int32_t> value) {
+    const PeCommandText text = formatPeCommand(set, p, value);
+    return m_sink.pushCommand(text.bytes.data(), text.length);
+}
+
+bool EqualizerModel::sendParameter(int set, int p, std::int32_t value) { return pushPe(set, p, value); }
+
+bool EqualizerModel::readParameter(int set, int p) { return pushPe(set, p, std::nullopt); }
+
+std::string EqualizerModel::freqText(int band, std::int32_t index) {
+    if (index == 0) {
+        return "OFF";
+    }
+    return formatInt("%d Hz", freqHz(band, index));
+}
+
+std::string EqualizerModel::levelText(std::int32_t level) { return formatInt("%d dB", level); }
+
+std::string EqualizerModel::bwthText(std::int32_t bwth) { return formatInt("%d", bwth); }
+
+BandTexts EqualizerModel::bandTexts(int band, const EqualizerValues& values) {
+    return {freqText(band, values.get(band, PeqParam::Freq)), levelText(values.get(band, PeqParam::Level)),
+            bwthText(values.get(band, PeqParam::Bwth))};
+}
+
+void EqualizerModel::updateBandTexts(int band) {
+    if (m_view == nullptr || band < 0 || band >= kEqualizerBands) {
+        return;
+    }
+    const BandTexts texts = bandTexts(band, m_shown[index(m_currentSet)]);
+    const BandControlIds& ids = kBandControlIds[static_cast<std::size_t>(band)];
+    m_view->setControlText(ids.freqText, texts.freq);
+    m_view->setControlText(ids.levelText, texts.level);
+    m_view->setControlText(ids.bwthText, texts.bwth);
+}
+
+void EqualizerModel::updateCaptions() {
+    if (m_view == nullptr) {
+        return;
+    }
+    for (int band = 0; band < kEqualizerBands; ++band) {
+        m_view->setControlText(kBandControlIds[static_cast<std::size_t>(band)].groupBox,
+                               kBandCaptions[index(m_currentSet)][static_cast<std::size_t>(band)]);
+    }
+}
+
+void EqualizerModel::selectSet(int set) {
+    if (set < 0 || set >= kEqualizerSets) {
+        return;
+    }
+    m_currentSet = set;
+    updateCaptions();
+    if (m_view != nullptr) {
+        m_view->scheduleRepaint();
+    }
+}
+
+}  // namespace tqm

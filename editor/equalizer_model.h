@@ -1,0 +1,106 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "editor/command_sink.h"
+#include "editor/equalizer_values.h"
+#include "editor/equalizer_view.h"
+
+namespace tqm {
+
+// The three texts of one band's value statics.
+struct BandTexts {
+    std::string freq;
+    std::string level;
+    std::string bwth;
+};
+
+// The editor's copy of the transceiver's equalizer: the shown, reference and staged
+// values of the three sets, the step rules, and the moves between them and the
+// transceiver state. Used on the user-interface thread only.
+class EqualizerModel final {
+public:
+    static constexpr int kAllSets = 3;
+    static constexpr std::chrono::milliseconds kApplyPacing{25};
+
+    // How the model waits between the commands of one apply.
+    using Pause = void (*)(std::chrono::milliseconds);
+
+    explicit EqualizerModel(CommandSink& sink, EqualizerView* view = nullptr);
+
+    void setView(EqualizerView* view) { m_view = view; }
+    void setPause(Pause pause) { m_pause = pause; }
+
+    int currentSet() const { return m_currentSet; }
+    int activeBand() const { return m_activeBand; }
+    void setActiveBand(int band) { m_activeBand = band; }
+    bool connected() const { return m_connected; }
+    void setConnected(bool connected) { m_connected = connected; }
+    int pendingReplies() const { return m_pendingReplies; }
+    void setPendingReplies(int count) { m_pendingReplies = count; }
+    int reloadScope() const { return m_reloadScope; }
+    void setReloadScope(int scope) { m_reloadScope = scope; }
+
+    const EqualizerValues& shown(int set) const { return m_shown[index(set)]; }
+    const EqualizerValues& reference(int set) const { return m_reference[index(set)]; }
+    const EqualizerValues& staged(int set) const { return m_staged[index(set)]; }
+    void setShown(int set, const EqualizerValues& values) { m_shown[index(set)] = values; }
+    void setReference(int set, const EqualizerValues& values) { m_reference[index(set)] = values; }
+    // Stores one value parsed from a setting file into the current set's staged copy.
+    void stageValue(int p, std::int32_t value) { m_staged[index(m_currentSet)][p] = value; }
+
+    // Copies the sets selected by the reload scope from the transceiver state into
+    // both the shown and the reference values.
+    void reloadFromState();
+    // Copies every transceiver value of the current set that differs into the shown
+    // values; true when at least one differed.
+    bool takeChangedFromState();
+    // Brings the current set back to its reference values. Connected, each differing
+    // value is sent with its read-back; blocks 25 ms (the pause) between values.
+    void applyReference();
+    // APPLI: the current set's shown values become its reference, unless replies are awaited.
+    void acceptShown();
+    // Copies the current set's staged values to its reference, then applies them.
+    // Blocks like applyReference.
+    void applyStaged();
+    // One step of one parameter by step code 4..21; false when it was ignored.
+    bool step(int code);
+    // Queue one set or read "PE" command; false when the sink refused it.
+    bool sendParameter(int set, int p, std::int32_t value);
+    bool readParameter(int set, int p);
+    // Writes the three value texts of one band (0..2) of the current set.
+    void updateBandTexts(int band);
+    // Writes the three group-box captions of the current set.
+    void updateCaptions();
+    // Shows another set (0..2); nothing is sent.
+    void selectSet(int set);
+
+    static BandTexts bandTexts(int band, const EqualizerValues& values);
+    static std::string freqText(int band, std::int32_t index);
+    static std::string levelText(std::int32_t level);
+    static std::string bwthText(std::int32_t bwth);
+
+private:
+    static std::size_t index(int set) { return static_cast<std::size_t>(set); }
+    static EqualizerValues readState(int set);
+    bool pushPe(int set, int p, std::optional<std::int32_t> value);
+
+    CommandSink& m_sink;
+    EqualizerView* m_view = nullptr;
+    Pause m_pause;
+
+    std::array<EqualizerValues, kEqualizerSets> m_shown{};
+    std::array<EqualizerValues, kEqualizerSets> m_reference{};
+    std::array<EqualizerValues, kEqualizerSets> m_staged{};
+    int m_currentSet = 0;
+    int m_activeBand = 1;
+    bool m_connected = false;
+    int m_pendingReplies = 0;
+    int m_reloadScope = kAllSets;
+};
+
+}  // namespace tqm

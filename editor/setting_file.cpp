@@ -1,0 +1,159 @@
+#include "editor/setting_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "editor/equalizer_model.h"
+#include "editor/equalizer_tables.h"
+#include "serial/csv_table.h"
+
+namespace tqm {
+
+namespace {
+
+constexpr std::int32_t kFileRows = 3;
+constexpr std::int32_t kFileColumns = 3;
+
+// The table index of a frequency in Hz for a band; -1 when it is not in the table.
+std::int32_t freqIndex(int band, std::int32_t hz) {
+    const auto table = kFreqTables[static_cast<std::size_t>(band)];
+    const auto found = std::find(table.begin(), table.end(), hz);
+    return found == table.end() ? -1 : static_cast<std::int32_t>(found - table.begin());
+}
+
+// The value to store for one cell, or nullopt when it is out of range.
+std::optional<std::int32_t> checkCell(int band, PeqParam kind, std::int32_t value) {
+    switch (kind) {
+        case PeqParam::Freq: {
+            const std::int32_t index = freqIndex(band, value);
+            return index < 0 ? std::nullopt : std::optional<std::int32_t>(index);
+        }
+        case PeqParam::Level:
+            return (value >= kLevelMin && value <= kLevelMax) ? std::optional<std::int32_t>(value) : std::nullopt;
+        case PeqParam::Bwth:
+            return (value >= kBwthMin && value <= kBwthMax) ? std::optional<std::int32_t>(value) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// Checks the table row by row, left to right, staging each valid value; false at the
+// first invalid cell or when the table is not 3 x 3.
+bool stageTable(const CsvTable& table, EqualizerModel& model) {
+    if (table.rows() != kFileRows || table.columns() != kFileColumns) {
+        return false;
+    }
+    for (int p = 0; p < kEqualizerParams; ++p) {
+        const int band = bandOfParam(p);
+        const PeqParam kind = kindOfParam(p);
+        const auto value = checkCell(band, kind, std::atoi(table.cell(band, static_cast<std::int32_t>(kind))));
+        if (!value) {
+            return false;
+        }
+        model.stageValue(p, *value);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string SettingFile::defaultName(const std::tm& localTime) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%04d%02d%02d%02d%02d%02d%s", localTime.tm_year + 1900, localTime.tm_mon + 1,
+                  localTime.tm_mday, localTime.tm_hour, localTime.tm_min, localTime.tm_sec, ".pef");
+    return name;
+}
+
+std::string SettingFile::defaultNameNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return defaultName(local);
+}
+
+std::string SettingFile::format(const EqualizerValues& values) {
+    std::string text;
+    for (int band = 0; band < kEqualizerBands; ++band) {
+        char line[48];
+        std::snprintf(line, sizeof line, "%d,%d,%d\r\n", static_cast<int>(freqHz(band, values.get(band, PeqParam::Freq))),
+                      static_cast<int>(values.get(band, PeqParam::Level)),
+                      static_cast<int>(values.get(band, PeqParam::Bwth)));
+        text += line;
+    }
+    return text;
+}
+
+bool SettingFile::writeReplacing(const std::string& path, const std::string& text) {
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temporary = directory + "." + name + ".XXXXXX";
+    std::vector<char> pattern(temporary.begin(), temporary.end());
+    pattern.push_back('\0');
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    temporary.assign(pattern.data());
+    // A replaced file keeps its permissions; a new one is readable by all
+    // (the temporary file starts owner-only).
+    struct stat existing {};
+    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
+    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+SaveResult SettingFile::save(const std::string& path, const EqualizerModel& model) {
+    if (model.pendingReplies() != 0) {
+        return SaveResult::Busy;
+    }
+    if (path.size() >= kMaxPathLength) {
+        return SaveResult::PathTooLong;
+    }
+    return writeReplacing(path, format(model.shown(model.currentSet()))) ? SaveResult::Saved : SaveResult::Failed;
+}
+
+LoadResult SettingFile::load(const std::string& path, EqualizerModel& model) {
+    if (model.pendingReplies() != 0) {
+        return LoadResult::Busy;
+    }
+    if (path.size() >= kMaxPathLength) {
+        return LoadResult::Rejected;
+    }
+    CsvTable table;
+    if (!table.load(path.c_str()) || !stageTable(table, model)) {
+        return LoadResult::Rejected;
+    }
+    model.applyStaged();
+    return LoadResult::Loaded;
+}
+
+}  // namespace tqm

@@ -1,0 +1,290 @@
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "editor/equalizer_model.h"
+#include "editor/pe_command_text.h"
+#include "protocol/trx_state.h"
+
+namespace tqm {
+namespace {
+
+class RecordingSink final : public CommandSink {
+public:
+    bool pushCommand(const char* bytes, std::size_t length) override {
+        commands.emplace_back(bytes, length);
+        return true;
+    }
+    std::vector<std::string> commands;
+};
+
+class RecordingView final : public EqualizerView {
+public:
+    void setControlText(int controlId, std::string_view text) override { texts[controlId] = std::string(text); }
+    void redrawGraph() override { ++redraws; }
+    void scheduleRepaint() override { ++repaints; }
+
+    std::map<int, std::string> texts;
+    int redraws = 0;
+    int repaints = 0;
+};
+
+std::vector<std::chrono::milliseconds> s_pauses;
+void recordPause(std::chrono::milliseconds duration) { s_pauses.push_back(duration); }
+
+// Step codes and the range of the parameter they move.
+struct StepRange {
+    const char* name;
+    int upCode;
+    int downCode;
+    int param;
+    std::int32_t minimum;
+    std::int32_t maximum;
+};
+
+constexpr StepRange kRanges[] = {
+    {"EQ1 FREQ", 4, 5, 0, 0, 7},       {"EQ2 FREQ", 6, 7, 3, 0, 9},       {"EQ3 FREQ", 8, 9, 6, 0, 18},
+    {"EQ1 LEVEL", 10, 11, 1, -20, 10}, {"EQ2 LEVEL", 12, 13, 4, -20, 10}, {"EQ3 LEVEL", 14, 15, 7, -20, 10},
+    {"EQ1 BWTH", 16, 17, 2, 1, 10},    {"EQ2 BWTH", 18, 19, 5, 1, 10},    {"EQ3 BWTH", 20, 21, 8, 1, 10},
+};
+
+class EqualizerModelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Trx_StateGuard().initialise();
+        s_pauses.clear();
+        model.setPause(&recordPause);
+        model.reloadFromState();
+    }
+
+    void setStateSet(int set, const EqualizerValues& values) {
+        Trx_StateGuard state;
+        for (int p = 0; p < kEqualizerParams; ++p) {
+            state.setPeq(set, bandOfParam(p), kindOfParam(p), values[p]);
+        }
+    }
+
+    RecordingSink sink;
+    RecordingView view;
+    EqualizerModel model{sink, &view};
+};
+
+const EqualizerValues kSample{{3, -5, 4, 1, 0, 10, 18, 10, 1}};
+
+TEST_F(EqualizerModelTest, StartsWithTheStateDefaultsInEverySet) {
+    const EqualizerValues defaults{{0, 5, 10, 0, 5, 10, 0, 5, 10}};
+    for (int set = 0; set < kEqualizerSets; ++set) {
+        EXPECT_EQ(model.shown(set), defaults);
+        EXPECT_EQ(model.reference(set), defaults);
+    }
+    EXPECT_EQ(model.currentSet(), 0);
+    EXPECT_EQ(model.activeBand(), 1);
+    EXPECT_EQ(model.reloadScope(), 3);
+}
+
+TEST_F(EqualizerModelTest, OfflineStepsStopAtEveryLimitWithoutChange) {
+    for (const StepRange& range : kRanges) {
+        SCOPED_TRACE(range.name);
+        EqualizerValues values = model.shown(0);
+        values[range.param] = range.minimum;
+        model.setShown(0, values);
+        int accepted = 0;
+        for (int i = 0; i < 40; ++i) {
+            accepted += model.step(range.upCode) ? 1 : 0;
+        }
+        EXPECT_EQ(model.shown(0)[range.param], range.maximum);
+        EXPECT_EQ(accepted, range.maximum - range.minimum);
+        accepted = 0;
+        for (int i = 0; i < 40; ++i) {
+            accepted += model.step(range.downCode) ? 1 : 0;
+        }
+        EXPECT_EQ(model.shown(0)[range.param], range.minimum);
+        EXPECT_EQ(accepted, range.maximum - range.minimum);
+        EXPECT_EQ(model.activeBand(), range.param / 3 + 1);
+    }
+    EXPECT_TRUE(sink.commands.empty());
+}
+
+TEST_F(EqualizerModelTest, ConnectedStepsAtTheLimitSendNothing) {
+    model.setConnected(true);
+    for (const StepRange& range : kRanges) {
+        SCOPED_TRACE(range.name);
+        EqualizerValues values = model.shown(0);
+        values[range.param] = range.maximum;
+        model.setShown(0, values);
+        EXPECT_FALSE(model.step(range.upCode));
+        values[range.param] = range.minimum;
+        model.setShown(0, values);
+        EXPECT_FALSE(model.step(range.downCode));
+        EXPECT_EQ(model.shown(0), values);
+    }
+    EXPECT_TRUE(sink.commands.empty());
+    EXPECT_FALSE(model.step(3));
+    EXPECT_FALSE(model.step(22));
+}
+
+TEST_F(EqualizerModelTest, ConnectedStepQueuesSetAndReadAndWaitsForTheReply) {
+    EqualizerValues values = model.shown(0);
+    values[1] = 0;
+    model.setShown(0, values);
+    model.setActiveBand(3);
+    model.setConnected(true);
+
+    EXPECT_TRUE(model.step(10));
+    EXPECT_EQ(sink.commands, (std::vector<std::string>{"PE001+01;", "PE001;"}));
+    EXPECT_EQ(model.shown(0)[1], 0) << "the display follows the reply";
+    EXPECT_EQ(model.activeBand(), 1);
+    EXPECT_EQ(view.redraws, 0);
+    EXPECT_TRUE(view.texts.empty());
+
+    // The reply arrives and is stored; the window then takes the changed value.
+    Trx_StateGuard().setPeq(0, 0, PeqParam::Level, 1);
+    EXPECT_TRUE(model.takeChangedFromState());
+    EXPECT_EQ(model.shown(0)[1], 1);
+}
+
+TEST_F(EqualizerModelTest, StepsAreIgnoredWhileConnectedRepliesAreAwaited) {
+    model.setConnected(true);
+    model.setPendingReplies(2);
+    EXPECT_FALSE(model.step(10));
+    EXPECT_TRUE(sink.commands.empty());
+    model.setConnected(false);
+    EXPECT_TRUE(model.step(10)) << "offline, awaited replies do not block";
+}
+
+TEST_F(EqualizerModelTest, CommandTextsCarryTheValueInItsField) {
+    model.sendParameter(0, 1, 0);
+    model.sendParameter(0, 1, -5);
+    model.sendParameter(0, 1, 10);
+    model.sendParameter(1, 4, -3);
+    model.sendParameter(0, 0, 3);
+    model.sendParameter(2, 8, 10);
+    model.readParameter(2, 8);
+    model.readParameter(1, 3);
+    EXPECT_EQ(sink.commands, (std::vector<std::string>{"PE001000;", "PE001-05;", "PE001+10;", "PE111-03;",
+                                                        "PE000003;", "PE222010;", "PE222;", "PE110;"}));
+    EXPECT_EQ(formatPeCommand(2, 6, 18).length, 9u);
+    EXPECT_EQ(formatPeCommand(2, 6, std::nullopt).length, 6u);
+}
+
+TEST_F(EqualizerModelTest, OfflineStepWritesTheBandTextsAndRedraws) {
+    EXPECT_TRUE(model.step(6));   // EQ2 FREQ 0 -> 1 (700 Hz)
+    EXPECT_EQ(view.texts[1089], "700 Hz");
+    EXPECT_EQ(view.texts[1090], "5 dB");
+    EXPECT_EQ(view.texts[1094], "10");
+    EXPECT_EQ(view.redraws, 1);
+    EXPECT_TRUE(model.step(7));   // back to OFF
+    EXPECT_EQ(view.texts[1089], "OFF");
+    for (int i = 0; i < 25; ++i) {
+        model.step(15);
+    }
+    EXPECT_EQ(view.texts[1103], "-20 dB");
+    EXPECT_EQ(model.activeBand(), 3);
+    EXPECT_EQ(EqualizerModel::freqText(2, 18), "3200 Hz");
+    EXPECT_EQ(EqualizerModel::freqText(0, 3), "300 Hz");
+}
+
+TEST_F(EqualizerModelTest, OfflineCancelAfterThreeStepsRestoresAndRepaints) {
+    const std::int32_t before = model.shown(0)[4];
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(model.step(12));
+    }
+    EXPECT_EQ(model.shown(0)[4], before + 3);
+    model.applyReference();
+    EXPECT_EQ(model.shown(0)[4], before);
+    EXPECT_EQ(view.repaints, 1);
+    EXPECT_TRUE(sink.commands.empty());
+    EXPECT_TRUE(s_pauses.empty());
+
+    model.applyReference();
+    EXPECT_EQ(view.repaints, 1) << "nothing to restore, nothing to repaint";
+}
+
+TEST_F(EqualizerModelTest, ConnectedApplySendsEachDifferenceWithPacing) {
+    model.selectSet(2);
+    EqualizerValues reference = model.shown(2);
+    reference[0] = 7;
+    reference[4] = -3;
+    reference[8] = 2;
+    model.setReference(2, reference);
+    model.setConnected(true);
+    const EqualizerValues shownBefore = model.shown(2);
+
+    model.applyReference();
+    EXPECT_EQ(sink.commands, (std::vector<std::string>{"PE200007;", "PE200;", "PE211-03;", "PE211;", "PE222002;",
+                                                        "PE222;"}));
+    EXPECT_EQ(model.pendingReplies(), 3);
+    EXPECT_EQ(model.reloadScope(), 2);
+    EXPECT_EQ(model.shown(2), shownBefore);
+    EXPECT_EQ(s_pauses, (std::vector<std::chrono::milliseconds>(2, std::chrono::milliseconds(25))));
+    EXPECT_EQ(view.repaints, 1) << "only the set change repaints";
+}
+
+TEST_F(EqualizerModelTest, AcceptShownOnlyWhenNoRepliesAreAwaited) {
+    model.step(4);
+    model.setPendingReplies(1);
+    model.acceptShown();
+    EXPECT_EQ(model.reference(0)[0], 0);
+    model.setPendingReplies(0);
+    model.acceptShown();
+    EXPECT_EQ(model.reference(0)[0], 1);
+    EXPECT_EQ(model.reference(1)[0], 0);
+}
+
+TEST_F(EqualizerModelTest, SelectSetChangesOnlyWhichSetIsShown) {
+    model.step(4);
+    model.step(4);
+    const EqualizerValues setF = model.shown(0);
+    model.selectSet(1);
+    EXPECT_EQ(model.currentSet(), 1);
+    EXPECT_EQ(view.texts[1082], "R-PRMTRC EQ1");
+    EXPECT_EQ(view.texts[1097], "R-PRMTRC EQ2");
+    EXPECT_EQ(view.texts[1110], "R-PRMTRC EQ3");
+    EXPECT_EQ(view.repaints, 1);
+    model.step(12);
+    EXPECT_EQ(model.shown(0), setF);
+    EXPECT_EQ(model.shown(1)[4], 6);
+    EXPECT_EQ(model.shown(2)[4], 5);
+    EXPECT_TRUE(sink.commands.empty());
+    model.selectSet(2);
+    EXPECT_EQ(view.texts[1110], "P-PRMTRC EQ3");
+}
+
+TEST_F(EqualizerModelTest, ReloadTakesOnlyTheScopedSet) {
+    for (int set = 0; set < kEqualizerSets; ++set) {
+        setStateSet(set, kSample);
+    }
+    model.setReloadScope(1);
+    model.reloadFromState();
+    EXPECT_EQ(model.shown(1), kSample);
+    EXPECT_EQ(model.reference(1), kSample);
+    EXPECT_NE(model.shown(0), kSample);
+    EXPECT_NE(model.reference(2), kSample);
+
+    model.setReloadScope(3);
+    model.reloadFromState();
+    for (int set = 0; set < kEqualizerSets; ++set) {
+        EXPECT_EQ(model.shown(set), kSample);
+        EXPECT_EQ(model.reference(set), kSample);
+    }
+}
+
+TEST_F(EqualizerModelTest, TakeChangedCopiesTheCurrentSetIntoTheShownValuesOnly) {
+    EXPECT_FALSE(model.takeChangedFromState());
+    model.selectSet(1);
+    setStateSet(1, kSample);
+    Trx_StateGuard().setPeq(0, 1, PeqParam::Bwth, 3);
+    const EqualizerValues referenceBefore = model.reference(1);
+
+    EXPECT_TRUE(model.takeChangedFromState());
+    EXPECT_EQ(model.shown(1), kSample);
+    EXPECT_EQ(model.reference(1), referenceBefore);
+    EXPECT_EQ(model.shown(0)[5], 10) << "other sets wait for a reload";
+    EXPECT_FALSE(model.takeChangedFromState());
+}
+
+}  // namespace
+}  // namespace tqm
