@@ -1,0 +1,91 @@
+#include "sim/wire_log.h"
+
+#include <algorithm>
+
+namespace tqm::sim {
+
+WireLog::~WireLog() { closeFile(); }
+
+bool WireLog::openFile(const std::string& path) {
+    std::lock_guard lock(m_mutex);
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+    }
+    m_file = std::fopen(path.c_str(), "w");
+    return m_file != nullptr;
+}
+
+void WireLog::closeFile() {
+    std::lock_guard lock(m_mutex);
+    if (m_file != nullptr) {
+        std::fclose(m_file);
+        m_file = nullptr;
+    }
+}
+
+void WireLog::append(std::chrono::milliseconds time, WireDirection direction, std::string bytes) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_entries.push_back(WireLogEntry{time, direction, std::move(bytes)});
+        if (m_file != nullptr) {
+            const std::string line = formatLine(m_entries.back()) + "\n";
+            std::fwrite(line.data(), 1, line.size(), m_file);
+            std::fflush(m_file);
+        }
+    }
+    m_changed.notify_all();
+}
+
+std::vector<WireLogEntry> WireLog::entries() const {
+    std::lock_guard lock(m_mutex);
+    return m_entries;
+}
+
+void WireLog::clear() {
+    std::lock_guard lock(m_mutex);
+    m_entries.clear();
+}
+
+std::size_t WireLog::count(WireDirection direction, std::string_view bytes) const {
+    std::lock_guard lock(m_mutex);
+    return countLocked(direction, bytes);
+}
+
+bool WireLog::waitFor(WireDirection direction, std::string_view bytes, std::chrono::milliseconds timeout,
+                      std::size_t occurrences) const {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout,
+                              [&] { return countLocked(direction, bytes) >= occurrences; });
+}
+
+bool WireLog::waitForSize(std::size_t n, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_entries.size() >= n; });
+}
+
+std::string WireLog::formatLine(const WireLogEntry& entry) {
+    std::string line = std::to_string(entry.time.count());
+    line += ' ';
+    line += static_cast<char>(entry.direction);
+    line += ' ';
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (char c : entry.bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
+            line += c;
+        } else {
+            line += "\\x";
+            line += kHex[byte >> 4];
+            line += kHex[byte & 0x0F];
+        }
+    }
+    return line;
+}
+
+std::size_t WireLog::countLocked(WireDirection direction, std::string_view bytes) const {
+    return static_cast<std::size_t>(std::count_if(m_entries.begin(), m_entries.end(), [&](const WireLogEntry& e) {
+        return e.direction == direction && e.bytes == bytes;
+    }));
+}
+
+}  // namespace tqm::sim

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tqm::sim {
+
+// Which way a logged text went: '>' to the transceiver, '<' from it.
+enum class WireDirection : char { ToTransceiver = '>', FromTransceiver = '<' };
+
+struct WireLogEntry {
+    std::chrono::milliseconds time;  // since the simulator started
+    WireDirection direction;
+    std::string bytes;
+};
+
+// The record of every command received and every reply or report sent, kept in
+// memory and optionally written to a file, one line per entry:
+//   "<milliseconds> <direction> <bytes>", e.g. "1523 > PE001;".
+// Bytes outside 0x20..0x7E and the backslash are written as \xNN.
+// Thread-safe.
+class WireLog final {
+public:
+    WireLog() = default;
+    ~WireLog();
+
+    WireLog(const WireLog&) = delete;
+    WireLog& operator=(const WireLog&) = delete;
+
+    // Opens (truncates) the log file; false when it cannot be opened.
+    bool openFile(const std::string& path);
+    void closeFile();
+
+    void append(std::chrono::milliseconds time, WireDirection direction, std::string bytes);
+
+    std::vector<WireLogEntry> entries() const;
+    void clear();
+
+    // Number of entries with exactly these bytes in this direction.
+    std::size_t count(WireDirection direction, std::string_view bytes) const;
+
+    // Blocks until at least `occurrences` entries with exactly these bytes have
+    // been logged in this direction, or the timeout passes; true when they have.
+    bool waitFor(WireDirection direction, std::string_view bytes, std::chrono::milliseconds timeout,
+                 std::size_t occurrences = 1) const;
+
+    // Blocks until the log holds at least n entries, or the timeout passes.
+    bool waitForSize(std::size_t n, std::chrono::milliseconds timeout) const;
+
+    // The file line of one entry, without the line end.
+    static std::string formatLine(const WireLogEntry& entry);
+
+private:
+    std::size_t countLocked(WireDirection direction, std::string_view bytes) const;
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    std::vector<WireLogEntry> m_entries;
+    std::FILE* m_file = nullptr;
+};
+
+}  // namespace tqm::sim
