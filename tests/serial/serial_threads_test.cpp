@@ -1,0 +1,168 @@
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "menulist/default_menu_list.h"
+#include "platform/messages.h"
+#include "platform/sio_queue.h"
+#include "platform/thread_directory.h"
+#include "platform/timer_service.h"
+#include "protocol/link_flags.h"
+#include "protocol/menu_item_record.h"
+#include "protocol/trx_state.h"
+#include "serial/sio_port.h"
+#include "serial/sio_thread_proxies.h"
+#include "tests/serial/serial_link_fixture.h"
+
+namespace tqm {
+namespace {
+
+using namespace std::chrono_literals;
+
+class SerialThreadsTest : public test::SerialLinkTest {
+protected:
+    void SetUp() override {
+        SerialLinkTest::SetUp();
+        ASSERT_TRUE(SioRecvThreadProxy().start());
+        ASSERT_TRUE(SioSendThreadProxy().start());
+    }
+    void TearDown() override {
+        SioRecvThreadProxy().stop();
+        SioSendThreadProxy().stop();
+        TimerService().reset();
+        SerialLinkTest::TearDown();
+    }
+
+    // Blocks until the receive thread has handled at least count more polls.
+    void waitPolls(unsigned long count) {
+        TimerService timers;
+        const unsigned long start = timers.tickCount(TIMER_SIO_POLL);
+        ASSERT_TRUE(eventually([&] { return timers.tickCount(TIMER_SIO_POLL) >= start + count; }));
+        auto receiver = ThreadDirectory().find(WorkerRole::SioRecv);
+        ASSERT_TRUE(eventually([&] { return receiver->pendingCount() == 0; }));
+    }
+
+    void send(const std::string& command) {
+        ASSERT_GT(SioSendQueue().push(command.size(), command.data()), 0);
+        ASSERT_TRUE(ThreadDirectory().post(WorkerRole::SioSend, UWM_SIO_SEND));
+    }
+
+    void openAndDrain() {
+        ASSERT_TRUE(Sio_Port().open());
+        ASSERT_EQ(m_peer->readAtLeast(4), "AI0;");
+    }
+};
+
+TEST_F(SerialThreadsTest, AReplyInTwoPiecesIsDeliveredOnce) {
+    openAndDrain();
+    LinkFlags().setReplyPending(1);
+    ASSERT_TRUE(m_peer->write("FA142"));
+    waitPolls(4);
+    EXPECT_TRUE(m_collector->replies().empty());
+    EXPECT_EQ(LinkFlags().replyPending(), 1) << "nothing delivered yet";
+    ASSERT_TRUE(m_peer->write("50000;"));
+    ASSERT_TRUE(m_collector->waitFor(1));
+    waitPolls(4);
+    EXPECT_EQ(m_collector->replies(), std::vector<std::string>{"FA14250000"});
+    EXPECT_EQ(LinkFlags().replyPending(), 0);
+}
+
+TEST_F(SerialThreadsTest, RepliesAreCutByTheirOwnRulesBehindLineNoise) {
+    openAndDrain();
+    ASSERT_TRUE(m_peer->write("\r\nID4700;ZZ123;PS12;AI1;KMHELLO;"));
+    ASSERT_TRUE(m_collector->waitFor(4));
+    waitPolls(4);
+    const std::vector<std::string> expected = {"ID4700", "ZZ123", "AI1", "KMHELLO"};
+    EXPECT_EQ(m_collector->replies(), expected) << "PS12 has no ';' where it should end";
+}
+
+TEST_F(SerialThreadsTest, MenuRepliesFollowTheMenuListAndTheModelCode) {
+    Trx_StateGuard state;
+    ASSERT_TRUE(state.set(StateField::MenuCount, kDefaultMenuItemCount));
+    for (int n = 1; n <= kDefaultMenuItemCount; ++n) {
+        MenuItemRecord record{};
+        ASSERT_TRUE(defaultMenuItem(n, record));
+        ASSERT_TRUE(state.storeMenuRecord(n, &record));
+    }
+    ASSERT_EQ(state.menuFormatCode(126), MENU_FORMAT_EQ2_FREQ);
+    const auto width = static_cast<std::size_t>(state.menuParameterLength(126));
+    ASSERT_GT(width, 1u);
+    openAndDrain();
+
+    state.set(StateField::ModelCode, 0);
+    ASSERT_TRUE(m_peer->write("EX126" + std::string(width - 1, '3') + ";"));
+    ASSERT_TRUE(m_collector->waitFor(1));
+    ASSERT_TRUE(state.set(StateField::ModelCode, 1));
+    ASSERT_EQ(state.get(StateField::ModelCode), 1);
+    ASSERT_TRUE(m_peer->write("EX126" + std::string(width, '4') + ";EX000;PS1;"));
+    ASSERT_TRUE(m_collector->waitFor(3));
+    const std::vector<std::string> expected = {"EX126" + std::string(width - 1, '3'), "EX126" + std::string(width, '4'),
+                                               "PS1"};
+    EXPECT_EQ(m_collector->replies(), expected);
+}
+
+TEST_F(SerialThreadsTest, NothingMovesUntilTheMenuListIsReady) {
+    openAndDrain();
+    Trx_StateGuard().setMenuListReady(0);
+    ASSERT_TRUE(m_peer->write("PS1;"));
+    send("PS;");
+    waitPolls(5);
+    auto sender = ThreadDirectory().find(WorkerRole::SioSend);
+    ASSERT_TRUE(eventually([&] { return sender->pendingCount() == 0; }));
+    EXPECT_EQ(m_peer->readFor(100ms), "") << "nothing written";
+    EXPECT_TRUE(m_collector->replies().empty()) << "nothing read";
+    EXPECT_EQ(SioSendQueue().size(), 1u) << "the command stays queued";
+
+    Trx_StateGuard().setMenuListReady(1);
+    ASSERT_TRUE(m_collector->waitFor(1));
+    EXPECT_EQ(m_collector->replies(), std::vector<std::string>{"PS1"}) << "left in the driver, read now";
+    ASSERT_TRUE(ThreadDirectory().post(WorkerRole::SioSend, UWM_SIO_SEND));
+    EXPECT_EQ(m_peer->readAtLeast(3), "PS;");
+}
+
+TEST_F(SerialThreadsTest, ASendOnAClosedPortOpensItAndTracksAutoInformation) {
+    Trx_ShadowGuard().setAutoInfo(1);
+    send("AI1;");
+    EXPECT_EQ(m_peer->readAtLeast(8), "AI1;AI1;") << "the open writes first, then the command";
+    ASSERT_TRUE(eventually([] { return LinkFlags().replyPending() == 1; }));
+    EXPECT_EQ(LinkFlags().aiOnSent(), 1);
+
+    send("AI0;");
+    EXPECT_EQ(m_peer->readAtLeast(4), "AI0;") << "no second open";
+    ASSERT_TRUE(eventually([] { return LinkFlags().aiOnSent() == 0; }));
+    send("ID;");
+    EXPECT_EQ(m_peer->readAtLeast(3), "ID;");
+    EXPECT_EQ(LinkFlags().aiOnSent(), 0) << "other commands leave it";
+}
+
+TEST_F(SerialThreadsTest, AFarEndThatGoesAwayClosesThePortAndTheNextSendReopens) {
+    send("PS;");
+    EXPECT_EQ(m_peer->readAtLeast(7), "AI0;PS;");
+    m_peer->close();  // the adapter is pulled
+    ASSERT_TRUE(eventually([] { return !Sio_Port().isOpen(); })) << "the receive thread saw the hang-up";
+    waitPolls(5);  // and does not spin on it
+
+    replacePeer();  // the adapter is back
+    send("PS;");
+    EXPECT_EQ(m_peer->readAtLeast(7), "AI0;PS;");
+    EXPECT_TRUE(Sio_Port().isOpen());
+    ASSERT_TRUE(m_peer->write("PS1;"));
+    ASSERT_TRUE(m_collector->waitFor(1));
+    EXPECT_EQ(m_collector->replies(), std::vector<std::string>{"PS1"});
+}
+
+TEST_F(SerialThreadsTest, ASendWithoutADeviceIsLostAndReported) {
+    PortMap().setOverride(1, "/dev/tqm-no-such-device");
+    send("PS;");
+    ASSERT_TRUE(m_window.waitFor(UWM_COM_FAILED));
+    EXPECT_FALSE(Sio_Port().isOpen());
+    EXPECT_EQ(LinkFlags().replyPending(), 0);
+    PortMap().setOverride(1, m_peer->slavePath());
+    send("ID;");
+    EXPECT_EQ(m_peer->readAtLeast(7), "AI0;ID;") << "the lost command is not repeated";
+}
+
+}  // namespace
+}  // namespace tqm

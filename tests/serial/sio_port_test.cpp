@@ -1,0 +1,190 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/messages.h"
+#include "platform/serial_device.h"
+#include "protocol/trx_state.h"
+#include "serial/port_map.h"
+#include "serial/sio_port.h"
+#include "serial/sio_port_tables.h"
+#include "tests/serial/pty_peer.h"
+#include "tests/serial/serial_link_fixture.h"
+
+namespace tqm {
+namespace {
+
+using namespace std::chrono_literals;
+using test::PtyPeer;
+using test::SerialLinkTest;
+
+using SioPortTest = SerialLinkTest;
+
+TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndCloseEndsIt) {
+    EXPECT_FALSE(Sio_Port().close()) << "closing a closed port";
+    ASSERT_TRUE(Sio_Port().open());
+    EXPECT_TRUE(Sio_Port().isOpen());
+    EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
+    EXPECT_FALSE(Sio_Port().open()) << "a second open";
+    EXPECT_EQ(m_peer->readFor(100ms), "") << "the second open writes nothing";
+    EXPECT_TRUE(Sio_Port().close());
+    EXPECT_FALSE(Sio_Port().isOpen());
+
+    Trx_ShadowGuard().setAutoInfo(1);
+    ASSERT_TRUE(Sio_Port().open());
+    EXPECT_EQ(m_peer->readAtLeast(4), "AI1;");
+    EXPECT_EQ(m_window.count(UWM_COM_FAILED), 0u);
+}
+
+TEST_F(SioPortTest, OpenDoesNothingWhileANoticeBoxIsUp) {
+    Sio_Port().setNoticeBoxShown(true);
+    EXPECT_FALSE(Sio_Port().open());
+    EXPECT_FALSE(Sio_Port().isOpen());
+    EXPECT_EQ(m_peer->readFor(50ms), "");
+    Sio_Port().setNoticeBoxShown(false);
+    EXPECT_TRUE(Sio_Port().open());
+    EXPECT_EQ(m_window.count(UWM_COM_FAILED), 0u);
+}
+
+TEST_F(SioPortTest, FailedOpensTellTheWindowAndSayWhy) {
+    const auto expectFailure = [&](SerialError code, const char* words) {
+        m_window.clear();
+        EXPECT_FALSE(Sio_Port().open());
+        EXPECT_FALSE(Sio_Port().isOpen());
+        ASSERT_TRUE(m_window.waitFor(UWM_COM_FAILED));
+        const auto entry = m_window.entries().at(0);
+        EXPECT_EQ(entry.message.wParam, 0u);
+        EXPECT_EQ(entry.message.lParam, 0);
+        const SerialFault fault = Sio_Port().lastFault();
+        EXPECT_EQ(fault.code, code);
+        EXPECT_NE(fault.reason.find("COM1"), std::string::npos) << fault.reason;
+        EXPECT_NE(fault.reason.find(words), std::string::npos) << fault.reason;
+    };
+
+    PortMap().setOverride(1, "/dev/tqm-no-such-device");
+    expectFailure(SerialError::NotFound, "no such device");
+
+    PortMap().setOverride(1, "/dev/null");
+    expectFailure(SerialError::NotATty, "not a serial device");
+
+    // Another program holds the device.
+    PortMap().setOverride(1, m_peer->slavePath());
+    const int holder = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    expectFailure(SerialError::Busy, "in use");
+    ::close(holder);
+    EXPECT_TRUE(Sio_Port().open()) << "free again";
+
+    if (::geteuid() != 0) {
+        Sio_Port().close();
+        const auto file = std::filesystem::temp_directory_path() / ("tqm-denied-" + std::to_string(::getpid()));
+        std::ofstream(file).put('x');
+        ::chmod(file.c_str(), 0);
+        PortMap().setOverride(1, file.string());
+        expectFailure(SerialError::PermissionDenied, "dialout");
+        std::filesystem::remove(file);
+    }
+}
+
+TEST_F(SioPortTest, SettersFallBackToPortOneAnd4800Baud) {
+    EXPECT_TRUE(Sio_Port().setBaudRate(38400));
+    EXPECT_EQ(Sio_Port().baudRate(), 38400);
+    EXPECT_FALSE(Sio_Port().setBaudRate(57600));
+    EXPECT_EQ(Sio_Port().baudRate(), 4800);
+    for (const auto& row : kSioBaudRates) {
+        if (row.baud != 0) {
+            EXPECT_TRUE(Sio_Port().setBaudRate(row.baud)) << row.name;
+        }
+    }
+    EXPECT_TRUE(Sio_Port().setPortNumber(20));
+    EXPECT_EQ(Sio_Port().portNumber(), 20);
+    EXPECT_EQ(Sio_Port().devicePath(), "/dev/ttyACM7");
+    EXPECT_FALSE(Sio_Port().setPortNumber(0));
+    EXPECT_EQ(Sio_Port().portNumber(), 1);
+    Sio_Port().setPortNumber(7);
+    EXPECT_FALSE(Sio_Port().setPortNumber(21));
+    EXPECT_EQ(Sio_Port().portNumber(), 1);
+}
+
+TEST_F(SioPortTest, ProbeTellsOpenablePortsAndLeavesTheOpenPortAlone) {
+    PtyPeer other;
+    ASSERT_TRUE(other.valid());
+    PortMap().setOverride(2, other.slavePath());
+    PortMap().setOverride(3, "/dev/tqm-no-such-device");
+    ASSERT_TRUE(Sio_Port().open());
+    EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
+
+    EXPECT_FALSE(Sio_Port().probe(0)) << "COM1 is busy: we hold it";
+    EXPECT_TRUE(Sio_Port().probe(1)) << "COM2 is free";
+    EXPECT_FALSE(Sio_Port().probe(2)) << "COM3 is missing";
+    EXPECT_FALSE(Sio_Port().probe(20)) << "the end row";
+    EXPECT_EQ(other.readFor(50ms), "") << "a probe writes nothing";
+
+    EXPECT_TRUE(Sio_Port().isOpen());
+    SerialFault fault;
+    EXPECT_EQ(Sio_Port().write("PS;", 3, fault), 3u);
+    EXPECT_EQ(m_peer->readAtLeast(3), "PS;") << "the open port still works";
+    EXPECT_EQ(m_window.count(UWM_COM_FAILED), 0u);
+}
+
+TEST_F(SioPortTest, AFarEndThatHangsUpIsALineFaultThatClosesThePort) {
+    ASSERT_TRUE(Sio_Port().open());
+    SerialStatus status;
+    SerialFault fault;
+    ASSERT_TRUE(Sio_Port().status(status, fault));
+    EXPECT_EQ(status.holds, 0u) << "a pseudo-terminal shows no modem lines";
+    EXPECT_EQ(status.errors, 0u);
+    m_peer->close();
+    EXPECT_FALSE(Sio_Port().status(status, fault));
+    EXPECT_EQ(fault.code, SerialError::LineFault);
+    EXPECT_FALSE(Sio_Port().isOpen());
+    EXPECT_EQ(Sio_Port().lastFault().code, SerialError::LineFault);
+}
+
+TEST(PortMap, DefaultsFileEntriesAndOverridesResolveInThatOrder) {
+    PortMap map;
+    map.reset();
+    EXPECT_EQ(map.path(1), "/dev/ttyS0");
+    EXPECT_EQ(map.path(4), "/dev/ttyS3");
+    EXPECT_EQ(map.path(5), "/dev/ttyUSB0");
+    EXPECT_EQ(map.path(12), "/dev/ttyUSB7");
+    EXPECT_EQ(map.path(13), "/dev/ttyACM0");
+    EXPECT_EQ(map.path(20), "/dev/ttyACM7");
+    EXPECT_EQ(map.path(0), "");
+    EXPECT_EQ(map.path(21), "");
+
+    const auto file = std::filesystem::temp_directory_path() / ("tqm-portmap-" + std::to_string(::getpid()));
+    std::ofstream(file) << "# comment\n3,/dev/serial/by-id/usb-radio\n\n 7 , /dev/pts/9 \r\n21,/dev/x\nfoo,bar\n5,\n";
+    ASSERT_TRUE(map.loadFile(file));
+    EXPECT_EQ(map.path(3), "/dev/serial/by-id/usb-radio");
+    EXPECT_EQ(map.path(7), "/dev/pts/9");
+    EXPECT_EQ(map.path(5), "/dev/ttyUSB0") << "an empty path is skipped";
+
+    EXPECT_TRUE(map.parseOverride("3=/tmp/sim-tty"));
+    EXPECT_EQ(map.path(3), "/tmp/sim-tty") << "the command line wins";
+    EXPECT_FALSE(map.parseOverride("0=/dev/x"));
+    EXPECT_FALSE(map.parseOverride("3"));
+    EXPECT_FALSE(map.parseOverride("x=/dev/x"));
+    map.clearOverride(3);
+    EXPECT_EQ(map.path(3), "/dev/serial/by-id/usb-radio");
+
+    std::ofstream(file) << std::string(200 * 1024, '#');
+    EXPECT_FALSE(map.loadFile(file)) << "larger than any valid map";
+    EXPECT_EQ(map.path(7), "/dev/pts/9") << "a refused file changes nothing";
+    std::filesystem::remove(file);
+    EXPECT_FALSE(map.loadFile(file));
+    map.reset();
+    EXPECT_EQ(map.path(7), "/dev/ttyUSB2");
+}
+
+}  // namespace
+}  // namespace tqm
