@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/main_window_link.h"
+#include "protocol/anl_send.h"
 #include "protocol/link_flags.h"
 #include "protocol/reply_parser.h"
 #include "protocol/trx_state.h"
@@ -24,20 +25,19 @@ protected:
     void SetUp() override {
         test::resetLinkState();
         m_window = std::make_unique<test::RecordingWindow>();
-        m_log = std::make_unique<test::LinkEventLog>(*m_window);
+        m_log = test::LinkEventLog::install(*m_window);
     }
-    void TearDown() override {
-        m_log.reset();
+    void TearDown() override { closeWindow(); }
+
+    void closeWindow() {
+        if (!m_window) return;
+        test::LinkEventLog::uninstall(*m_window, m_log);
         m_window.reset();
     }
-
     Events takeEvents() {
-        Events events = m_log->events();
-        m_log->clear();
         m_window->clear();
-        return events;
+        return m_log->take();
     }
-
     // Sets rm and sm2 to values the meter reset must clear.
     static void fillMeters() {
         ASSERT_TRUE(test::parseReply("RM0123"));
@@ -47,7 +47,7 @@ protected:
     Trx_StateGuard m_state;
     Trx_ShadowGuard m_shadow;
     std::unique_ptr<test::RecordingWindow> m_window;
-    std::unique_ptr<test::LinkEventLog> m_log;
+    std::shared_ptr<test::LinkEventLog> m_log;
 };
 
 TEST_F(LinkParsersTest, AutoInformationOnChecksIdentityThenPowersOnOnce) {
@@ -109,8 +109,7 @@ TEST_F(LinkParsersTest, MalformedAutoInformationKeepsTheStateAndPostsNoNotificat
 }
 
 TEST_F(LinkParsersTest, AutoInformationOnWithoutWindowDoesNotWait) {
-    m_log.reset();
-    m_window.reset();
+    closeWindow();
     ASSERT_FALSE(MainWindowLink().isPublished());
     EXPECT_TRUE(test::parseReply("AI1"));
     EXPECT_EQ(m_state.get(StateField::AutoInfo), 1);
@@ -202,6 +201,21 @@ TEST_F(LinkParsersTest, StandbyValueStartsTheStandbyTimerWhileStored) {
     EXPECT_TRUE(dispatchReply("RS0"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_RS)}));
     EXPECT_EQ(m_state.get(StateField::Rs), 0);
+}
+
+TEST_F(LinkParsersTest, CommandThreadRequestsArriveInOrderAndFailHarmlesslyWithoutIt) {
+    const Anl_Send send;
+    for (bool posted : {send.postLinkToggle(), send.postReadStart(), send.postReadStep(), send.postTimersStop(),
+                        send.postStandbyStart(), send.postIdCheck(), send.postPoll(), send.postFlush()}) {
+        EXPECT_TRUE(posted);
+    }
+    EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_LINK_TOGGLE), toCommandThread(UWM_CMD_READ_START),
+                                    toCommandThread(UWM_CMD_READ_STEP), toCommandThread(UWM_CMD_TIMERS_STOP),
+                                    toCommandThread(UWM_CMD_STANDBY_START), toCommandThread(UWM_CMD_ID_CHECK),
+                                    toCommandThread(UWM_CMD_POLL), toCommandThread(UWM_CMD_FLUSH)}));
+    closeWindow();
+    EXPECT_FALSE(send.postLinkToggle());
+    EXPECT_FALSE(send.postRequest(UWM_CMD_FLUSH));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -27,15 +26,10 @@ std::array<std::int32_t, kFieldCount> snapshot() {
     return values;
 }
 
-struct Expected {
-    S member;
-    std::int32_t value;
-};
-
 struct Case {
     std::string_view reply;
     bool result;
-    std::vector<Expected> stored;  // every member that changes; all others keep their value
+    std::vector<std::pair<S, std::int32_t>> stored;  // every member that changes, to its value
 };
 
 class ReplyParsersTest : public ::testing::Test {
@@ -49,7 +43,7 @@ protected:
             SCOPED_TRACE(std::string(c.reply));
             test::resetLinkState();
             auto expected = snapshot();
-            for (const Expected& e : c.stored) expected[static_cast<std::size_t>(e.member)] = e.value;
+            for (const auto& [member, value] : c.stored) expected[static_cast<std::size_t>(member)] = value;
             EXPECT_EQ(parseReply(c.reply), c.result);
             const auto after = snapshot();
             for (std::size_t i = 0; i < kFieldCount; ++i) {
@@ -72,16 +66,13 @@ TEST_F(ReplyParsersTest, EveryReplyOfTheTableHasItsParserExceptCw) {
 }
 
 TEST_F(ReplyParsersTest, EveryParserRefusesAZeroLengthAndAMissingRecord) {
-    const ReplyRecord record = makeReplyRecord("XX1");
     for (const ReplyTableRow& row : kReplyTable) {
         const ReplyParser parser = replyParserFor(row.cmd[0], row.cmd[1]);
         if (parser == nullptr) continue;
         SCOPED_TRACE(std::string(row.cmd, 2));
-        ReplyRecord own = record;
-        own.bytes[0] = row.cmd[0];
-        own.bytes[1] = row.cmd[1];
+        const ReplyRecord record = makeReplyRecord(std::string(row.cmd, 2) + "1");
         const auto before = snapshot();
-        EXPECT_FALSE(parser(0, &own));
+        EXPECT_FALSE(parser(0, &record));
         EXPECT_FALSE(parser(row.replyLen, nullptr));
         EXPECT_EQ(snapshot(), before);
     }
