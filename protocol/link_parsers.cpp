@@ -37,8 +37,9 @@ void resetMeters() {
     MainWindowLink window;
     parseRmReply(static_cast<std::int32_t>(kRmResetText.size()), &kRmReset);
     window.post(UWM_REPLY_RM);
-    const ReplyParser smParser = replyParserFor('S', 'M');
-    smParser(static_cast<std::int32_t>(kSmResetText.size()), &kSmReset);
+    if (const ReplyParser smParser = replyParserFor('S', 'M')) {
+        smParser(static_cast<std::int32_t>(kSmResetText.size()), &kSmReset);
+    }
     window.post(UWM_REPLY_SM);
 }
 

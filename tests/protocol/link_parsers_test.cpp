@@ -15,7 +15,7 @@
 namespace tqm {
 namespace {
 
-using test::dispatchReply;
+using test::parseAndNotify;
 using test::toCommandThread;
 using test::toWindow;
 using Events = std::vector<test::LinkEventLog::Event>;
@@ -51,10 +51,10 @@ protected:
 };
 
 TEST_F(LinkParsersTest, AutoInformationOnChecksIdentityThenPowersOnOnce) {
-    ASSERT_TRUE(dispatchReply("AI0"));
+    ASSERT_TRUE(parseAndNotify("AI0"));
     takeEvents();
 
-    EXPECT_TRUE(dispatchReply("AI1"));
+    EXPECT_TRUE(parseAndNotify("AI1"));
     const auto entries = m_window->entries();
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_ID_CHECK), toWindow(UWM_POWER_ON), toWindow(UWM_REPLY_AI)}));
     ASSERT_EQ(entries.size(), 2u);
@@ -63,13 +63,13 @@ TEST_F(LinkParsersTest, AutoInformationOnChecksIdentityThenPowersOnOnce) {
     EXPECT_EQ(m_state.get(StateField::AutoInfo), 1);
     EXPECT_EQ(m_shadow.autoInfo(), 1);
 
-    EXPECT_TRUE(dispatchReply("AI1"));
+    EXPECT_TRUE(parseAndNotify("AI1"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_AI)}));
 }
 
 TEST_F(LinkParsersTest, AutoInformationOffWithoutLinkStopsTheReadsAndResetsTheMeters) {
     fillMeters();
-    EXPECT_TRUE(dispatchReply("AI0"));
+    EXPECT_TRUE(parseAndNotify("AI0"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_TIMERS_STOP), toWindow(UWM_REPLY_RM),
                                     toWindow(UWM_REPLY_SM), toWindow(UWM_REPLY_AI)}));
     EXPECT_EQ(m_state.get(StateField::Rm), 0);
@@ -85,12 +85,12 @@ TEST_F(LinkParsersTest, AutoInformationOffWithoutLinkStopsTheReadsAndResetsTheMe
 }
 
 TEST_F(LinkParsersTest, AutoInformationOffWhileSwitchedOnAsksForItAgain) {
-    ASSERT_TRUE(dispatchReply("AI1"));
+    ASSERT_TRUE(parseAndNotify("AI1"));
     LinkFlags().setAiOnSent(1);
     fillMeters();
     takeEvents();
 
-    EXPECT_FALSE(dispatchReply("AI0"));
+    EXPECT_FALSE(parseAndNotify("AI0"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_LINK_TOGGLE)}));
     EXPECT_EQ(m_state.get(StateField::AutoInfo), 0);
     EXPECT_EQ(m_shadow.autoInfo(), 0);
@@ -98,13 +98,13 @@ TEST_F(LinkParsersTest, AutoInformationOffWhileSwitchedOnAsksForItAgain) {
 }
 
 TEST_F(LinkParsersTest, MalformedAutoInformationKeepsTheStateAndPostsNoNotification) {
-    ASSERT_TRUE(dispatchReply("AI1"));
+    ASSERT_TRUE(parseAndNotify("AI1"));
     takeEvents();
-    EXPECT_FALSE(dispatchReply("AIx"));
+    EXPECT_FALSE(parseAndNotify("AIx"));
     EXPECT_EQ(takeEvents(), Events{});
     EXPECT_EQ(m_shadow.autoInfo(), 1);
     // Out of range: autoInfo keeps 1, nothing happens but the notification.
-    EXPECT_TRUE(dispatchReply("AI7"));
+    EXPECT_TRUE(parseAndNotify("AI7"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_AI)}));
 }
 
@@ -116,12 +116,12 @@ TEST_F(LinkParsersTest, AutoInformationOnWithoutWindowDoesNotWait) {
 }
 
 TEST_F(LinkParsersTest, PowerOffAndOnFollowThePowerState) {
-    ASSERT_TRUE(dispatchReply("PS1"));
+    ASSERT_TRUE(parseAndNotify("PS1"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_PS)})) << "nothing saved: no auto-information restore";
     m_shadow.setAutoInfo(1);
     fillMeters();
 
-    EXPECT_TRUE(dispatchReply("PS0"));
+    EXPECT_TRUE(parseAndNotify("PS0"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_RM), toWindow(UWM_REPLY_SM),
                                     toCommandThread(UWM_CMD_TIMERS_STOP), toWindow(UWM_REPLY_PS)}));
     EXPECT_EQ(m_state.savedAutoInfo(), 1);
@@ -129,10 +129,10 @@ TEST_F(LinkParsersTest, PowerOffAndOnFollowThePowerState) {
     EXPECT_EQ(m_state.get(StateField::Sm2), 0);
     EXPECT_EQ(m_shadow.powerState(), 0);
 
-    EXPECT_TRUE(dispatchReply("PS0"));
+    EXPECT_TRUE(parseAndNotify("PS0"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_PS)}));
 
-    EXPECT_TRUE(dispatchReply("PS1"));
+    EXPECT_TRUE(parseAndNotify("PS1"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_LINK_TOGGLE), toWindow(UWM_REPLY_PS)}));
     EXPECT_EQ(m_state.aiRestorePending(), 1);
     EXPECT_EQ(m_shadow.autoInfo(), 0);
@@ -140,65 +140,65 @@ TEST_F(LinkParsersTest, PowerOffAndOnFollowThePowerState) {
 }
 
 TEST_F(LinkParsersTest, AutoInformationAfterPowerOnChecksIdentityEvenWhenAlreadyOn) {
-    ASSERT_TRUE(dispatchReply("AI1"));
-    ASSERT_TRUE(dispatchReply("PS1"));
-    ASSERT_TRUE(dispatchReply("PS0"));
-    ASSERT_TRUE(dispatchReply("PS1"));
+    ASSERT_TRUE(parseAndNotify("AI1"));
+    ASSERT_TRUE(parseAndNotify("PS1"));
+    ASSERT_TRUE(parseAndNotify("PS0"));
+    ASSERT_TRUE(parseAndNotify("PS1"));
     takeEvents();
 
-    EXPECT_TRUE(dispatchReply("AI1"));
+    EXPECT_TRUE(parseAndNotify("AI1"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_ID_CHECK), toWindow(UWM_REPLY_AI)}))
         << "no UWM_POWER_ON: autoInfo was 1 already";
     EXPECT_EQ(m_state.aiRestorePending(), 0);
     EXPECT_EQ(m_shadow.autoInfo(), 1);
 
-    EXPECT_TRUE(dispatchReply("AI1"));
+    EXPECT_TRUE(parseAndNotify("AI1"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_AI)}));
 }
 
 TEST_F(LinkParsersTest, MalformedPowerStateStillFollowsTheStoredState) {
-    ASSERT_TRUE(dispatchReply("PS1"));
+    ASSERT_TRUE(parseAndNotify("PS1"));
     takeEvents();
-    EXPECT_FALSE(dispatchReply("PSx"));
+    EXPECT_FALSE(parseAndNotify("PSx"));
     EXPECT_EQ(takeEvents(), Events{});
     EXPECT_EQ(m_state.get(StateField::PowerState), 1);
     EXPECT_EQ(m_shadow.powerState(), 1);
 }
 
 TEST_F(LinkParsersTest, IdentificationStartsTheReadOnlyForTheModelCode) {
-    EXPECT_FALSE(dispatchReply("ID4700"));
+    EXPECT_FALSE(parseAndNotify("ID4700"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_READ_START)}));
     EXPECT_EQ(m_state.get(StateField::ModelCode), 0);
 
-    EXPECT_TRUE(dispatchReply("ID4700123"));
+    EXPECT_TRUE(parseAndNotify("ID4700123"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_READ_START), toWindow(UWM_REPLY_ID)}));
     EXPECT_EQ(m_state.get(StateField::ModelCode), 123);
 
-    EXPECT_TRUE(dispatchReply("ID0123"));
+    EXPECT_TRUE(parseAndNotify("ID0123"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_ID)}));
-    EXPECT_TRUE(dispatchReply("ID4701123"));
+    EXPECT_TRUE(parseAndNotify("ID4701123"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_ID)}));
     EXPECT_EQ(m_state.get(StateField::ModelCode), 123) << "another model stores nothing";
 
-    EXPECT_FALSE(dispatchReply("ID47x0"));
-    EXPECT_FALSE(dispatchReply("ID4700 12"));
+    EXPECT_FALSE(parseAndNotify("ID47x0"));
+    EXPECT_FALSE(parseAndNotify("ID4700 12"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_READ_START)}));
     EXPECT_EQ(m_state.get(StateField::ModelCode), 123);
 }
 
 TEST_F(LinkParsersTest, StandbyValueStartsTheStandbyTimerWhileStored) {
-    EXPECT_TRUE(dispatchReply("RS1"));
+    EXPECT_TRUE(parseAndNotify("RS1"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_RS)}));
 
-    EXPECT_TRUE(dispatchReply("RS2"));
+    EXPECT_TRUE(parseAndNotify("RS2"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_STANDBY_START), toWindow(UWM_REPLY_RS)}));
 
-    EXPECT_FALSE(dispatchReply("RSx"));
+    EXPECT_FALSE(parseAndNotify("RSx"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_STANDBY_START)}));
-    EXPECT_TRUE(dispatchReply("RS9"));
+    EXPECT_TRUE(parseAndNotify("RS9"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_STANDBY_START), toWindow(UWM_REPLY_RS)}));
 
-    EXPECT_TRUE(dispatchReply("RS0"));
+    EXPECT_TRUE(parseAndNotify("RS0"));
     EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_RS)}));
     EXPECT_EQ(m_state.get(StateField::Rs), 0);
 }

@@ -31,7 +31,7 @@ inline bool parseReply(std::string_view text) {
 
 // parseReply followed, on success, by the row's notification to the main window:
 // what one dispatch of the reply analysis does.
-inline bool dispatchReply(std::string_view text) {
+inline bool parseAndNotify(std::string_view text) {
     if (!parseReply(text)) return false;
     const int row = findReplyRow(text[0], text[1]);
     MainWindowLink().post(kReplyTable[static_cast<std::size_t>(row)].notifyMsg);
