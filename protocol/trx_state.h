@@ -54,8 +54,9 @@ public:
     double getReal(RealField field) const;
     bool setReal(RealField field, double value);
 
-    // False when length > the limit (51) or text is null; otherwise the member
-    // is cleared and the text copied up to its terminating zero.
+    // False when length > the limit (51), length < 0 or text is null; otherwise the
+    // member is cleared and the text copied up to its terminating zero, at most
+    // length characters.
     bool setText(TextField field, std::int32_t length, const char* text);
     std::string getText(TextField field) const;
 
