@@ -94,6 +94,10 @@ public:
     bool waitForCommand(std::string_view command, std::chrono::milliseconds timeout, std::size_t occurrences = 1) const;
     // Block until these bytes have been sent `occurrences` times, or the timeout passes.
     bool waitForReply(std::string_view reply, std::chrono::milliseconds timeout, std::size_t occurrences = 1) const;
+    // Block until the log holds at least n entries, or the timeout passes.
+    bool waitForLogEntries(std::size_t n, std::chrono::milliseconds timeout) const {
+        return m_log.waitForSize(n, timeout);
+    }
 
 private:
     struct PendingSend {

@@ -199,6 +199,23 @@ TEST(SimulatedTransceiverTest, NoiseAddsGarbageBeforeBytes) {
     ASSERT_TRUE(bench.radio.waitForReply(wire, 2s));  // the log holds the bytes as sent
 }
 
+TEST(SimulatedTransceiverTest, TheSameSeedGivesTheSameNoise) {
+    SimConfig config = Bench::fast();
+    config.noiseRate = 0.5;
+    config.seed = 5;
+    std::string wires[2];
+    for (std::string& wire : wires) {
+        Bench bench(config);
+        ASSERT_TRUE(bench.connected);
+        ASSERT_TRUE(bench.client.write("FA;"));
+        ASSERT_TRUE(bench.radio.waitForLogEntries(2, 2s));
+        wire = bench.radio.wireLog()[1].bytes;
+        EXPECT_EQ(bench.client.readBytes(wire.size()), wire);
+    }
+    EXPECT_EQ(wires[0], wires[1]);
+    EXPECT_GT(wires[0].size(), std::string("FA14200000;").size());
+}
+
 TEST(SimulatedTransceiverTest, DroppedBytesAreMissingFromTheReplies) {
     SimConfig config = Bench::fast();
     config.dropRate = 0.5;
