@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "editor/equalizer_tables.h"
-#include "editor/pe_command_text.h"
 #include "editor/step_table.h"
+#include "protocol/pe_command.h"
 #include "protocol/trx_state.h"
 
 namespace tqm {
@@ -116,8 +116,12 @@ bool EqualizerModel::step(int code) {
 }
 
 bool EqualizerModel::pushPe(int set, int p, std::optional<std::int32_t> value) {
-    const PeCommandText text = formatPeCommand(set, p, value);
-    return m_sink.pushCommand(text.bytes.data(), text.length);
+    char text[kPeSetLength];
+    const int band = bandOfParam(p);
+    const int kind = static_cast<int>(kindOfParam(p));
+    const std::size_t length =
+        value ? buildPeSet(set, band, kind, *value, text) : buildPeRead(set, band, kind, text);
+    return length != 0 && m_sink.pushCommand(text, length);
 }
 
 bool EqualizerModel::sendParameter(int set, int p, std::int32_t value) { return pushPe(set, p, value); }

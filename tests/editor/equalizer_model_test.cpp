@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "editor/equalizer_model.h"
-#include "editor/pe_command_text.h"
 #include "protocol/trx_state.h"
 
 namespace tqm {
@@ -166,8 +165,6 @@ TEST_F(EqualizerModelTest, CommandTextsCarryTheValueInItsField) {
     model.readParameter(1, 3);
     EXPECT_EQ(sink.commands, (std::vector<std::string>{"PE001000;", "PE001-05;", "PE001+10;", "PE111-03;",
                                                         "PE000003;", "PE222010;", "PE222;", "PE110;"}));
-    EXPECT_EQ(formatPeCommand(2, 6, 18).length, 9u);
-    EXPECT_EQ(formatPeCommand(2, 6, std::nullopt).length, 6u);
 }
 
 TEST_F(EqualizerModelTest, OfflineStepWritesTheBandTextsAndRedraws) {
