@@ -4,10 +4,12 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/string_table.h"
+
 namespace tqm {
 
-// The version line shown by --version and by the version dialog (string 113).
-inline constexpr std::string_view kVersionText = "TQM-4700 Parametric Equalizer Control Version  1.22";
+// The version line that --version prints: the version dialog's text.
+inline constexpr std::string_view kVersionText = loadString(IDS_VERSION);
 inline constexpr std::string_view kProgramName = "tqm4700-peq";
 
 // What a start of the program is asked to do.
