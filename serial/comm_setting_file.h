@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace tqm {
+
+enum class CommSettingRead : std::uint8_t {
+    Read,         // the file was read; its leading cells (up to three) were taken
+    PathTooLong,  // the path is not used; nothing changed
+    Unreadable,   // missing, unreadable or larger than any valid file; defaults were set
+};
+
+enum class CommSettingWrite : std::uint8_t {
+    Written,
+    PathTooLong,  // the path is not used; nothing was written
+    NoDirectory,  // the directory is missing and cannot be created
+    Failed,       // the file could not be written; an earlier file is left as it was
+};
+
+// The leading cells of the file in reading order (row by row, left to right), each
+// converted like atoi: count says how many of port, baud rate and shown set it held.
+struct CommSettingCells {
+    int count = 0;
+    std::int32_t values[3] = {};
+};
+
+// The shown equalizer set after a read; the window takes it only when the read
+// produced one.
+struct CommSettingShownSet {
+    bool present = false;
+    std::int32_t value = 0;
+};
+
+// The port settings file CommoFiles/CommSetting.csv under a base directory (the
+// current directory in the program): one line "port,baud,set" ended by CR LF.
+// Port and baud rate go to and come from the serial port's setters and getters;
+// the shown set belongs to the main window and is passed in and out.
+class CommSettingFile final {
+public:
+    static constexpr const char* kDirectoryName = "CommoFiles";
+    static constexpr const char* kFileName = "CommSetting.csv";
+    // Paths of this length or longer (base + directory name + file name) are not used.
+    static constexpr std::size_t kMaxPathLength = 260;
+    // Far above the longest line that carries a meaning ("20,38400,2" with blanks,
+    // signs and leading zeros); larger files are refused as unreadable.
+    static constexpr std::uintmax_t kMaxFileBytes = 256;
+    static constexpr std::int32_t kSetCount = 3;
+
+    // The file's path under base; false when it is too long to be used.
+    static bool pathUnder(const std::filesystem::path& base, std::filesystem::path& file);
+    // The file's text: "port,baud,set" and CR LF.
+    static std::string format(std::int32_t port, std::int32_t baud, std::int32_t shownSet);
+
+    // Blocks on reading the file. Unreadable (file missing, unreadable or too large)
+    // or Read with the leading cells, of which there may be none.
+    static CommSettingRead parse(const std::filesystem::path& file, CommSettingCells& cells);
+
+    // Blocks on reading the file under base. Read: the leading cells go in this order
+    // to the port-number setter, the baud-rate setter and shownSet (a set outside
+    // 0..2 becomes 0). Unreadable: port 1, 4800 and set 0. PathTooLong: nothing.
+    static CommSettingRead load(const std::filesystem::path& base, CommSettingShownSet& shownSet);
+    // The same under the current directory.
+    static CommSettingRead load(CommSettingShownSet& shownSet);
+
+    // Blocks on writing: creates the directory when missing and replaces the file
+    // through a temporary file beside it and a rename.
+    static CommSettingWrite write(const std::filesystem::path& base, std::int32_t port, std::int32_t baud,
+                                  std::int32_t shownSet);
+    // Blocks on writing the serial port's port number and baud rate with shownSet under base.
+    static CommSettingWrite save(const std::filesystem::path& base, std::int32_t shownSet);
+    // The same under the current directory.
+    static CommSettingWrite save(std::int32_t shownSet);
+
+    // Blocks on writing text to file through a temporary file in the same directory,
+    // flushed to the disk and renamed over the target. False on any failure; the
+    // temporary file is removed and the target left as it was.
+    static bool writeReplacing(const std::filesystem::path& file, const std::string& text);
+};
+
+}  // namespace tqm
