@@ -1,0 +1,200 @@
+#include "serial/port_dialog_controller.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/messages.h"
+#include "protocol/trx_state.h"
+#include "serial/port_map.h"
+#include "serial/sio_port.h"
+#include "tests/support/command_thread_recorder.h"
+#include "tests/support/scratch_directory.h"
+
+namespace tqm {
+namespace {
+
+using test::FiledCommandRecorder;
+using test::readFile;
+using test::ScratchDirectory;
+
+// A pseudo-terminal whose slave side stands in for a serial device.
+class PseudoTerminal final {
+public:
+    PseudoTerminal() {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0) {
+            const char* name = ::ptsname(m_master);
+            if (name != nullptr) m_slave = name;
+        }
+    }
+    ~PseudoTerminal() {
+        if (m_master >= 0) ::close(m_master);
+    }
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+    const std::string& slavePath() const { return m_slave; }
+
+private:
+    int m_master = -1;
+    std::string m_slave;
+};
+
+constexpr const char* kMissingDevice = "/nonexistent/tqm-no-such-tty";
+
+class PortDialogControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(m_device.slavePath().empty());
+        ASSERT_FALSE(m_other.slavePath().empty());
+        Sio_Port().initialise();
+        Trx_StateGuard().initialise();
+        Trx_ShadowGuard().resetForTest();
+        PortMap map;
+        map.reset();
+        map.setOverride(3, m_device.slavePath());
+        map.setOverride(4, m_other.slavePath());
+        map.setOverride(5, kMissingDevice);
+    }
+    void TearDown() override {
+        Sio_Port().initialise();
+        PortMap().reset();
+        Trx_StateGuard().initialise();
+    }
+
+    // COM3 at the given speed, opened.
+    static void givenOpenPort(int baud) {
+        Sio_Port port;
+        ASSERT_TRUE(port.setPortNumber(3));
+        ASSERT_TRUE(port.setBaudRate(baud));
+        ASSERT_TRUE(port.open());
+    }
+    static void givenAutoInfo(int on) { Trx_StateGuard().set(StateField::AutoInfo, on); }
+    static int rowOf(const PortDialogController& controller, int value) {
+        const auto& rows = controller.rows();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].value == value) return static_cast<int>(i);
+        }
+        return -1;
+    }
+    std::string savedFile() const { return readFile(m_settings.path() / "CommoFiles" / "CommSetting.csv"); }
+
+    PseudoTerminal m_device;
+    PseudoTerminal m_other;
+    ScratchDirectory m_settings;
+};
+
+TEST_F(PortDialogControllerTest, ComRowsListEveryPortWithItsPathAndPresenceAndMarkTheOneInUse) {
+    Sio_Port().setPortNumber(3);
+    const PortDialogController controller(PortSetting::ComPort, 0, m_settings.path());
+    const auto& rows = controller.rows();
+    ASSERT_EQ(rows.size(), 20u);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(rows[static_cast<std::size_t>(i)].value, i + 1);
+    EXPECT_EQ(rows[0].text.rfind("COM1  /dev/ttyS0", 0), 0u);
+    EXPECT_EQ(rows[19].text.rfind("COM20  /dev/ttyACM7", 0), 0u);
+    EXPECT_EQ(rows[2].text, "COM3  " + m_device.slavePath());
+    EXPECT_TRUE(rows[2].present);
+    EXPECT_FALSE(rows[4].present);
+    EXPECT_EQ(rows[4].text, std::string("COM5  ") + kMissingDevice + "  (not present)");
+    EXPECT_EQ(controller.markedIndex(), 2);
+}
+
+TEST_F(PortDialogControllerTest, BaudRowsAreTheFourSpeedsAndMarkTheOneInUse) {
+    Sio_Port().setBaudRate(19200);
+    const PortDialogController controller(PortSetting::BaudRate, 0, m_settings.path());
+    ASSERT_EQ(controller.rows().size(), 4u);
+    EXPECT_EQ(controller.rows()[0].text, "4800");
+    EXPECT_EQ(controller.rows()[3].value, 38400);
+    EXPECT_EQ(controller.markedIndex(), 2);
+}
+
+TEST_F(PortDialogControllerTest, OkWithoutAChoiceChangesAndWritesNothing) {
+    givenOpenPort(9600);
+    PortDialogController controller(PortSetting::BaudRate, 1, m_settings.path());
+    controller.select(-1);
+    controller.select(4);
+    EXPECT_EQ(controller.selectedValue(), 0);
+    EXPECT_EQ(controller.ok(), PortDialogOk::Close);
+    EXPECT_TRUE(Sio_Port().isOpen());
+    EXPECT_EQ(savedFile(), "");
+}
+
+TEST_F(PortDialogControllerTest, ChoosingThePortInUseRewritesTheFileAndKeepsThePortOpen) {
+    givenOpenPort(9600);
+    FiledCommandRecorder commands;
+    PortDialogController controller(PortSetting::ComPort, 2, m_settings.path());
+    controller.select(rowOf(controller, 3));
+    EXPECT_EQ(controller.ok(), PortDialogOk::Close);
+    EXPECT_TRUE(Sio_Port().isOpen());
+    EXPECT_EQ(commands->count(UWM_CMD_LINK_TOGGLE), 0u);
+    EXPECT_EQ(savedFile(), "3,9600,2\r\n");
+}
+
+TEST_F(PortDialogControllerTest, APortThatCannotBeOpenedChangesNothing) {
+    givenOpenPort(4800);
+    givenAutoInfo(1);
+    FiledCommandRecorder commands;
+    PortDialogController controller(PortSetting::ComPort, 0, m_settings.path());
+    controller.select(rowOf(controller, 5));
+    EXPECT_EQ(controller.ok(), PortDialogOk::ProbeFailed);
+    EXPECT_EQ(Sio_Port().portNumber(), 3);
+    EXPECT_TRUE(Sio_Port().isOpen());
+    EXPECT_EQ(commands->count(UWM_CMD_LINK_TOGGLE), 0u);
+    EXPECT_EQ(savedFile(), "");
+}
+
+TEST_F(PortDialogControllerTest, ANewPortWithTheLinkOffClosesThePortAtOnceAndTakesTheNumber) {
+    givenOpenPort(38400);
+    FiledCommandRecorder commands;
+    PortDialogController controller(PortSetting::ComPort, 1, m_settings.path());
+    controller.select(rowOf(controller, 4));
+    EXPECT_EQ(controller.ok(), PortDialogOk::Close);
+    EXPECT_FALSE(Sio_Port().isOpen());
+    EXPECT_EQ(Sio_Port().portNumber(), 4);
+    EXPECT_EQ(commands->count(UWM_CMD_LINK_TOGGLE), 0u);
+    EXPECT_EQ(savedFile(), "4,38400,1\r\n");
+    // The next open uses the new port.
+    EXPECT_TRUE(Sio_Port().open());
+    EXPECT_EQ(Sio_Port().devicePath(), m_other.slavePath());
+}
+
+TEST_F(PortDialogControllerTest, ANewBaudRateWithTheLinkOnSwitchesItOffBeforeThePortCloses) {
+    givenOpenPort(4800);
+    givenAutoInfo(1);
+    std::atomic<bool> openAtToggle{false};
+    // The transceiver's "AI0" reply, as the reply analysis would store it.
+    FiledCommandRecorder commands([&](const Message& message) {
+        if (message.id != UWM_CMD_LINK_TOGGLE) return;
+        openAtToggle.store(Sio_Port().isOpen());
+        givenAutoInfo(0);
+    });
+    PortDialogController controller(PortSetting::BaudRate, 0, m_settings.path());
+    controller.select(rowOf(controller, 19200));
+    EXPECT_EQ(controller.ok(), PortDialogOk::Close);
+    EXPECT_EQ(commands->count(UWM_CMD_LINK_TOGGLE), 1u);
+    EXPECT_TRUE(openAtToggle.load());
+    EXPECT_FALSE(Sio_Port().isOpen());
+    EXPECT_EQ(Sio_Port().baudRate(), 19200);
+    EXPECT_EQ(savedFile(), "3,19200,0\r\n");
+}
+
+TEST_F(PortDialogControllerTest, ALinkThatStaysOnLeavesThePortOpenButTakesTheNewRate) {
+    givenOpenPort(4800);
+    givenAutoInfo(1);
+    FiledCommandRecorder commands;
+    PortDialogController controller(PortSetting::BaudRate, 2, m_settings.path());
+    controller.select(rowOf(controller, 38400));
+    EXPECT_EQ(controller.ok(), PortDialogOk::Close);
+    EXPECT_TRUE(commands->waitFor(UWM_CMD_LINK_TOGGLE));
+    EXPECT_TRUE(Sio_Port().isOpen());
+    EXPECT_EQ(Sio_Port().baudRate(), 38400);
+    EXPECT_EQ(savedFile(), "3,38400,2\r\n");
+}
+
+}  // namespace
+}  // namespace tqm
