@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "editor/ui/port_setting_dlg.h"
+
+namespace Ui {
+class BaudRateDlg;
+}
+
+namespace tqm {
+
+// Setup > Baud rate: the four line speeds, the one in use in red.
+class CBaudRateDlg final : public CPortSettingDlg {
+    Q_OBJECT
+
+public:
+    // shownSet is saved with the port settings; settingsBase holds CommoFiles (empty:
+    // the current directory).
+    explicit CBaudRateDlg(std::int32_t shownSet, QWidget* parent = nullptr,
+                          std::filesystem::path settingsBase = {});
+    ~CBaudRateDlg() override;
+
+private:
+    std::unique_ptr<Ui::BaudRateDlg> m_ui;
+};
+
+}  // namespace tqm

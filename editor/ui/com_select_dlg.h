@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "editor/ui/port_setting_dlg.h"
+
+namespace Ui {
+class ComSelectDlg;
+}
+
+namespace tqm {
+
+// Setup > COM Select: every COM number with the device path it maps to and whether
+// the device is there; the port in use in red. A new port must open before it is taken.
+class CComSelectDlg final : public CPortSettingDlg {
+    Q_OBJECT
+
+public:
+    // shownSet is saved with the port settings; settingsBase holds CommoFiles (empty:
+    // the current directory).
+    explicit CComSelectDlg(std::int32_t shownSet, QWidget* parent = nullptr,
+                           std::filesystem::path settingsBase = {});
+    ~CComSelectDlg() override;
+
+private:
+    std::unique_ptr<Ui::ComSelectDlg> m_ui;
+};
+
+}  // namespace tqm

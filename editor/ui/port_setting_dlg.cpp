@@ -1,0 +1,47 @@
+#include "editor/ui/port_setting_dlg.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
+
+#include "editor/string_table.h"
+#include "editor/ui/mark_combo_box.h"
+#include "editor/ui/qt_text.h"
+
+namespace tqm {
+
+CPortSettingDlg::CPortSettingDlg(PortSetting setting, std::int32_t shownSet, std::filesystem::path settingsBase,
+                                 QWidget* parent)
+    : QDialog(parent), m_controller(setting, shownSet, std::move(settingsBase)) {}
+
+CPortSettingDlg::~CPortSettingDlg() = default;
+
+void CPortSettingDlg::attach(CMarkComboBox* list, QPushButton* ok, QPushButton* cancel) {
+    m_list = list;
+    m_list->setMarkedIndex(m_controller.markedIndex());
+    for (const PortDialogRow& row : m_controller.rows()) {
+        m_list->addItem(toQString(row.text));
+        m_list->setItemData(m_list->count() - 1, toQString(row.text), Qt::ToolTipRole);
+    }
+    // The closed list shows the value in use; it is not a choice until the operator makes one.
+    m_list->setCurrentIndex(m_controller.markedIndex());
+    connect(m_list, &QComboBox::activated, this, [this](int index) { m_controller.select(index); });
+    connect(ok, &QPushButton::clicked, this, &CPortSettingDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CPortSettingDlg::reject);
+}
+
+void CPortSettingDlg::accept() {
+    if (m_controller.ok() == PortDialogOk::ProbeFailed) {
+        showProbeFailed();
+        return;
+    }
+    QDialog::accept();
+}
+
+void CPortSettingDlg::showProbeFailed() {
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                    toQString(loadString(IDS_PORT_PROBE_FAILED)), QMessageBox::Ok, this);
+    box.exec();
+}
+
+}  // namespace tqm
