@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <utility>
@@ -50,9 +49,20 @@ constexpr ParserLookup kParserLookup = [] {
     return lookup;
 }();
 
-// Every row of the reply table but "CW" has a parser, and no two share letters.
-static_assert(std::count_if(kParserLookup.begin(), kParserLookup.end(),
-                            [](ReplyParser parser) { return parser != nullptr; }) == kReplyTableRows - 1);
+// Every row of the reply table but "CW" has a parser, and no two parsers share letters.
+constexpr std::size_t countParsedLetters() {
+    std::array<bool, kLetters * kLetters> taken{};
+    std::size_t count = 0;
+    auto take = [&](char first, char second) {
+        if (!taken[slotOf(first, second)]) ++count;
+        taken[slotOf(first, second)] = true;
+    };
+    for (const FamilyRow& row : kFamilyRows) take(row.letters[0], row.letters[1]);
+    for (const ParserEntry& entry : kOwnParsers) take(entry.letters[0], entry.letters[1]);
+    return count;
+}
+static_assert(countParsedLetters() == kReplyTableRows - 1);
+static_assert(kFamilyRows.size() + std::size(kOwnParsers) == kReplyTableRows - 1);
 
 }  // namespace
 
