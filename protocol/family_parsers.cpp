@@ -5,10 +5,10 @@ namespace {
 
 // Reads one field and stores it (the member chosen by selector) when it is valid;
 // true when it was valid.
-bool storeField(const FieldSpec& spec, int selector, const ReplyRecord& record, Trx_StateGuard& state) {
+bool storeField(const FieldLayout& layout, int selector, const ReplyRecord& record, Trx_StateGuard& state) {
     std::int32_t value = 0;
-    if (!readNumber(record, spec.pos, spec.width, spec.cls, value)) return false;
-    return state.set(selector == 0 ? spec.member : spec.alternate, value + spec.bias);
+    if (!readNumber(record, layout.pos, layout.width, layout.cls, value)) return false;
+    return state.set(selector == 0 ? layout.member : layout.alternate, value + layout.bias);
 }
 
 // Every field of the row is read and each valid one stored; true only if all were valid.

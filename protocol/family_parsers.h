@@ -23,7 +23,7 @@ enum class Family : std::uint8_t {
 
 // One field: width characters of a class from pos, plus bias, into member (or into
 // alternate when the selector digit is 1).
-struct FieldSpec {
+struct FieldLayout {
     std::int8_t pos;
     std::int8_t width;
     CharClass cls;
@@ -39,22 +39,22 @@ struct FamilyRow {
     std::int8_t flagPos;      // switch-or-value: r
     StateField switchMember;  // switch-or-value: member set from the flag
     std::uint8_t fieldCount;
-    std::array<FieldSpec, 3> fields;
+    std::array<FieldLayout, 3> fields;
 };
 
 namespace family_rows {
 
-constexpr FieldSpec field(int pos, int width, StateField member, StateField alternate,
+constexpr FieldLayout field(int pos, int width, StateField member, StateField alternate,
                           CharClass cls = CharClass::Digit, int bias = 0) {
-    return FieldSpec{static_cast<std::int8_t>(pos), static_cast<std::int8_t>(width), cls,
+    return FieldLayout{static_cast<std::int8_t>(pos), static_cast<std::int8_t>(width), cls,
                      static_cast<std::int8_t>(bias), member, alternate};
 }
-constexpr FieldSpec field(int pos, int width, StateField member, int bias = 0) {
+constexpr FieldLayout field(int pos, int width, StateField member, int bias = 0) {
     return field(pos, width, member, member, CharClass::Digit, bias);
 }
 
-constexpr FamilyRow row(const char (&letters)[3], Family family, std::uint8_t count, FieldSpec a,
-                        FieldSpec b = {}, FieldSpec c = {}) {
+constexpr FamilyRow row(const char (&letters)[3], Family family, std::uint8_t count, FieldLayout a,
+                        FieldLayout b = {}, FieldLayout c = {}) {
     return FamilyRow{{letters[0], letters[1]}, family, 0, 0, StateField::Count, count, {a, b, c}};
 }
 constexpr FamilyRow single(const char (&letters)[3], int pos, StateField member) {
@@ -75,10 +75,10 @@ constexpr FamilyRow switchOrValue(const char (&letters)[3], int q, int r, StateF
     result.switchMember = switchMember;
     return result;
 }
-constexpr FamilyRow pair(const char (&letters)[3], FieldSpec first, FieldSpec second) {
+constexpr FamilyRow pair(const char (&letters)[3], FieldLayout first, FieldLayout second) {
     return row(letters, Family::Pair, 2, first, second);
 }
-constexpr FamilyRow chain(const char (&letters)[3], FieldSpec a, FieldSpec b, FieldSpec c) {
+constexpr FamilyRow chain(const char (&letters)[3], FieldLayout a, FieldLayout b, FieldLayout c) {
     return row(letters, Family::Chain, 3, a, b, c);
 }
 

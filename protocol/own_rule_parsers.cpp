@@ -32,12 +32,12 @@ constexpr std::array<BgAction, 3> kBgActions = {
 
 // The information layout of "IF" and "OI": the integer fields in order, the first
 // being the 8-digit number that starts the chain. Positions 2-4 are not read.
-struct InfoFieldSpec {
+struct InfoFieldLayout {
     std::int8_t pos;
     std::int8_t width;
     CharClass cls;
 };
-constexpr std::array<InfoFieldSpec, 8> kInfoFields = {{
+constexpr std::array<InfoFieldLayout, 8> kInfoFields = {{
     {5, 8, CharClass::Digit},
     {18, 1, CharClass::Digit},
     {19, 1, CharClass::Digit},
@@ -66,8 +66,8 @@ bool parseInformation(const InfoMembers& members, std::int32_t replyLen, const R
     bool allValid = true;
     for (std::size_t i = 0; i < kInfoFields.size(); ++i) {
         std::int32_t value = 0;
-        const InfoFieldSpec& spec = kInfoFields[i];
-        if (readNumber(*record, spec.pos, spec.width, spec.cls, value)) {
+        const InfoFieldLayout& layout = kInfoFields[i];
+        if (readNumber(*record, layout.pos, layout.width, layout.cls, value)) {
             state.set(members.fields[i], value);
         } else {
             allValid = false;
