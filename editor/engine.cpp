@@ -1,0 +1,78 @@
+#include "editor/engine.h"
+
+#include <thread>
+
+#include "editor/reply_watchdog.h"
+#include "editor/send_queue_sink.h"
+#include "menulist/menu_list_loader.h"
+#include "platform/serial_device.h"
+#include "platform/sio_queue.h"
+#include "platform/thread_directory.h"
+#include "platform/timer_service.h"
+#include "protocol/anl_recv.h"
+#include "protocol/anl_send_thread.h"
+#include "protocol/link_flags.h"
+#include "protocol/port_opener.h"
+#include "protocol/trx_state.h"
+#include "serial/sio_port.h"
+#include "serial/sio_thread_proxies.h"
+
+namespace tqm {
+
+void Engine::initialiseState() {
+    TimerService().reset();
+    LinkFlags().reset();
+    SioSendQueue().reset();
+    SioReceiveQueue().reset();
+    Sio_Port().initialise();
+    Trx_ShadowGuard().resetForTest();
+    Trx_StateGuard::setMenuLoaderStart(&startMenuListThread);
+    PortOpener::install([] { Sio_Port().open(); });
+    SendQueueSink::setPushHook([](const char* bytes, std::size_t length) { return SioSendQueue().push(length, bytes) > 0; });
+    Trx_StateGuard().initialise();
+}
+
+bool Engine::startLink() {
+    Sio_Port().open();
+    TimerService().setHandler(REPLY_TIMER_ID, &Engine::watchdogTick);
+    bool started = Anl_Recv().start();
+    started = SioRecvThreadProxy().start() && started;
+    started = SioSendThreadProxy().start() && started;
+    started = Anl_Send_Thread::startCommandThread() && started;
+    return started && Anl_Recv().isAlive() && ThreadDirectory().isAlive(WorkerRole::AnlSend);
+}
+
+bool Engine::stop() {
+    Sio_Port().close();
+    bool ended = SioRecvThreadProxy().stop() && !SioRecvThreadProxy().isAlive();
+    ended = Anl_Recv().stop() && ended;
+    Anl_Send_Thread::stopCommandThread();
+    ended = !ThreadDirectory().isAlive(WorkerRole::AnlSend) && ended;
+    ended = SioSendThreadProxy().stop() && !SioSendThreadProxy().isAlive() && ended;
+    TimerService().reset();
+    return ended;
+}
+
+bool Engine::waitMenuListReady(std::chrono::milliseconds timeout) const {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (Trx_StateGuard().menuListReady() == 0) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void Engine::watchdogTick() {
+    PortSnapshot snapshot;
+    SerialStatus status;
+    SerialFault fault;
+    Sio_Port port;
+    if (port.isOpen() && port.status(status, fault)) {
+        snapshot.open = true;
+        snapshot.inputQueued = status.inQueue;
+        snapshot.errorBits = status.errors;
+    }
+    ReplyWatchdog().tick(snapshot);
+}
+
+}  // namespace tqm

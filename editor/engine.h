@@ -1,0 +1,35 @@
+#pragma once
+
+#include <chrono>
+
+namespace tqm {
+
+// The one start and stop sequence of the engine, used by the program and the tests.
+// Data-less access object.
+//
+//   initialiseState();  (read the port settings and set the port here)
+//   startLink();        opens the port, starts the four threads
+//   ...
+//   stop();             closes the port, stops the threads
+class Engine final {
+public:
+    // Resets everything a caller can observe (flags, queues, timers, the port's
+    // state), installs the engine's hooks and initialises the transceiver state,
+    // which starts the menu-list thread. Blocks about 10 ms.
+    void initialiseState();
+    // Opens the port (which writes "AI0;" at once) and starts Anl_Recv_Thread,
+    // Sio_Recv_Thread, Sio_Send_Thread and Anl_Send_Thread, in that order; installs the
+    // reply watchdog on timer 17. False when a thread did not start.
+    bool startLink();
+    // Closes the port, then stops Sio_Recv_Thread, Anl_Recv_Thread, Anl_Send_Thread and
+    // Sio_Send_Thread with the bounded stop (blocks up to about 5.1 s each) and every
+    // worker timer. True when every thread ended.
+    bool stop();
+
+    // Blocks up to timeout until the menu list is ready.
+    bool waitMenuListReady(std::chrono::milliseconds timeout) const;
+    // One reply watchdog tick on the current port (timer 17 runs this).
+    static void watchdogTick();
+};
+
+}  // namespace tqm

@@ -1,0 +1,195 @@
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "protocol/trx_state.h"
+#include "serial/port_map.h"
+#include "serial/sio_port.h"
+#include "tests/integration/link_fixture.h"
+
+namespace tqm::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> startupReads() {
+    std::vector<std::string> reads;
+    for (int i = 0; i < 27; ++i) {
+        reads.push_back("PE" + std::to_string(i / 9) + std::to_string((i / 3) % 3) + std::to_string(i % 3) + ";");
+    }
+    return reads;
+}
+
+class ConnectionSequence : public LinkFixture {};
+
+TEST_F(ConnectionSequence, OpeningThePortWritesAiOffAndNothingElseUntilConnect) {
+    startAll();
+    ASSERT_TRUE(m_sim->waitForCommand("AI0;", kLinkTimeout));
+    std::this_thread::sleep_for(1500ms);  // more than a poll period: the poll stays silent
+    EXPECT_EQ(commands(), (std::vector<std::string>{"AI0;"}));
+}
+
+TEST_F(ConnectionSequence, NormalConnectReadsEverythingThenPollsEverySecond) {
+    startAll();
+    ASSERT_TRUE(m_sim->waitForCommand("AI0;", kLinkTimeout));
+    m_host->pressCom();
+    ASSERT_TRUE(m_host->waitUntil([this] { return m_host->connected(); }, kLinkTimeout));
+    ASSERT_TRUE(m_sim->waitForCommand("PS;", kLinkTimeout, 3)) << "start-up read and two polls";
+    ASSERT_TRUE(m_sim->waitForCommand("AI;", kLinkTimeout, 3));
+
+    std::vector<std::string> expected = {"AI0;", "AI1;", "AI;", "ID;", "ID4700;"};
+    const auto reads = startupReads();
+    expected.insert(expected.end(), reads.begin(), reads.end());
+    expected.push_back("PS;");
+    auto wire = commands();
+    ASSERT_GE(wire.size(), expected.size());
+    // The once-a-second poll may slip in anywhere after the link is up; take it out.
+    std::vector<std::string> sequence;
+    int pollsSeen = 0;
+    for (std::size_t i = 0; i < wire.size() && sequence.size() < expected.size(); ++i) {
+        const bool pollOrRead = wire[i] == "PS;" || wire[i] == "AI;";
+        if (pollOrRead && sequence.size() > 2 && sequence.size() + 1 < expected.size()) {
+            ++pollsSeen;
+            continue;
+        }
+        sequence.push_back(wire[i]);
+    }
+    EXPECT_EQ(sequence, expected);
+    EXPECT_TRUE(m_host->lampOn());
+    EXPECT_TRUE(m_host->waitUntil([this] { return stateMatchesTransceiver(); }, kLinkTimeout));
+    EXPECT_TRUE(m_host->waitUntil(
+        [this] {
+            for (int set = 0; set < 3; ++set) {
+                auto shown = m_host->shown(set);
+                for (int p = 0; p < 9; ++p) {
+                    if (shown[p] != m_sim->peValue({set, p / 3, p % 3})) return false;
+                }
+            }
+            return true;
+        },
+        kLinkTimeout))
+        << "the 27th reply reloads all three sets";
+}
+
+TEST_F(ConnectionSequence, ConnectWhileThePortIsClosedOpensItFirst) {
+    startAll();
+    ASSERT_TRUE(m_sim->waitForCommand("AI0;", kLinkTimeout));
+    Sio_Port().close();
+    m_sim->clearWireLog();
+    m_host->pressCom();
+    ASSERT_TRUE(m_sim->waitForCommand("AI1;", kLinkTimeout));
+    auto wire = commands();
+    ASSERT_GE(wire.size(), 2u);
+    EXPECT_EQ(wire[0], "AI0;");
+    EXPECT_EQ(wire[1], "AI1;");
+}
+
+TEST_F(ConnectionSequence, RefusedAutoInformationRepeatsTheSwitchOn) {
+    sim::SimConfig config;
+    config.refuseAi = true;
+    startAll(config);
+    m_host->pressCom();
+    ASSERT_TRUE(m_sim->waitForCommand("AI1;", kLinkTimeout, 3)) << "every AI0 reply brings another AI1;";
+    EXPECT_GE(m_sim->commandCount("AI;"), 2u);
+    EXPECT_EQ(m_sim->commandCount("ID;"), 0u);
+    // After 5 s the operator is told, and the link stays down.
+    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->notices().empty(); }, kLinkTimeout));
+    EXPECT_EQ(m_host->notices().front(), 111);
+    EXPECT_FALSE(m_host->connected());
+}
+
+TEST_F(ConnectionSequence, AnotherModelGetsNoStartupReadAndIsSwitchedOff) {
+    sim::SimConfig config;
+    config.modelCode = "4701";
+    startAll(config);
+    m_host->pressCom();
+    ASSERT_TRUE(m_sim->waitForCommand("ID4700;", kLinkTimeout));
+    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->notices().empty(); }, kLinkTimeout));
+    EXPECT_EQ(m_host->notices(), (std::vector<int>{111}));
+    EXPECT_TRUE(m_sim->waitForCommand("AI0;", kLinkTimeout, 2)) << "the link is switched off again";
+    EXPECT_EQ(m_sim->commandCount("PE000;"), 0u);
+    EXPECT_FALSE(m_host->connected());
+}
+
+TEST_F(ConnectionSequence, PowerOffKeepsPollingPowerThenPowerOnReconnects) {
+    startAll();
+    connect();
+    m_sim->powerOff();
+    ASSERT_TRUE(m_host->waitUntil([] { return Trx_ShadowGuard().powerState() == 0; }, kLinkTimeout));
+    m_sim->clearWireLog();
+    std::this_thread::sleep_for(2200ms);
+    auto wire = commands();
+    EXPECT_GE(std::count(wire.begin(), wire.end(), "PS;"), 2);
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), "AI;"), 0) << "power off: only the power read";
+
+    m_sim->clearWireLog();
+    m_sim->powerOn();
+    ASSERT_TRUE(m_sim->waitForCommand("ID;", kLinkTimeout));
+    wire = commands();
+    auto ai1 = std::find(wire.begin(), wire.end(), "AI1;");
+    auto aiRead = std::find(ai1, wire.end(), "AI;");
+    auto id = std::find(aiRead, wire.end(), "ID;");
+    EXPECT_NE(ai1, wire.end());
+    EXPECT_NE(aiRead, wire.end());
+    EXPECT_NE(id, wire.end()) << "AI1;, the AI read, then the identification";
+}
+
+TEST_F(ConnectionSequence, SwitchingOffWhilePoweredOffKeepsAutoInformationOffAtPowerOn) {
+    startAll();
+    connect();
+    m_sim->powerOff();
+    ASSERT_TRUE(m_host->waitUntil([] { return Trx_ShadowGuard().powerState() == 0; }, kLinkTimeout));
+    m_host->pressCom();
+    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
+    EXPECT_EQ(Trx_StateGuard().savedAutoInfo(), 0);
+    m_sim->clearWireLog();
+    m_sim->powerOn();
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_EQ(m_sim->commandCount("AI1;"), 0u);
+}
+
+TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
+    startAll();
+    connect();
+    m_sim->clearWireLog();
+    m_host->pressCom();
+    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
+    ASSERT_TRUE(m_sim->waitForCommand("AI;", kLinkTimeout));
+    auto wire = commands();
+    ASSERT_GE(wire.size(), 2u);
+    EXPECT_EQ(wire[0], "AI0;");
+    EXPECT_FALSE(m_host->lampOn());
+    EXPECT_FALSE(m_sim->autoInformation());
+}
+
+TEST_F(ConnectionSequence, SilentTransceiverIsDetectedByTheWatchdog) {
+    startAll();
+    connect();
+    m_sim->setSilent(true);
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, 2500ms) << "the watchdog waits 3 s for a reply";
+    EXPECT_FALSE(m_host->lampOn());
+}
+
+TEST_F(ConnectionSequence, PulledAdapterClosesThePortAndAReconnectWorks) {
+    startAll();
+    connect();
+    ASSERT_TRUE(m_sim->closeMaster());
+    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
+    ASSERT_TRUE(m_host->waitUntil([] { return !Sio_Port().isOpen(); }, kLinkTimeout));
+    ASSERT_TRUE(m_sim->reopenMaster());
+    ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
+    m_sim->clearWireLog();
+    m_sim->setPeValue({2, 2, 1}, -9);
+    connect();
+    EXPECT_TRUE(m_host->waitUntil([this] { return stateMatchesTransceiver(); }, kLinkTimeout));
+    EXPECT_EQ(Trx_StateGuard().getPeq(2, 2, PeqParam::Level), -9);
+}
+
+}  // namespace
+}  // namespace tqm::test

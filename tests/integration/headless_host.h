@@ -1,0 +1,91 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "editor/equalizer_model.h"
+#include "editor/link_handler.h"
+#include "editor/link_view.h"
+#include "editor/send_queue_sink.h"
+#include "platform/main_window_link.h"
+
+namespace tqm::test {
+
+// Plays the main window's part in the link for the engine tests: a thread of its
+// own ("test-ui") that takes the window messages, a LinkHandler on an EqualizerModel
+// whose commands go to the real send queue, and a connecting box that is a nested
+// message loop with the 5 s connection time-out. Publishes itself as the main window.
+class HeadlessHost final : public WindowEndpoint, public LinkView {
+public:
+    HeadlessHost();
+    ~HeadlessHost() override;
+
+    // Presses COM (the handler runs on the host's thread; returns at once).
+    void pressCom();
+    // Runs fn on the host's thread and blocks until it has run.
+    void runOnUi(const std::function<void()>& fn);
+
+    bool lampOn() const;
+    bool connected();
+    bool connectingShown();
+    int pendingReplies();
+    std::vector<int> notices() const;
+    EqualizerValues shown(int set);
+
+    // Blocks up to timeout until the predicate, run on the host's thread, holds.
+    bool waitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout);
+
+    // WindowEndpoint
+    void deliver(const Message& message, std::shared_ptr<SendTicket> ticket) override;
+    bool isWindowThread() const override;
+    void handleNow(const Message& message) override;
+
+    // LinkView
+    void runConnectingBox() override;
+    void closeConnectingBox() override;
+    void showNotice(int stringId) override;
+    void setLamp(bool on) override;
+    void startConnectTimer() override;
+    void stopConnectTimer() override;
+    void startPoll() override {}
+    void stopPoll() override {}
+    void drawEmptyGraph() override {}
+    void drawGraph() override {}
+    void scheduleRepaint() override {}
+    void pause(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
+
+private:
+    using Task = std::function<void()>;
+
+    void enqueue(Task task);
+    void run();
+    // Runs queued tasks until stop() holds; false when the host is shutting down.
+    bool runTasksUntil(const std::function<bool()>& stop);
+    void dispatch(const Message& message);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Task> m_tasks;
+    bool m_quit = false;
+    std::vector<int> m_notices;
+    bool m_lamp = false;
+
+    // Touched on the host's thread only.
+    bool m_boxOpen = false;
+    std::chrono::steady_clock::time_point m_connectDeadline{};
+    bool m_connectTimer = false;
+
+    SendQueueSink m_sink;
+    EqualizerModel m_model{m_sink};
+    LinkHandler m_handler{m_model, *this};
+    std::thread m_thread;
+    std::thread::id m_threadId;
+};
+
+}  // namespace tqm::test
