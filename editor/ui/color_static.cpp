@@ -7,7 +7,7 @@ namespace tqm {
 CColorStatic::CColorStatic(QWidget* parent)
     : QLabel(parent),
       m_textColor(Qt::black),
-      m_backgroundColor(palette().color(QPalette::Button)) {
+      m_backgroundColor(palette().color(QPalette::Window)) {
     setAutoFillBackground(true);
     applyColors();
 }

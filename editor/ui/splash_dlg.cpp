@@ -4,6 +4,8 @@
 #include <QtGui/QImage>
 #include <QtGui/QPainter>
 
+#include "editor/ui/resource_init.h"
+
 namespace tqm {
 namespace {
 
@@ -11,6 +13,7 @@ constexpr QRgb kKeyColour = 0xFF00FF00u;  // pure green shows the dialog behind 
 
 // The logo with its key colour made transparent, scaled to the dialog.
 QPixmap keyedLogo() {
+    ensureResources();
     QImage logo = QImage(":/bitmaps/879").convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < logo.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(logo.scanLine(y));
