@@ -71,11 +71,13 @@ TEST_F(SerialThreadsTest, AReplyInTwoPiecesIsDeliveredOnce) {
 
 TEST_F(SerialThreadsTest, RepliesAreCutByTheirOwnRulesBehindLineNoise) {
     openAndDrain();
-    ASSERT_TRUE(m_peer->write("\r\nID4700;ZZ123;PS12;AI1;KMHELLO;"));
+    const std::string oversized = "ZZ" + std::string(600, '7') + ";";
+    ASSERT_TRUE(m_peer->write("\r\nID4700;ZZ123;PS12;AI1;" + oversized + "KMHELLO;"));
     ASSERT_TRUE(m_collector->waitFor(4));
     waitPolls(4);
     const std::vector<std::string> expected = {"ID4700", "ZZ123", "AI1", "KMHELLO"};
-    EXPECT_EQ(m_collector->replies(), expected) << "PS12 has no ';' where it should end";
+    EXPECT_EQ(m_collector->replies(), expected)
+        << "PS12 has no ';' where it should end; a reply of 512 bytes or more is removed, not queued";
 }
 
 TEST_F(SerialThreadsTest, MenuRepliesFollowTheMenuListAndTheModelCode) {

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +18,7 @@
 #include "serial/sio_port.h"
 #include "serial/sio_port_tables.h"
 #include "tests/serial/pty_peer.h"
+#include "tests/support/child_process.h"
 #include "tests/serial/serial_link_fixture.h"
 
 namespace tqm {
@@ -83,16 +85,35 @@ TEST_F(SioPortTest, FailedOpensTellTheWindowAndSayWhy) {
     expectFailure(SerialError::Busy, "in use");
     ::close(holder);
     EXPECT_TRUE(Sio_Port().open()) << "free again";
+}
 
-    if (::geteuid() != 0) {
-        Sio_Port().close();
-        const auto file = std::filesystem::temp_directory_path() / ("tqm-denied-" + std::to_string(::getpid()));
-        std::ofstream(file).put('x');
+TEST(SerialDevice, ADeviceTheUserMayNotOpenNamesTheDialoutGroup) {
+    const auto file = std::filesystem::temp_directory_path() / ("tqm-denied-" + std::to_string(::getpid()));
+    std::ofstream(file).put('x');
+    ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+    const auto tryOpen = [&] {
+        SerialDevice device;
+        SerialFault fault;
+        const bool opened = device.open(file.string(), 4800, fault);
+        return !opened && fault.code == SerialError::PermissionDenied &&
+               fault.reason.find("dialout") != std::string::npos &&
+               fault.reason.find("log in again") != std::string::npos;
+    };
+    if (::geteuid() == 0) {
+        // Root may open anything: try as an ordinary user in a child.
+        test::ChildProcess child([&] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) return 2;
+            return tryOpen() ? 0 : 1;
+        });
+        ASSERT_TRUE(child.started());
+        const auto status = child.waitStatus(std::chrono::seconds(10));
+        ASSERT_TRUE(status.has_value());
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    } else {
         ::chmod(file.c_str(), 0);
-        PortMap().setOverride(1, file.string());
-        expectFailure(SerialError::PermissionDenied, "dialout");
-        std::filesystem::remove(file);
+        EXPECT_TRUE(tryOpen());
     }
+    std::filesystem::remove(file);
 }
 
 TEST_F(SioPortTest, SettersFallBackToPortOneAnd4800Baud) {
