@@ -120,6 +120,7 @@ TEST_F(ConnectionSequence, PowerOffKeepsPollingPowerThenPowerOnReconnects) {
     connect();
     m_sim->powerOff();
     ASSERT_TRUE(m_host->waitUntil([] { return Trx_ShadowGuard().powerState() == 0; }, kLinkTimeout));
+    std::this_thread::sleep_for(200ms);  // the AI read of the poll that saw the power go
     m_sim->clearWireLog();
     std::this_thread::sleep_for(2200ms);
     auto wire = commands();
