@@ -126,8 +126,9 @@ TEST_F(EqualizerDlgTest, HeldLevelButtonStepsAtOnceThenRepeatsUntilTheLimit) {
     EXPECT_TRUE(timer(TIMER_AUTO_REPEAT)->isActive());
     release(1157);
     EXPECT_FALSE(timer(TIMER_AUTO_REPEAT)->isActive());
-    // Offline no command goes anywhere.
+    // Offline no command goes anywhere and no poll starts.
     EXPECT_TRUE(m_sink.commands.empty());
+    EXPECT_FALSE(timer(TIMER_PARAM_POLL)->isActive());
 }
 
 TEST_F(EqualizerDlgTest, HeldLevelButtonStopsRepeatingAtRelease) {
@@ -267,6 +268,72 @@ TEST_F(EqualizerDlgTest, MessagesFromOtherThreadsAreHandledOnTheWindowThread) {
     // Once the window is gone, posts fail harmlessly.
     m_window.reset();
     EXPECT_FALSE(MainWindowLink().post(UWM_BUTTON_EVENT, 10, 1));
+}
+
+TEST_F(EqualizerDlgTest, ConnectedStepsSendCommandsAndThePollReadsTheSetInTurn) {
+    m_window->model().setConnected(true);
+    control<QAction>(32783)->trigger();  // set R
+    m_sink.commands.clear();
+
+    press(1162);  // EQ2 LEVEL down: +5 -> +4 is sent, the display waits for the reply
+    EXPECT_EQ((std::vector<std::string>{"PE111+04;", "PE111;"}), m_sink.commands);
+    EXPECT_EQ(m_window->model().shown(1)[4], 5);
+    EXPECT_FALSE(timer(TIMER_PARAM_POLL)->isActive());
+    release(1162);
+    EXPECT_FALSE(timer(TIMER_AUTO_REPEAT)->isActive());
+    ASSERT_TRUE(timer(TIMER_PARAM_POLL)->isActive());
+
+    // The poll reads the current set's nine parameters one per tick, then starts again.
+    const std::size_t before = m_sink.commands.size();
+    ASSERT_TRUE(test::waitUntil([&] { return m_sink.commands.size() >= before + 11; }));
+    const std::vector<std::string> expected = {"PE100;", "PE101;", "PE102;", "PE110;", "PE111;", "PE112;",
+                                               "PE120;", "PE121;", "PE122;", "PE100;", "PE101;"};
+    const std::vector<std::string> polled(m_sink.commands.begin() + static_cast<std::ptrdiff_t>(before),
+                                          m_sink.commands.begin() + static_cast<std::ptrdiff_t>(before) + 11);
+    EXPECT_EQ(polled, expected);
+
+    // A command button's press stops the poll; its release starts it again from EQ1 FREQ.
+    press(1114);
+    EXPECT_FALSE(timer(TIMER_PARAM_POLL)->isActive());
+    release(1114);
+    EXPECT_TRUE(timer(TIMER_PARAM_POLL)->isActive());
+    m_sink.commands.clear();
+    ASSERT_TRUE(test::waitUntil([&] { return !m_sink.commands.empty(); }));
+    EXPECT_EQ(m_sink.commands.front(), "PE100;");
+
+    QTest::keyClick(m_window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(timer(TIMER_PARAM_POLL)->isActive());
+}
+
+TEST_F(EqualizerDlgTest, CommandButtonsAndSetupItemsRunTheirActionsWithThePollStopped) {
+    std::vector<std::string> ran;
+    CEqualizerDlg::StartOptions options;
+    options.showSplash = false;
+    const auto record = [&](const char* name) {
+        return [&, name] {
+            ran.push_back(std::string(name) + (timer(TIMER_PARAM_POLL)->isActive() ? " polling" : ""));
+        };
+    };
+    options.comAction = record("com");
+    options.fileLoadAction = record("load");
+    options.fileSaveAction = record("save");
+    options.comSelectDialog = record("port");
+    options.baudRateDialog = record("baud");
+    m_window->initialise(options);
+    m_window->model().setConnected(true);
+
+    click(1167);
+    click(1027);
+    click(1028);
+    control<QAction>(32780)->trigger();
+    control<QAction>(32781)->trigger();
+    EXPECT_EQ(ran, (std::vector<std::string>{"com", "load", "save", "port", "baud"}));
+    EXPECT_TRUE(timer(TIMER_PARAM_POLL)->isActive());
+    // Actions run on release only.
+    press(1167);
+    EXPECT_EQ(ran.size(), 5u);
+    release(1167);
+    EXPECT_EQ(ran.size(), 6u);
 }
 
 // The picture on the screen, as 32-bit ARGB.
