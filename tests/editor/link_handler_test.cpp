@@ -1,0 +1,256 @@
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "editor/command_sink.h"
+#include "editor/equalizer_model.h"
+#include "editor/link_handler.h"
+#include "editor/reply_watchdog.h"
+#include "platform/thread_directory.h"
+#include "protocol/link_flags.h"
+#include "protocol/trx_state.h"
+
+namespace tqm {
+namespace {
+
+class NullSink final : public CommandSink {
+public:
+    bool pushCommand(const char* bytes, std::size_t length) override {
+        commands.emplace_back(bytes, length);
+        return true;
+    }
+    std::vector<std::string> commands;
+};
+
+// Records what the link handling asks of the window, as one ordered list of words.
+class FakeLinkView final : public LinkView {
+public:
+    void runConnectingBox() override {
+        log.push_back("box-open");
+        if (whileBoxOpen) whileBoxOpen();
+    }
+    void closeConnectingBox() override { log.push_back("box-close"); }
+    void showNotice(int stringId) override {
+        log.push_back("notice-" + std::to_string(stringId));
+        if (whileNoticeOpen) whileNoticeOpen();
+    }
+    void setLamp(bool on) override { log.push_back(on ? "lamp-on" : "lamp-off"); }
+    void startConnectTimer() override { log.push_back("connect-timer-on"); }
+    void stopConnectTimer() override { log.push_back("connect-timer-off"); }
+    void startPoll() override { log.push_back("poll-on"); }
+    void stopPoll() override { log.push_back("poll-off"); }
+    void drawEmptyGraph() override { log.push_back("graph-empty"); }
+    void drawGraph() override { log.push_back("graph"); }
+    void scheduleRepaint() override { log.push_back("repaint"); }
+    void pause(std::chrono::milliseconds) override {}
+
+    std::vector<std::string> log;
+    std::function<void()> whileBoxOpen;
+    std::function<void()> whileNoticeOpen;
+};
+
+// Counts the requests that reach the command thread and the reply thread.
+class CountingThread final : public MappedWorkerThread<CountingThread> {
+public:
+    CountingThread() : MappedWorkerThread("test-count") {}
+    std::atomic<int> toggles{0};
+    std::atomic<int> linkLost{0};
+
+private:
+    void onToggle(const Message&) { ++toggles; }
+    void onLinkLost(const Message&) { ++linkLost; }
+
+public:
+    static constexpr MessageMapEntry s_messageMap[] = {
+        {UWM_CMD_LINK_TOGGLE, &CountingThread::onToggle},
+        {UWM_ANL_LINK_LOST, &CountingThread::onLinkLost},
+        {UWM_THREAD_QUIT, &CountingThread::quit},
+    };
+};
+
+class LinkHandlerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Trx_StateGuard().initialise();
+        LinkFlags().reset();
+        m_thread = std::make_shared<CountingThread>();
+        ASSERT_TRUE(ThreadDirectory().startAs(WorkerRole::AnlSend, m_thread));
+        ThreadDirectory().attach(WorkerRole::AnlRecv, m_thread);
+        model.reloadFromState();  // as the window's initialisation does
+    }
+    void TearDown() override {
+        ThreadDirectory().stop(WorkerRole::AnlSend);
+        ThreadDirectory().detach(WorkerRole::AnlSend);
+        ThreadDirectory().detach(WorkerRole::AnlRecv);
+    }
+
+    int toggles() {
+        // Posts are asynchronous: wait until the thread has drained its queue.
+        for (int i = 0; i < 500 && m_thread->pendingCount() > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return m_thread->toggles.load();
+    }
+
+    // Brings the handler to Connected the way a transceiver would.
+    void connect() {
+        view.whileBoxOpen = [this] {
+            Trx_StateGuard().set(StateField::AutoInfo, 1);
+            handler.onPowerOn();
+            Trx_StateGuard().set(StateField::ModelCode, 1);
+            handler.onReplyId();
+        };
+        handler.onComAction();
+        view.whileBoxOpen = nullptr;
+        view.log.clear();
+    }
+
+    NullSink sink;
+    FakeLinkView view;
+    EqualizerModel model{sink};
+    LinkHandler handler{model, view};
+    std::shared_ptr<CountingThread> m_thread;
+};
+
+TEST_F(LinkHandlerTest, ComWithAutoInfoOffOpensTheConnectingBoxUntilPowerOn) {
+    Trx_StateGuard().set(StateField::ModelCode, 5);
+    view.whileBoxOpen = [this] {
+        EXPECT_TRUE(handler.connectingShown());
+        EXPECT_TRUE(handler.connectRequested());
+        EXPECT_EQ(model.pendingReplies(), 27);
+        handler.onPowerOn();
+    };
+    handler.onComAction();
+    EXPECT_EQ(toggles(), 1);
+    EXPECT_EQ(Trx_StateGuard().get(StateField::ModelCode), 0) << "cleared when not connected";
+    EXPECT_EQ(view.log, (std::vector<std::string>{"graph-empty", "connect-timer-on", "box-open", "connect-timer-off", "box-close"}));
+    EXPECT_FALSE(handler.connectingShown());
+    EXPECT_TRUE(handler.connectRequested()) << "waiting for the identification";
+    EXPECT_FALSE(model.connected());
+}
+
+TEST_F(LinkHandlerTest, IdentificationConnectsAndTheTwentySeventhPeReplyReloads) {
+    connect();
+    EXPECT_TRUE(model.connected());
+    EXPECT_FALSE(handler.connectRequested());
+
+    Trx_StateGuard state;
+    state.setPeq(1, 0, PeqParam::Level, -7);
+    for (int i = 0; i < 26; ++i) handler.onReplyPe();
+    EXPECT_EQ(model.pendingReplies(), 1);
+    EXPECT_EQ(model.shown(1).get(0, PeqParam::Level), 5) << "display unchanged before the last reply";
+    EXPECT_TRUE(view.log.empty());
+    handler.onReplyPe();
+    EXPECT_EQ(model.pendingReplies(), 0);
+    EXPECT_EQ(model.shown(1).get(0, PeqParam::Level), -7);
+    EXPECT_EQ(model.reference(1).get(0, PeqParam::Level), -7);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"graph"}));
+}
+
+TEST_F(LinkHandlerTest, ComIsIgnoredWhileRepliesArePending) {
+    model.setPendingReplies(3);
+    handler.onComAction();
+    EXPECT_EQ(toggles(), 0);
+    EXPECT_TRUE(view.log.empty());
+}
+
+TEST_F(LinkHandlerTest, ComWhileAutoInfoIsOnOnlyToggles) {
+    Trx_StateGuard().set(StateField::AutoInfo, 1);
+    handler.onComAction();
+    EXPECT_EQ(toggles(), 1);
+    EXPECT_TRUE(view.log.empty()) << "no connecting box";
+}
+
+TEST_F(LinkHandlerTest, ConnectTimeOutShowsTheFailureAndResets) {
+    view.whileBoxOpen = [this] { handler.onConnectTimer(); };
+    handler.onComAction();
+    EXPECT_EQ(view.log, (std::vector<std::string>{"graph-empty", "connect-timer-on", "box-open", "connect-timer-off",
+                                                  "box-close", "notice-111", "repaint"}));
+    EXPECT_FALSE(handler.connectRequested());
+    EXPECT_EQ(model.pendingReplies(), 0);
+    view.log.clear();
+    handler.onConnectTimer();
+    EXPECT_TRUE(view.log.empty()) << "a late tick does nothing";
+}
+
+TEST_F(LinkHandlerTest, UnrequestedIdentificationTogglesTheLinkOff) {
+    Trx_StateGuard().set(StateField::AutoInfo, 1);
+    Trx_StateGuard().set(StateField::ModelCode, 1);
+    handler.onReplyId();
+    EXPECT_EQ(toggles(), 1);
+    EXPECT_FALSE(model.connected());
+}
+
+TEST_F(LinkHandlerTest, PowerReplyWithoutModelCodeFailsTheConnection) {
+    view.whileBoxOpen = [this] {
+        Trx_StateGuard().set(StateField::AutoInfo, 1);
+        handler.onPowerOn();
+    };
+    handler.onComAction();
+    view.log.clear();
+    handler.onReplyPs();
+    EXPECT_EQ(toggles(), 2);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"notice-111", "repaint", "repaint"}));
+    EXPECT_EQ(model.pendingReplies(), 0);
+    EXPECT_FALSE(handler.connectRequested());
+}
+
+TEST_F(LinkHandlerTest, AutoInfoOffTakesAConnectedWindowOffline) {
+    connect();
+    Trx_StateGuard().set(StateField::AutoInfo, 0);
+    handler.onReplyAi();
+    EXPECT_EQ(view.log, (std::vector<std::string>{"lamp-off", "poll-off"}));
+    EXPECT_FALSE(model.connected());
+    EXPECT_EQ(Trx_StateGuard().get(StateField::ModelCode), 0);
+    view.log.clear();
+    handler.onReplyPe();
+    EXPECT_TRUE(view.log.empty()) << "PE while offline changes nothing";
+}
+
+TEST_F(LinkHandlerTest, ConnectedPeReplyRedrawsOnlyOnChange) {
+    connect();
+    model.setPendingReplies(0);
+    handler.onReplyPe();
+    EXPECT_TRUE(view.log.empty());
+    Trx_StateGuard().setPeq(0, 2, PeqParam::Bwth, 3);
+    handler.onReplyPe();
+    EXPECT_EQ(view.log, (std::vector<std::string>{"graph"}));
+    EXPECT_EQ(model.shown(0).get(2, PeqParam::Bwth), 3);
+}
+
+TEST_F(LinkHandlerTest, UnforcedNoticeIsShownOnceAtATimeButAlwaysResets) {
+    int nested = 0;
+    view.whileNoticeOpen = [&] {
+        if (nested++ > 0) return;
+        model.setPendingReplies(5);
+        handler.onComFailed(false, 0);  // a second port failure while the first box is open
+        EXPECT_EQ(model.pendingReplies(), 0) << "the resets still happen";
+    };
+    handler.onComFailed(false, 0);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"notice-106", "repaint", "repaint"}));
+    EXPECT_FALSE(handler.boxInProgress());
+    view.log.clear();
+    handler.onComFailed(true, 1);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"repaint"})) << "row 1 is never shown";
+}
+
+TEST_F(LinkHandlerTest, WatchdogReportsLossOnlyForSilenceOrAFailedLine) {
+    ReplyWatchdog watchdog;
+    LinkFlags flags;
+    flags.setReplyPending(1);
+    EXPECT_FALSE(watchdog.tick({true, 5, 0})) << "input is waiting";
+    EXPECT_EQ(flags.replyPending(), 0);
+    EXPECT_FALSE(watchdog.tick({true, 0, 0})) << "nothing outstanding, line good";
+    flags.setReplyPending(1);
+    EXPECT_TRUE(watchdog.tick({true, 0, 0}));
+    EXPECT_TRUE(watchdog.tick({false, 0, 0})) << "port closed";
+    EXPECT_TRUE(watchdog.tick({true, 0, 0x40}));
+    EXPECT_FALSE(watchdog.tick({true, 0, 0x01}));
+    for (int i = 0; i < 500 && m_thread->linkLost.load() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(m_thread->linkLost.load(), 3);
+}
+
+}  // namespace
+}  // namespace tqm
