@@ -61,6 +61,8 @@ public:
     // Blocks on reading the file under base. Read: the leading cells go in this order
     // to the port-number setter, the baud-rate setter and shownSet (a set outside
     // 0..2 becomes 0). Unreadable: port 1, 4800 and set 0. PathTooLong: nothing.
+    // The start-up initialises the serial port first; any result but Read is a failed
+    // read, for which the window shows the settings-file notice.
     static CommSettingRead load(const std::filesystem::path& base, CommSettingShownSet& shownSet);
     // The same under the current directory.
     static CommSettingRead load(CommSettingShownSet& shownSet);

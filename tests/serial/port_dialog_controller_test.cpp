@@ -89,30 +89,6 @@ protected:
     ScratchDirectory m_settings;
 };
 
-TEST_F(PortDialogControllerTest, ComRowsListEveryPortWithItsPathAndPresenceAndMarkTheOneInUse) {
-    Sio_Port().setPortNumber(3);
-    const PortDialogController controller(PortSetting::ComPort, 0, m_settings.path());
-    const auto& rows = controller.rows();
-    ASSERT_EQ(rows.size(), 20u);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(rows[static_cast<std::size_t>(i)].value, i + 1);
-    EXPECT_EQ(rows[0].text.rfind("COM1  /dev/ttyS0", 0), 0u);
-    EXPECT_EQ(rows[19].text.rfind("COM20  /dev/ttyACM7", 0), 0u);
-    EXPECT_EQ(rows[2].text, "COM3  " + m_device.slavePath());
-    EXPECT_TRUE(rows[2].present);
-    EXPECT_FALSE(rows[4].present);
-    EXPECT_EQ(rows[4].text, std::string("COM5  ") + kMissingDevice + "  (not present)");
-    EXPECT_EQ(controller.markedIndex(), 2);
-}
-
-TEST_F(PortDialogControllerTest, BaudRowsAreTheFourSpeedsAndMarkTheOneInUse) {
-    Sio_Port().setBaudRate(19200);
-    const PortDialogController controller(PortSetting::BaudRate, 0, m_settings.path());
-    ASSERT_EQ(controller.rows().size(), 4u);
-    EXPECT_EQ(controller.rows()[0].text, "4800");
-    EXPECT_EQ(controller.rows()[3].value, 38400);
-    EXPECT_EQ(controller.markedIndex(), 2);
-}
-
 TEST_F(PortDialogControllerTest, OkWithoutAChoiceChangesAndWritesNothing) {
     givenOpenPort(9600);
     PortDialogController controller(PortSetting::BaudRate, 1, m_settings.path());
