@@ -54,7 +54,8 @@ public:
 
     // The equalizer. setPeValue changes a value silently (no report); a front-panel
     // change is reported on the line while auto information is on. Both return
-    // false, changing nothing, for a value out of range.
+    // false, changing nothing, for a value out of range; a front-panel change also
+    // while the power is off.
     int peValue(const PeAddress& address) const;
     bool setPeValue(const PeAddress& address, int value);
     bool frontPanelChange(const PeAddress& address, int value);

@@ -64,10 +64,10 @@ std::string TransceiverModel::handle(std::string_view command) {
 
 bool TransceiverModel::frontPanelChange(const PeAddress& address, int value, std::string& report) {
     report.clear();
-    if (!setPeValue(address, value)) {
+    if (!m_poweredOn || !setPeValue(address, value)) {
         return false;
     }
-    if (m_poweredOn && m_autoInfo) {
+    if (m_autoInfo) {
         report = formatPeReport(address, value);
     }
     return true;

@@ -29,9 +29,9 @@ public:
     // empty text when there is none.
     std::string handle(std::string_view command);
 
-    // A change made on the front panel. False when the value is out of range (nothing
-    // changes). When auto information is on, report receives the change report for
-    // the line; otherwise it is left empty.
+    // A change made on the front panel. False when the value is out of range or the
+    // power is off (nothing changes). When auto information is on, report receives
+    // the change report for the line; otherwise it is left empty.
     bool frontPanelChange(const PeAddress& address, int value, std::string& report);
 
     int peValue(const PeAddress& address) const { return m_peq[peIndex(address)]; }

@@ -177,6 +177,9 @@ TEST(TransceiverModelTest, FrontPanelChangesAreReportedOnlyWithAutoInformation) 
     EXPECT_FALSE(radio.frontPanelChange({0, 0, 0}, 8, report));
     EXPECT_EQ(report, "");
     EXPECT_EQ(radio.peValue({0, 0, 0}), 3);
+    radio.powerOff();
+    EXPECT_FALSE(radio.frontPanelChange({0, 0, 0}, 2, report));
+    EXPECT_EQ(radio.peValue({0, 0, 0}), 3);
 }
 
 TEST(TransceiverModelTest, ConfiguredStartValuesOutsideTheirRangeFallBack) {
