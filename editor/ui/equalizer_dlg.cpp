@@ -173,8 +173,11 @@ void CEqualizerDlg::initialise(const StartOptions& options) {
     m_options = options;
     m_initialised = true;
     if (options.showSplash) runSplash();
-    Trx_StateGuard().initialise();
-    if (m_options.startEngine) m_options.startEngine();
+    if (m_options.startEngine) {
+        m_options.startEngine();
+    } else {
+        Trx_StateGuard().initialise();
+    }
     setColours();
     setUpButtons();
     setWindowTitle(QStringLiteral("TQM-4700 Parametric Equalizer Control"));

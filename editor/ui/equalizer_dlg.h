@@ -39,8 +39,9 @@ public:
     // What the initialisation does besides setting up the window itself.
     struct StartOptions {
         bool showSplash = true;
-        // Starts the engine after the splash (state, COM settings, port, worker
-        // threads); runs on the window's thread. Null: the window runs offline.
+        // Runs after the splash on the window's thread: initialises the transceiver
+        // state, reads the COM settings, opens the port and starts the worker threads.
+        // Null: the window initialises the state itself and runs offline.
         std::function<void()> startEngine;
         // Release actions of COM, FILE LOAD and FILE SAVE (the link handling and the
         // setting-file dialogs); the window stops the poll around each. Null: nothing.

@@ -18,6 +18,7 @@
 #include "editor/ui/graph_static.h"
 #include "editor/ui/step_button.h"
 #include "platform/main_window_link.h"
+#include "protocol/trx_state.h"
 #include "tests/gui/gui_app.h"
 #include "tests/gui/recording_sink.h"
 
@@ -334,6 +335,28 @@ TEST_F(EqualizerDlgTest, CommandButtonsAndSetupItemsRunTheirActionsWithThePollSt
     EXPECT_EQ(ran.size(), 5u);
     release(1167);
     EXPECT_EQ(ran.size(), 6u);
+}
+
+TEST_F(EqualizerDlgTest, StartsFromWhatTheEngineLeftInTheTransceiverState) {
+    CEqualizerDlg::StartOptions options;
+    options.showSplash = false;
+    bool started = false;
+    options.startEngine = [&] {
+        started = true;
+        Trx_StateGuard state;
+        state.initialise();
+        state.setPeq(0, 0, PeqParam::Level, -3);
+        state.setPeq(2, 2, PeqParam::Freq, 4);
+        state.set(StateField::AutoInfo, 1);
+    };
+    m_window->initialise(options);
+    EXPECT_TRUE(started);
+    EXPECT_TRUE(m_window->model().connected());
+    EXPECT_EQ(m_window->model().reference(2)[6], 4);
+    ASSERT_TRUE(test::waitUntil([&] { return text(1077) == "-3 dB"; }));
+    EXPECT_TRUE(test::waitUntil([&] { return m_window->lampOn(); }));
+    EXPECT_LT(control<QLabel>(1171)->pixmap().toImage().pixelColor(10, 10).blue(), 100);  // yellow
+    Trx_StateGuard().initialise();
 }
 
 // The picture on the screen, as 32-bit ARGB.
