@@ -23,7 +23,7 @@ std::string formatInt(const char* format, std::int32_t value) {
 }  // namespace
 
 EqualizerModel::EqualizerModel(CommandSink& sink, EqualizerView* view)
-    : m_sink(sink), m_view(view), m_pause(&sleepFor) {}
+    : m_sink(sink), m_view(view), m_pause(sleepFor) {}
 
 EqualizerValues EqualizerModel::readState(int set) {
     const Trx_StateGuard state;
@@ -65,7 +65,7 @@ void EqualizerModel::applyReference() {
             copied = true;
             continue;
         }
-        if (sentBefore) {
+        if (sentBefore && m_pause) {
             m_pause(kApplyPacing);
         }
         m_reloadScope = m_currentSet;

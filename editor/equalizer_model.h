@@ -3,8 +3,10 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "editor/command_sink.h"
 #include "editor/equalizer_values.h"
@@ -27,13 +29,14 @@ public:
     static constexpr int kAllSets = 3;
     static constexpr std::chrono::milliseconds kApplyPacing{25};
 
-    // How the model waits between the commands of one apply.
-    using Pause = void (*)(std::chrono::milliseconds);
+    // How the model waits between the commands of one apply (a plain sleep unless
+    // the window installs one that keeps handling its events).
+    using Pause = std::function<void(std::chrono::milliseconds)>;
 
     explicit EqualizerModel(CommandSink& sink, EqualizerView* view = nullptr);
 
     void setView(EqualizerView* view) { m_view = view; }
-    void setPause(Pause pause) { m_pause = pause; }
+    void setPause(Pause pause) { m_pause = std::move(pause); }
 
     int currentSet() const { return m_currentSet; }
     int activeBand() const { return m_activeBand; }
