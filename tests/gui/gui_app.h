@@ -3,21 +3,42 @@
 #include <chrono>
 #include <functional>
 
+#include <gtest/gtest.h>
 #include <QtCore/QElapsedTimer>
 #include <QtTest/QTest>
 #include <QtWidgets/QApplication>
 
 namespace tqm::test {
 
-// The one application object of the GUI tests, on the offscreen platform.
-inline QApplication& guiApp() {
-    static int s_argc = 1;
-    static char s_name[] = "gui_tests";
-    static char* s_argv[] = {s_name, nullptr};
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication s_app(s_argc, s_argv);
-    return s_app;
-}
+// Owns the one application object of the GUI tests and deletes it after the last
+// test, before the toolkit's own globals go away at exit.
+class GuiAppEnvironment final : public ::testing::Environment {
+public:
+    static QApplication& app() {
+        if (s_app == nullptr) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            s_app = new QApplication(s_argc, s_argv);
+        }
+        return *s_app;
+    }
+
+    void TearDown() override {
+        delete s_app;
+        s_app = nullptr;
+    }
+
+private:
+    static inline int s_argc = 1;
+    static inline char s_name[] = "gui_tests";
+    static inline char* s_argv[] = {s_name, nullptr};
+    static inline QApplication* s_app = nullptr;
+};
+
+inline ::testing::Environment* const s_guiEnvironment =
+    ::testing::AddGlobalTestEnvironment(new GuiAppEnvironment);
+
+// The application object, on the offscreen platform unless another is chosen.
+inline QApplication& guiApp() { return GuiAppEnvironment::app(); }
 
 // Runs the event loop until the condition holds or the deadline passes.
 inline bool waitUntil(const std::function<bool()>& condition,
