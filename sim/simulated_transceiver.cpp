@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -474,12 +473,12 @@ std::optional<SimulatedTransceiver::Clock::time_point> SimulatedTransceiver::nex
 void SimulatedTransceiver::pollLine(std::unique_lock<std::mutex>& lock) {
     const Clock::time_point before = Clock::now();
     const std::optional<Clock::time_point> deadline = nextDeadline();
-    // The master is watched unless no program holds the device (a hung-up master
-    // reports POLLHUP at once, so it is only looked at every kPeerCheckInterval),
-    // and for input only while no incoming byte is being timed.
-    const bool watchMaster = m_master.isOpen() && (!m_peerGone || before >= m_nextPeerCheck);
+    // The master is not watched while incoming bytes are being timed (they are read
+    // at the deadline), nor while no program holds the device: a hung-up master
+    // reports POLLHUP at once, so it is only looked at every kPeerCheckInterval.
+    const bool watchMaster = m_master.isOpen() && !m_rxAnchor && (!m_peerGone || before >= m_nextPeerCheck);
     const int wakeFd = m_wakeFd.load(std::memory_order_relaxed);
-    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {watchMaster ? m_master.fd() : -1, static_cast<short>(m_rxAnchor ? 0 : POLLIN), 0}};
+    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {watchMaster ? m_master.fd() : -1, POLLIN, 0}};
     const std::uint64_t generation = m_masterGeneration;
     timespec timeout{};
     timespec* timeoutPointer = nullptr;
@@ -502,13 +501,14 @@ void SimulatedTransceiver::pollLine(std::unique_lock<std::mutex>& lock) {
         return;
     }
     const Clock::time_point now = Clock::now();
-    if ((fds[1].revents & (POLLHUP | POLLERR)) != 0) {
-        peerHungUp(now);
-        return;
-    }
-    m_peerGone = false;
-    if ((fds[1].revents & POLLIN) != 0 && !m_rxAnchor) {
+    if ((fds[1].revents & POLLIN) != 0) {
+        // What the program wrote before it closed the device is still taken in.
+        m_peerGone = false;
         m_rxAnchor = std::max(now, m_rxLineFree);  // the first byte starts on the line now
+    } else if ((fds[1].revents & (POLLHUP | POLLERR)) != 0) {
+        peerHungUp(now);
+    } else {
+        m_peerGone = false;
     }
 }
 
