@@ -11,14 +11,14 @@ enum class OptionId {
     FrontPanel, Log, Seed, Pe, ProgramValues, Help
 };
 
-struct OptionSpec {
+struct OptionRow {
     OptionId id;
     const char* name;
     const char* argument;  // nullptr for a switch
     const char* help;
 };
 
-constexpr OptionSpec s_options[] = {
+constexpr OptionRow s_options[] = {
     {OptionId::Baud, "--baud", "N", "line speed: 4800, 9600, 19200 or 38400 (default 4800); both directions are paced at 11 bits a byte"},
     {OptionId::Link, "--link", "PATH", "also publish the device as a symlink at PATH (re-pointed after a reopen, removed at exit)"},
     {OptionId::Silent, "--silent", nullptr, "receive and log commands but never send anything"},
@@ -136,10 +136,10 @@ bool apply(OptionId id, const std::string& arg, SimConfig& config) {
     return false;
 }
 
-const OptionSpec* findOption(const std::string& name) {
-    for (const OptionSpec& spec : s_options) {
-        if (name == spec.name) {
-            return &spec;
+const OptionRow* findOption(const std::string& name) {
+    for (const OptionRow& row : s_options) {
+        if (name == row.name) {
+            return &row;
         }
     }
     return nullptr;
@@ -158,26 +158,26 @@ OptionsResult parseSimOptions(const std::vector<std::string>& args, SimConfig& c
             name = name.substr(0, equals);
             inlineValue = true;
         }
-        const OptionSpec* spec = findOption(name);
-        if (spec == nullptr) {
+        const OptionRow* option = findOption(name);
+        if (option == nullptr) {
             error = "unknown option " + args[i];
             return OptionsResult::Error;
         }
-        if (spec->argument != nullptr && !inlineValue) {
+        if (option->argument != nullptr && !inlineValue) {
             if (i + 1 >= args.size()) {
-                error = name + " needs " + spec->argument;
+                error = name + " needs " + option->argument;
                 return OptionsResult::Error;
             }
             value = args[++i];
-        } else if (spec->argument == nullptr && inlineValue) {
+        } else if (option->argument == nullptr && inlineValue) {
             error = name + " takes no value";
             return OptionsResult::Error;
         }
-        if (!apply(spec->id, value, config)) {
+        if (!apply(option->id, value, config)) {
             error = "bad value for " + name + ": " + value;
             return OptionsResult::Error;
         }
-        help = help || spec->id == OptionId::Help;
+        help = help || option->id == OptionId::Help;
     }
     return help ? OptionsResult::Help : OptionsResult::Run;
 }
@@ -187,14 +187,14 @@ std::string simUsageText() {
         "Usage: zr4700-sim [OPTION]...\n"
         "A simulated ZR-4700 transceiver on a pseudo-terminal. The first line of the\n"
         "output is the device path to open. SIGTERM or SIGINT end it.\n\nOptions:\n";
-    for (const OptionSpec& spec : s_options) {
-        std::string head = std::string("  ") + spec.name;
-        if (spec.argument != nullptr) {
-            head += std::string(" ") + spec.argument;
+    for (const OptionRow& row : s_options) {
+        std::string head = std::string("  ") + row.name;
+        if (row.argument != nullptr) {
+            head += std::string(" ") + row.argument;
         }
         text += head;
         text += head.size() < 28 ? std::string(28 - head.size(), ' ') : std::string("\n") + std::string(28, ' ');
-        text += spec.help;
+        text += row.help;
         text += '\n';
     }
     return text;
