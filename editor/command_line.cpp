@@ -1,5 +1,8 @@
 #include "editor/command_line.h"
 
+#include <initializer_list>
+#include <string_view>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -7,6 +10,15 @@
 namespace tqm {
 
 namespace {
+
+// Joins pieces of a message (the "literal" + std::string form trips a false
+// -Wrestrict warning of g++ 12 at -O3).
+std::string joinText(std::initializer_list<std::string_view> pieces) {
+    std::string text;
+    for (std::string_view piece : pieces) text.append(piece);
+    return text;
+}
+
 
 enum class LongOption { Help, Version, Simulate, NoSplash, PortMap };
 
@@ -97,7 +109,7 @@ public:
             } else if (argument.size() > 1 && isSwitchMark(argument.front())) {
                 automation = switchWord(argument) || automation;
             } else {
-                m_result.warnings.push_back("ignoring the argument '" + std::string(argument) + "'");
+                m_result.warnings.push_back(joinText({"ignoring the argument '", argument, "'"}));
             }
         }
         if (!m_done && automation) m_result.action = CommandAction::Automation;
@@ -120,12 +132,11 @@ private:
         const std::string_view word = argument.substr(1);
         if (isAutomationWord(word)) return true;
         if (serverSwitchWord(word) != ServerSwitch::None) {
-            m_result.warnings.push_back("'" + std::string(argument) +
-                                        "' counts only as the last argument; ignored");
+            m_result.warnings.push_back(joinText({"'", argument, "' counts only as the last argument; ignored"}));
         } else if (argument.front() == '-') {
-            fail("unrecognized option '" + std::string(argument) + "'");
+            fail(joinText({"unrecognized option '", argument, "'"}));
         } else {
-            m_result.warnings.push_back("ignoring the argument '" + std::string(argument) + "'");
+            m_result.warnings.push_back(joinText({"ignoring the argument '", argument, "'"}));
         }
         return false;
     }
@@ -134,13 +145,13 @@ private:
         const auto equals = text.find('=');
         const std::string_view name = text.substr(0, equals);
         const LongOptionEntry* entry = findLongOption(name);
-        if (entry == nullptr) return fail("unrecognized option '--" + std::string(text) + "'");
+        if (entry == nullptr) return fail(joinText({"unrecognized option '--", text, "'"}));
         std::string_view value;
         if (equals != std::string_view::npos) {
-            if (!entry->takesValue) return fail("option '--" + std::string(name) + "' takes no value");
+            if (!entry->takesValue) return fail(joinText({"option '--", name, "' takes no value"}));
             value = text.substr(equals + 1);
         } else if (entry->takesValue) {
-            if (m_index + 1 >= m_arguments.size()) return fail("option '--" + std::string(name) + "' needs a value");
+            if (m_index + 1 >= m_arguments.size()) return fail(joinText({"option '--", name, "' needs a value"}));
             value = m_arguments[++m_index];
         }
         apply(entry->option, value);
@@ -159,7 +170,7 @@ private:
     void portMap(std::string_view value) {
         PortMapOverride entry;
         if (!parsePortMap(value, entry)) {
-            return fail("bad --port-map value '" + std::string(value) + "' (expected N=PATH, N from 1 to 20)");
+            return fail(joinText({"bad --port-map value '", value, "' (expected N=PATH, N from 1 to 20)"}));
         }
         m_result.portMap.push_back(std::move(entry));
     }
