@@ -24,7 +24,7 @@ public:
     // port. Does nothing while a notice box is up or the port is open; a failure posts
     // UWM_COM_FAILED (0, 0) to the main window and keeps the fault for lastFault().
     bool open();
-    // False if the port was not open.
+    // Waits for an open under way (its bounded write). False if the port was not open.
     bool close();
     bool isOpen() const;
 
