@@ -70,7 +70,7 @@ void Engine::watchdogTick() {
     if (port.isOpen() && port.status(status, fault)) {
         snapshot.open = true;
         snapshot.inputQueued = status.inQueue;
-        snapshot.errorBits = status.errors;
+        snapshot.statusBits = status.holds;
     }
     ReplyWatchdog().tick(snapshot);
 }

@@ -12,7 +12,7 @@ bool ReplyWatchdog::tick(const PortSnapshot& port) const {
         flags.setReplyPending(0);
         lost = port.inputQueued == 0;
     } else {
-        lost = (port.errorBits & kLineFailedBits) != 0 || !port.open;
+        lost = (port.statusBits & kLineFailedBits) != 0 || !port.open;
     }
     if (lost) ThreadDirectory().post(WorkerRole::AnlRecv, UWM_ANL_LINK_LOST);
     return lost;
