@@ -359,6 +359,17 @@ TEST_F(EqualizerDlgTest, StartsFromWhatTheEngineLeftInTheTransceiverState) {
     Trx_StateGuard().initialise();
 }
 
+TEST_F(EqualizerDlgTest, RestoringTheWindowRepaintsTextsAndGraph) {
+    EqualizerValues values = m_window->model().shown(0);
+    values[3] = 4;  // EQ2 1000 Hz, without telling the window
+    m_window->model().setShown(0, values);
+    ASSERT_EQ(text(1089), "OFF");
+    m_window->showMinimized();
+    QTest::qWait(20);
+    m_window->showNormal();
+    EXPECT_TRUE(test::waitUntil([&] { return text(1089) == "1000 Hz"; }));
+}
+
 // The picture on the screen, as 32-bit ARGB.
 QImage shownGraph(QWidget* graph) { return graph->grab().toImage().convertToFormat(QImage::Format_ARGB32); }
 
