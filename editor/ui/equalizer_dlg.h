@@ -74,12 +74,14 @@ public:
     // The OK action (Enter): nothing.
     void accept() override {}
     // The cancel action (Esc, close box, File > Exit, EXIT): stop the poll and the
-    // repaint, then close.
+    // repaint, then close. Blocks 25 ms (the poll's pacing).
     void reject() override;
 
     // WindowEndpoint: messages from any thread to this window.
     void deliver(const Message& message, std::shared_ptr<SendTicket> ticket) override;
     bool isWindowThread() const override;
+    // Handles the message at once; a step or command button's press blocks 25 ms
+    // (the poll's pacing), and the hooked actions block as long as their dialogs.
     void handleNow(const Message& message) override;
 
     EqualizerModel& model() { return m_model; }
