@@ -1,0 +1,18 @@
+#include <QtWidgets/QApplication>
+
+#include "app/equalizer_app.h"
+#include "editor/command_line.h"
+#include "editor/headless_run.h"
+
+int main(int argc, char** argv) {
+    const tqm::CommandLine commandLine = tqm::parseCommandLine(argc, argv);
+    // Registration, automation start, --help, --version and bad options end here,
+    // before any window or thread exists.
+    const int headless = tqm::runHeadless(commandLine);
+    if (headless != tqm::kRunWindow) return headless;
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tqm4700-peq"));
+    tqm::CEqualizerApp app(commandLine);
+    return app.run();
+}
