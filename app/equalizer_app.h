@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "editor/command_line.h"
@@ -35,7 +36,7 @@ public:
 
     // The steps of the last shutdown, in order, for tests: "port-closed",
     // "settings-written", "threads-stopped".
-    const std::vector<const char*>& shutdownSteps() const { return m_shutdownSteps; }
+    const std::vector<std::string>& shutdownSteps() const { return m_shutdownSteps; }
 
 private:
     void startEngine(CEqualizerDlg& window);
@@ -45,7 +46,7 @@ private:
     CommandLine m_commandLine;
     Hooks m_hooks;
     std::unique_ptr<sim::SimulatedTransceiver> m_simulator;
-    std::vector<const char*> m_shutdownSteps;
+    std::vector<std::string> m_shutdownSteps;
 };
 
 }  // namespace tqm

@@ -307,6 +307,9 @@ void CEqualizerDlg::onRepaintTimer() {
 }
 
 void CEqualizerDlg::onPollTimer() {
+    // While a full read or an apply is answered, the replies are being counted: a poll
+    // reply would be counted with them and end the wait before the last value is in.
+    if (m_model.pendingReplies() != 0) return;
     if (m_pollIndex == kPollRestart) m_pollIndex = 0;
     m_model.readParameter(m_model.currentSet(), m_pollIndex);
     pace();
