@@ -48,7 +48,10 @@ public:
     const std::filesystem::path& base() const { return m_base; }
     bool write(std::string_view text) const {
         const std::filesystem::path file = m_base / CommSettingFile::kDirectoryName / CommSettingFile::kFileName;
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        // A new file each time: rewriting a truncated file makes some file systems
+        // flush it on close, which slows every run down to the disk.
+        ::unlink(file.c_str());
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0) return false;
         std::size_t written = 0;
         while (written < text.size()) {
