@@ -1,0 +1,501 @@
+// tqm_connect_bench: the whole engine against the simulated transceiver.
+//
+//   connect time   COM pressed (the link toggle posted) -> the 27th "PE" reply of the
+//                  start-up read taken in, 10 runs at 4800 and at 38400 baud, beside the
+//                  line-time bound: the bytes on the wire in both directions at 11 bits a
+//                  byte, plus the pauses of the sequence (20 ms after "AI1;", 25 + 25 ms
+//                  of the identification) and the two 30 ms read-step ticks before the
+//                  reads go out;
+//   idle CPU       the process's CPU time over 20 s while connected and idle, with the
+//                  transceiver in a process of its own (zr4700-sim);
+//   peak memory    the process's peak resident set.
+//
+// Prints one "key value" line per figure, for scripts/bench.
+#include <pthread.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "editor/engine.h"
+#include "editor/equalizer_model.h"
+#include "editor/link_handler.h"
+#include "editor/link_view.h"
+#include "editor/send_queue_sink.h"
+#include "platform/main_window_link.h"
+#include "platform/messages.h"
+#include "protocol/trx_state.h"
+#include "serial/port_map.h"
+#include "serial/sio_port.h"
+#include "sim/sim_config.h"
+#include "sim/simulated_transceiver.h"
+
+extern char** environ;
+
+namespace tqm {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Millis = std::chrono::duration<double, std::milli>;
+
+constexpr int kRuns = 10;
+constexpr int kStartupReplies = 27;
+constexpr auto kWait = std::chrono::seconds(15);
+constexpr auto kIdleSpan = std::chrono::seconds(20);
+// The fixed pauses and ticks of the connect sequence.
+constexpr double kAfterAiOnMs = 20.0;
+constexpr double kIdCheckMs = 25.0 + 25.0;
+constexpr double kReadStepTicksMs = 2 * 30.0;
+constexpr double kBitsPerByte = 11.0;
+
+// The main window's part in the link: a thread of its own ("bench-ui") that takes the
+// window messages, and a LinkHandler on an editor whose commands go to the send queue.
+// The connecting box is a nested loop on that thread, ended by the power-on
+// notification or the 5 s connection time-out.
+class BenchHost final : public WindowEndpoint, public LinkView {
+public:
+    BenchHost() {
+        std::promise<void> started;
+        m_thread = std::thread([this, &started] {
+            pthread_setname_np(pthread_self(), "bench-ui");
+            m_threadId = std::this_thread::get_id();
+            started.set_value();
+            runTasksUntil([] { return false; });
+        });
+        started.get_future().wait();
+        runOnUi([this] { m_model.reloadFromState(); });
+        MainWindowLink().publish(this);
+    }
+    ~BenchHost() override {
+        MainWindowLink().retract();
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    // Presses COM; returns at once. The press time is taken just before the handler
+    // posts the toggle.
+    void pressCom() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_readDoneAt.reset();
+        }
+        enqueue([this] {
+            {
+                std::lock_guard lock(m_mutex);
+                m_pressedAt = Clock::now();
+            }
+            m_handler.onComAction();
+        });
+    }
+
+    // Blocks up to timeout until the start-up read has been taken in; the time from
+    // the press to the 27th reply.
+    std::optional<Millis> waitConnected(Clock::duration timeout) {
+        std::unique_lock lock(m_mutex);
+        if (!m_done.wait_for(lock, timeout, [this] { return m_readDoneAt.has_value(); })) return std::nullopt;
+        return Millis(*m_readDoneAt - m_pressedAt);
+    }
+
+    // Blocks up to timeout until the editor counts as disconnected.
+    bool waitDisconnected(Clock::duration timeout) {
+        const auto end = Clock::now() + timeout;
+        while (Clock::now() < end) {
+            bool down = false;
+            runOnUi([&] { down = !m_model.connected() && !m_handler.connectingShown(); });
+            if (down) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    bool connected() {
+        bool result = false;
+        runOnUi([&] { result = m_model.connected(); });
+        return result;
+    }
+
+    // WindowEndpoint
+    void deliver(const Message& message, std::shared_ptr<SendTicket> ticket) override {
+        enqueue([this, message, ticket] {
+            dispatch(message);
+            if (ticket) ticket->complete();
+        });
+    }
+    bool isWindowThread() const override { return std::this_thread::get_id() == m_threadId; }
+    void handleNow(const Message& message) override { dispatch(message); }
+
+    // LinkView
+    void runConnectingBox() override {
+        m_boxOpen = true;
+        runTasksUntil([this] { return !m_boxOpen; });
+    }
+    void closeConnectingBox() override { m_boxOpen = false; }
+    void showNotice(int stringId) override { std::fprintf(stderr, "tqm_connect_bench: notice %d\n", stringId); }
+    void setLamp(bool) override {}
+    void startConnectTimer() override {
+        m_connectTimer = true;
+        m_connectDeadline = Clock::now() + std::chrono::seconds(5);
+    }
+    void stopConnectTimer() override { m_connectTimer = false; }
+    void startPoll() override {}
+    void stopPoll() override {}
+    void drawEmptyGraph() override {}
+    void drawGraph() override {}
+    void scheduleRepaint() override {}
+    void pause(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
+
+private:
+    using Task = std::function<void()>;
+
+    void enqueue(Task task) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_tasks.push_back(std::move(task));
+        }
+        m_wake.notify_all();
+    }
+
+    void runOnUi(const std::function<void()>& fn) {
+        if (isWindowThread()) {
+            fn();
+            return;
+        }
+        std::promise<void> done;
+        enqueue([&] {
+            fn();
+            done.set_value();
+        });
+        done.get_future().wait();
+    }
+
+    // Runs queued tasks until stop() holds; false when the host is shutting down.
+    bool runTasksUntil(const std::function<bool()>& stop) {
+        while (!stop()) {
+            Task task;
+            {
+                std::unique_lock lock(m_mutex);
+                // Idle, the thread sleeps until a message comes, as a window does.
+                const auto ready = [this] { return m_quit || !m_tasks.empty(); };
+                if (m_connectTimer) {
+                    m_wake.wait_until(lock, m_connectDeadline, ready);
+                } else {
+                    m_wake.wait(lock, ready);
+                }
+                if (m_quit) return false;
+                if (!m_tasks.empty()) {
+                    task = std::move(m_tasks.front());
+                    m_tasks.pop_front();
+                }
+            }
+            if (m_connectTimer && Clock::now() >= m_connectDeadline) {
+                m_connectDeadline += std::chrono::seconds(5);
+                m_handler.onConnectTimer();
+            }
+            if (task) task();
+        }
+        return true;
+    }
+
+    void dispatch(const Message& message) {
+        switch (message.id) {
+        case UWM_POWER_ON: m_handler.onPowerOn(); break;
+        case UWM_REPLY_ID: m_handler.onReplyId(); break;
+        case UWM_REPLY_PS: m_handler.onReplyPs(); break;
+        case UWM_REPLY_AI: m_handler.onReplyAi(); break;
+        case UWM_REPLY_PE: onReplyPe(); break;
+        case UWM_COM_FAILED: m_handler.onComFailed(message.wParam != 0, static_cast<int>(message.lParam)); break;
+        default: break;
+        }
+    }
+
+    void onReplyPe() {
+        const bool reading = m_model.connected() && m_model.pendingReplies() > 0;
+        const Clock::time_point at = Clock::now();
+        m_handler.onReplyPe();
+        if (!reading || m_model.pendingReplies() != 0) return;
+        {
+            std::lock_guard lock(m_mutex);
+            m_readDoneAt = at;
+        }
+        m_done.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<Task> m_tasks;
+    bool m_quit = false;
+    Clock::time_point m_pressedAt{};
+    std::optional<Clock::time_point> m_readDoneAt;
+
+    // Touched on the host's thread only.
+    bool m_boxOpen = false;
+    bool m_connectTimer = false;
+    Clock::time_point m_connectDeadline{};
+
+    SendQueueSink m_sink;
+    EqualizerModel m_model{m_sink};
+    LinkHandler m_handler{m_model, *this};
+    std::thread m_thread;
+    std::thread::id m_threadId;
+};
+
+// The engine started on the device path at the given speed, with the host in the
+// main window's place; stopped again on destruction.
+class RunningEngine final {
+public:
+    RunningEngine(const std::string& devicePath, int baud) {
+        PortMap().setOverride(1, devicePath);
+        Engine engine;
+        engine.initialiseState();
+        m_ok = engine.waitMenuListReady(std::chrono::seconds(10));
+        Sio_Port port;
+        port.setPortNumber(1);
+        port.setBaudRate(baud);
+        m_host = std::make_unique<BenchHost>();
+        m_ok = m_ok && engine.startLink();
+    }
+    ~RunningEngine() {
+        Engine().stop();
+        m_host.reset();
+        PortMap().reset();
+    }
+    RunningEngine(const RunningEngine&) = delete;
+    RunningEngine& operator=(const RunningEngine&) = delete;
+
+    bool ok() const { return m_ok; }
+    BenchHost& host() { return *m_host; }
+
+private:
+    bool m_ok = false;
+    std::unique_ptr<BenchHost> m_host;
+};
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+bool isPeReply(const sim::WireLogEntry& entry) {
+    return entry.direction == sim::WireDirection::FromTransceiver && entry.bytes.rfind("PE", 0) == 0;
+}
+
+// The bytes of one connect in the wire log, which starts at the press.
+struct ConnectWire {
+    // Everything on the wire, both directions, up to and including the 27th "PE" reply.
+    std::size_t total = 0;
+    // The bytes that must pass one after another: the AI read and its reply (the
+    // identification waits for it), the first "PE" read and the 27 "PE" replies. The
+    // rest travels while the sequence pauses or while the other direction is busy.
+    std::size_t chained = 0;
+};
+
+ConnectWire connectWire(const std::vector<sim::WireLogEntry>& log) {
+    ConnectWire wire;
+    std::size_t aiRead = 0;
+    std::size_t aiReply = 0;
+    std::size_t peRead = 0;
+    std::size_t peReplies = 0;
+    int replies = 0;
+    for (const sim::WireLogEntry& entry : log) {
+        wire.total += entry.bytes.size();
+        const bool toTransceiver = entry.direction == sim::WireDirection::ToTransceiver;
+        if (toTransceiver && aiRead == 0 && entry.bytes == "AI;") aiRead = entry.bytes.size();
+        if (!toTransceiver && aiRead != 0 && aiReply == 0 && entry.bytes.rfind("AI", 0) == 0) aiReply = entry.bytes.size();
+        if (toTransceiver && peRead == 0 && entry.bytes.rfind("PE", 0) == 0) peRead = entry.bytes.size();
+        if (isPeReply(entry)) {
+            peReplies += entry.bytes.size();
+            if (++replies == kStartupReplies) {
+                if (aiRead != 0 && aiReply != 0 && peRead != 0) wire.chained = aiRead + aiReply + peRead + peReplies;
+                return wire;
+            }
+        }
+    }
+    return {};
+}
+
+struct ConnectFigures {
+    double medianMs = 0;
+    double boundMs = 0;
+    double wireBytes = 0;
+    double chainBoundMs = 0;
+    double chainBytes = 0;
+};
+
+constexpr double kPausesMs = kAfterAiOnMs + kIdCheckMs + kReadStepTicksMs;
+
+double lineMs(std::size_t bytes, int baud) { return static_cast<double>(bytes) * kBitsPerByte * 1000.0 / baud; }
+
+// One connect and disconnect; the time and the bytes of the connect.
+std::optional<std::pair<double, ConnectWire>> connectOnce(RunningEngine& engine, sim::SimulatedTransceiver& transceiver) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let the line settle
+    transceiver.clearWireLog();
+    engine.host().pressCom();
+    const std::optional<Millis> elapsed = engine.host().waitConnected(kWait);
+    if (!elapsed) return std::nullopt;
+    const ConnectWire bytes = connectWire(transceiver.wireLog());
+    engine.host().pressCom();
+    if (bytes.chained == 0 || !engine.host().waitDisconnected(kWait)) return std::nullopt;
+    return std::make_pair(elapsed->count(), bytes);
+}
+
+// Ten connects and disconnects at one speed.
+std::optional<ConnectFigures> measureConnect(int baud) {
+    sim::SimConfig config;
+    config.baud = baud;
+    sim::SimulatedTransceiver transceiver(config);
+    if (!transceiver.start()) {
+        std::fprintf(stderr, "tqm_connect_bench: simulator: %s\n", transceiver.errorText().c_str());
+        return std::nullopt;
+    }
+    RunningEngine engine(transceiver.devicePath(), baud);
+    if (!engine.ok() || !transceiver.waitForCommand("AI0;", kWait)) {
+        std::fprintf(stderr, "tqm_connect_bench: the engine did not start at %d baud\n", baud);
+        return std::nullopt;
+    }
+    std::vector<double> times, bounds, wire, chainBounds, chain;
+    for (int run = 0; run < kRuns; ++run) {
+        const auto sample = connectOnce(engine, transceiver);
+        if (!sample) {
+            std::fprintf(stderr, "tqm_connect_bench: run %d at %d baud did not connect and disconnect\n", run, baud);
+            return std::nullopt;
+        }
+        const ConnectWire& bytes = sample->second;
+        times.push_back(sample->first);
+        wire.push_back(static_cast<double>(bytes.total));
+        bounds.push_back(lineMs(bytes.total, baud) + kPausesMs);
+        chain.push_back(static_cast<double>(bytes.chained));
+        chainBounds.push_back(lineMs(bytes.chained, baud) + kPausesMs);
+    }
+    return ConnectFigures{median(times), median(bounds), median(wire), median(chainBounds), median(chain)};
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// zr4700-sim as a child process; its first output line is the device path.
+class SimProcess final {
+public:
+    explicit SimProcess(int baud) {
+        int out[2];
+        if (::pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        const std::string speed = std::to_string(baud);
+        const char* argv[] = {TQM_ZR4700_SIM_PATH, "--baud", speed.c_str(), nullptr};
+        const int spawned = posix_spawn(&m_pid, TQM_ZR4700_SIM_PATH, &actions, nullptr, const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        if (spawned != 0) {
+            m_pid = -1;
+            ::close(out[0]);
+            return;
+        }
+        char c = 0;
+        while (::read(out[0], &c, 1) == 1 && c != '\n') m_path.push_back(c);
+        ::close(out[0]);
+    }
+    ~SimProcess() {
+        if (m_pid <= 0) return;
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+    }
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    const std::string& devicePath() const { return m_path; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_path;
+};
+
+// Percent of one core over the idle span while connected at 38400 baud.
+std::optional<double> measureIdleCpu() {
+    SimProcess transceiver(38400);
+    if (transceiver.devicePath().empty()) {
+        std::fprintf(stderr, "tqm_connect_bench: zr4700-sim did not start\n");
+        return std::nullopt;
+    }
+    RunningEngine engine(transceiver.devicePath(), 38400);
+    if (!engine.ok()) return std::nullopt;
+    engine.host().pressCom();
+    if (!engine.host().waitConnected(kWait)) {
+        std::fprintf(stderr, "tqm_connect_bench: no connection for the idle measurement\n");
+        return std::nullopt;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double cpuStart = cpuSeconds();
+    const Clock::time_point wallStart = Clock::now();
+    std::this_thread::sleep_for(kIdleSpan);
+    const double cpu = cpuSeconds() - cpuStart;
+    const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
+    if (!engine.host().connected()) {
+        std::fprintf(stderr, "tqm_connect_bench: the link went down while idle\n");
+        return std::nullopt;
+    }
+    engine.host().pressCom();
+    engine.host().waitDisconnected(kWait);
+    return 100.0 * cpu / wall;
+}
+
+}  // namespace
+}  // namespace tqm
+
+int main() {
+    using namespace tqm;
+    std::signal(SIGPIPE, SIG_IGN);
+    int status = 0;
+    for (const int baud : {4800, 38400}) {
+        const auto figures = measureConnect(baud);
+        if (!figures) {
+            status = 1;
+            continue;
+        }
+        std::printf("connect_%d_median_ms %.1f\n", baud, figures->medianMs);
+        std::printf("connect_%d_bound_ms %.1f\n", baud, figures->boundMs);
+        std::printf("connect_%d_ratio %.2f\n", baud, figures->medianMs / figures->boundMs);
+        std::printf("connect_%d_wire_bytes %.0f\n", baud, figures->wireBytes);
+        std::printf("connect_%d_chain_bound_ms %.1f\n", baud, figures->chainBoundMs);
+        std::printf("connect_%d_chain_ratio %.2f\n", baud, figures->medianMs / figures->chainBoundMs);
+        std::printf("connect_%d_chain_bytes %.0f\n", baud, figures->chainBytes);
+        std::fflush(stdout);
+    }
+    if (const auto idle = measureIdleCpu()) {
+        std::printf("idle_connected_cpu_percent %.3f\n", *idle);
+    } else {
+        status = 1;
+    }
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak_rss_mb %.1f\n", static_cast<double>(usage.ru_maxrss) / 1024.0);
+    return status;
+}
