@@ -20,6 +20,7 @@ inline constexpr std::int32_t IDS_CONNECT_FAILED = 111;
 inline constexpr std::int32_t IDS_VERSION = 113;
 inline constexpr std::int32_t IDS_VERSION_NOTICE = 114;
 inline constexpr std::int32_t IDS_PORT_PROBE_FAILED = 115;
+inline constexpr std::int32_t IDS_SAVE_FAILED = 116;
 
 inline constexpr StringEntry kStringTable[] = {
     {IDS_INPUT_RANGE, "The input range is incorrect."},
@@ -32,6 +33,7 @@ inline constexpr StringEntry kStringTable[] = {
     {IDS_VERSION, "TQM-4700 Parametric Equalizer Control Version  1.22"},
     {IDS_VERSION_NOTICE, "Control program for the ZR-4700 microphone equalizer."},
     {IDS_PORT_PROBE_FAILED, "Failed to open the port."},
+    {IDS_SAVE_FAILED, "The setting file could not be saved."},
 };
 
 // The text of a string id, or an empty view for an id without one.

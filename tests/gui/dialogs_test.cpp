@@ -111,7 +111,7 @@ TEST(StringTableTest, TextsByIdAndNoneForUnusedIds) {
     EXPECT_EQ(loadString(110), "Connecting the COM port now.");
     EXPECT_EQ(loadString(111), "Failed to connect the COM port.");
     EXPECT_EQ(loadString(115), "Failed to open the port.");
-    for (int unused : {103, 105, 107, 109, 112, 116}) EXPECT_TRUE(loadString(unused).empty()) << unused;
+    for (int unused : {103, 105, 107, 109, 112, 117}) EXPECT_TRUE(loadString(unused).empty()) << unused;
 }
 
 }  // namespace
