@@ -11,6 +11,7 @@
 #include "editor/ui/com_select_dlg.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "editor/ui/qt_text.h"
+#include "editor/ui/setting_file_actions.h"
 #include "editor/ui/window_link.h"
 #include "platform/main_window_link.h"
 #include "serial/comm_setting_file.h"
@@ -41,6 +42,8 @@ int CEqualizerApp::run() {
     options.showSplash = !m_commandLine.noSplash;
     options.startEngine = [this, &window] { startEngine(window); };
     options.comAction = [&link] { link.comAction(); };
+    options.fileLoadAction = [&window] { fileLoad(window); };
+    options.fileSaveAction = [&window] { fileSave(window); };
     options.linkMessage = [&link](const Message& message) { link.linkMessage(message); };
     options.comSelectDialog = [&window] {
         CComSelectDlg dialog(window.model().currentSet(), &window);
