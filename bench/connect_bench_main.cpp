@@ -40,6 +40,7 @@
 #include "editor/send_queue_sink.h"
 #include "platform/main_window_link.h"
 #include "platform/messages.h"
+#include "platform/thread_directory.h"
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
@@ -277,6 +278,9 @@ public:
     }
     ~RunningEngine() {
         Engine().stop();
+        // The menu-list thread has ended by itself; joined here so the process ends
+        // with no thread left behind.
+        ThreadDirectory().stop(WorkerRole::MenuList);
         m_host.reset();
         PortMap().reset();
     }
