@@ -49,6 +49,8 @@ bool Engine::stop() {
     Anl_Send_Thread::stopCommandThread();
     ended = !ThreadDirectory().isAlive(WorkerRole::AnlSend) && ended;
     ended = SioSendThreadProxy().stop() && !SioSendThreadProxy().isAlive() && ended;
+    // The menu-list thread has ended by itself long ago; this joins it.
+    ended = ThreadDirectory().stop(WorkerRole::MenuList) && ended;
     TimerService().reset();
     return ended;
 }
