@@ -10,6 +10,7 @@
 #include "editor/ui/baud_rate_dlg.h"
 #include "editor/ui/com_select_dlg.h"
 #include "editor/ui/equalizer_dlg.h"
+#include "editor/ui/power_watch.h"
 #include "editor/ui/qt_text.h"
 #include "editor/ui/setting_file_actions.h"
 #include "editor/ui/window_link.h"
@@ -37,6 +38,7 @@ int CEqualizerApp::run() {
     CEqualizerDlg window(sink);
     MainWindowLink().publish(&window);
     CWindowLink link(window);
+    CPowerWatch powerWatch(&window);
 
     CEqualizerDlg::StartOptions options;
     options.showSplash = !m_commandLine.noSplash;
