@@ -53,6 +53,8 @@ void LinkFixture::connect() {
     m_host->pressCom();
     ASSERT_TRUE(m_sim->waitForCommand("PS;", kLinkTimeout)) << "no start-up read";
     ASSERT_TRUE(m_host->waitUntil([this] { return m_host->connected() && m_host->pendingReplies() == 0; }, kLinkTimeout));
+    // The start-up read ends with the power read; its reply makes the link fully up.
+    ASSERT_TRUE(m_host->waitUntil([] { return Trx_ShadowGuard().powerState() == 1; }, kLinkTimeout));
 }
 
 }  // namespace tqm::test
