@@ -219,6 +219,24 @@ void SimulatedTransceiver::setReplyDelay(std::chrono::milliseconds delay) {
     m_config.replyDelay = std::max(delay, std::chrono::milliseconds(0));
 }
 
+bool SimulatedTransceiver::setNoiseRate(double rate) {
+    if (!(rate >= 0.0 && rate <= 1.0)) {
+        return false;
+    }
+    std::lock_guard lock(m_mutex);
+    m_config.noiseRate = rate;
+    return true;
+}
+
+bool SimulatedTransceiver::setDropRate(double rate) {
+    if (!(rate >= 0.0 && rate <= 1.0)) {
+        return false;
+    }
+    std::lock_guard lock(m_mutex);
+    m_config.dropRate = rate;
+    return true;
+}
+
 bool SimulatedTransceiver::closeMaster() {
     {
         std::lock_guard lock(m_mutex);

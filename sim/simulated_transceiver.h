@@ -78,6 +78,9 @@ public:
     void setIdSuffix(int suffix);                 // 0..999
     void setRefuseAi(bool refuse);
     void setReplyDelay(std::chrono::milliseconds delay);
+    // Chances per sent byte, 0..1; false, changing nothing, outside that range.
+    bool setNoiseRate(double rate);
+    bool setDropRate(double rate);
 
     // The adapter pulled out (the program's reads fail with EIO) and put back. A
     // reopened pseudo-terminal has a new device path; the symlink, if any, is

@@ -250,6 +250,30 @@ TEST(SimulatedTransceiverTest, DroppedBytesAreMissingFromTheReplies) {
     EXPECT_LT(logged.size(), kReads * 9u);
 }
 
+TEST(SimulatedTransceiverTest, NoiseAndDropsSwitchWhileRunning) {
+    Bench bench;
+    ASSERT_TRUE(bench.connected);
+    EXPECT_FALSE(bench.radio.setNoiseRate(1.5));
+    EXPECT_FALSE(bench.radio.setDropRate(-0.1));
+    ASSERT_TRUE(bench.client.write("ID;"));
+    EXPECT_EQ(bench.client.readBytes(7), "ID4700;") << "the refused rates changed nothing";
+
+    ASSERT_TRUE(bench.radio.setNoiseRate(1.0));
+    ASSERT_TRUE(bench.client.write("ID;"));
+    EXPECT_EQ(bench.client.readBytes(14).size(), 14u) << "a garbage byte before each byte";
+
+    ASSERT_TRUE(bench.radio.setNoiseRate(0.0));
+    ASSERT_TRUE(bench.radio.setDropRate(1.0));
+    bench.radio.clearWireLog();
+    ASSERT_TRUE(bench.client.write("ID;"));
+    ASSERT_TRUE(bench.radio.waitForCommand("ID;", 2s));
+    EXPECT_EQ(bench.client.readBytes(1, 300ms), "") << "every byte dropped";
+
+    ASSERT_TRUE(bench.radio.setDropRate(0.0));
+    ASSERT_TRUE(bench.client.write("ID;"));
+    EXPECT_EQ(bench.client.readBytes(7), "ID4700;") << "a clean line again";
+}
+
 TEST(SimulatedTransceiverTest, PowerSwitchesOffAndOnAtTheGivenTimes) {
     SimConfig config = Bench::fast();
     config.powerOffAt = 0.3;
