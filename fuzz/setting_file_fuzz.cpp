@@ -11,6 +11,7 @@
 #include "editor/setting_file.h"
 #include "fuzz/fuzz_file.h"
 #include "protocol/pe_command.h"
+#include "tests/support/recording_sink.h"
 
 // Loads arbitrary bytes as an equalizer setting file into one set of an editor,
 // offline or connected (chosen from the input's bytes so the file stays a file):
@@ -25,14 +26,7 @@
 namespace tqm {
 namespace {
 
-class RecordingSink final : public CommandSink {
-public:
-    bool pushCommand(const char* bytes, std::size_t length) override {
-        commands.emplace_back(bytes, length);
-        return true;
-    }
-    std::vector<std::string> commands;
-};
+using test::RecordingSink;
 
 struct Editor {
     RecordingSink sink;

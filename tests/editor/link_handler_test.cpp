@@ -12,18 +12,10 @@
 #include "platform/thread_directory.h"
 #include "protocol/link_flags.h"
 #include "protocol/trx_state.h"
+#include "tests/support/recording_sink.h"
 
 namespace tqm {
 namespace {
-
-class NullSink final : public CommandSink {
-public:
-    bool pushCommand(const char* bytes, std::size_t length) override {
-        commands.emplace_back(bytes, length);
-        return true;
-    }
-    std::vector<std::string> commands;
-};
 
 // Records what the link handling asks of the window, as one ordered list of words.
 class FakeLinkView final : public LinkView {
@@ -107,7 +99,7 @@ protected:
         view.log.clear();
     }
 
-    NullSink sink;
+    test::RecordingSink sink;
     FakeLinkView view;
     EqualizerModel model{sink};
     LinkHandler handler{model, view};

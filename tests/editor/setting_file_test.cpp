@@ -14,20 +14,14 @@
 #include "editor/equalizer_model.h"
 #include "editor/setting_file.h"
 #include "protocol/trx_state.h"
+#include "tests/support/recording_sink.h"
 
 namespace tqm {
 namespace {
 
 namespace fs = std::filesystem;
 
-class RecordingSink final : public CommandSink {
-public:
-    bool pushCommand(const char* bytes, std::size_t length) override {
-        commands.emplace_back(bytes, length);
-        return true;
-    }
-    std::vector<std::string> commands;
-};
+using test::RecordingSink;
 
 class CountingView final : public EqualizerView {
 public:

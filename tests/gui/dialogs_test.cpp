@@ -12,7 +12,7 @@
 #include "editor/ui/splash_dlg.h"
 #include "editor/ui/version_dlg.h"
 #include "tests/gui/gui_app.h"
-#include "tests/gui/recording_sink.h"
+#include "tests/support/recording_sink.h"
 
 namespace tqm {
 namespace {

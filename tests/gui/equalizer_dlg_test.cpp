@@ -20,7 +20,7 @@
 #include "platform/main_window_link.h"
 #include "protocol/trx_state.h"
 #include "tests/gui/gui_app.h"
-#include "tests/gui/recording_sink.h"
+#include "tests/support/recording_sink.h"
 
 namespace tqm {
 namespace {

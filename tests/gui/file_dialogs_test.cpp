@@ -25,7 +25,7 @@
 #include "editor/ui/equalizer_dlg.h"
 #include "editor/ui/setting_file_actions.h"
 #include "tests/gui/gui_app.h"
-#include "tests/gui/recording_sink.h"
+#include "tests/support/recording_sink.h"
 
 namespace tqm {
 namespace {
