@@ -20,6 +20,7 @@
 #include "platform/main_window_link.h"
 #include "platform/thread_directory.h"
 #include "protocol/trx_state.h"
+#include "serial/port_dialog_controller.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
 #include "sim/simulated_transceiver.h"
@@ -255,6 +256,27 @@ TEST_F(LinkEndToEnd, CancelWhileConnectedSendsOnlyTheChangedValues) {
     }
     ASSERT_EQ(sets.size(), 1u) << "only the value that differs is sent";
     EXPECT_EQ(sets[0].substr(0, 5), "PE001");
+}
+
+TEST_F(LinkEndToEnd, NewBaudRateWhileConnectedSwitchesAutoInformationOffBeforeTheClose) {
+    start();
+    connect();
+    const auto base = std::filesystem::temp_directory_path() / ("tqm-baud-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(base);
+    PortDialogController dialog(PortSetting::BaudRate, 0, base);
+    int row = -1;
+    for (std::size_t i = 0; i < dialog.rows().size(); ++i) {
+        if (dialog.rows()[i].value == 9600) row = static_cast<int>(i);
+    }
+    ASSERT_GE(row, 0);
+    dialog.select(row);
+    m_sim->clearWireLog();
+    EXPECT_EQ(dialog.ok(), PortDialogOk::Close);
+    EXPECT_FALSE(Sio_Port().isOpen());
+    EXPECT_EQ(Sio_Port().baudRate(), 9600);
+    EXPECT_GE(m_sim->commandCount("AI0;"), 1u) << "auto information went off on the wire first";
+    EXPECT_FALSE(m_sim->autoInformation());
+    std::filesystem::remove_all(base);
 }
 
 // The whole application: start-up on a pseudo-terminal, EXIT, and the shutdown order.
