@@ -65,22 +65,6 @@ std::string SlaveClient::ask(const std::string& command, std::chrono::millisecon
     return write(command) ? readReply(timeout) : std::string();
 }
 
-bool SlaveClient::waitForHangup(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd fd{m_fd, POLLIN, 0};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (::poll(&fd, 1, static_cast<int>(std::max<long long>(left.count(), 0))) > 0) {
-            char byte = 0;
-            const ssize_t got = ::read(m_fd, &byte, 1);
-            if ((fd.revents & POLLHUP) != 0 || (got < 0 && errno == EIO)) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
 bool SlaveClient::fill(std::chrono::steady_clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (m_fd < 0 || left.count() <= 0) {

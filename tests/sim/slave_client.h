@@ -17,7 +17,6 @@ public:
 
     bool open(const std::string& path);
     void close();
-    bool isOpen() const { return m_fd >= 0; }
 
     bool write(const std::string& bytes);
 
@@ -28,13 +27,6 @@ public:
     std::string readBytes(std::size_t n, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
     // Writes a command and returns the reply.
     std::string ask(const std::string& command, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
-
-    // Blocks until the line reports a hang-up or a read fails with EIO, or the
-    // timeout passes; true on the hang-up.
-    bool waitForHangup(std::chrono::milliseconds timeout);
-
-    // Bytes that arrived beyond the last reply taken.
-    const std::string& unread() const { return m_buffer; }
 
 private:
     // Reads what is there, waiting at most until the deadline; false on a line error.
