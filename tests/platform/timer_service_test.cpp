@@ -1,10 +1,12 @@
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "platform/timer_service.h"
+#include "tests/support/child_process.h"
 
 namespace tqm {
 namespace {
@@ -15,27 +17,14 @@ class TimerServiceTest : public ::testing::Test {
 protected:
     void TearDown() override { TimerService().reset(); }
 
-    // Polls until the predicate holds or the deadline passes.
-    template <class Pred>
-    static bool waitUntil(Pred pred, std::chrono::milliseconds deadline = 5000ms) {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        while (!pred()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(1ms);
-        }
-        return true;
-    }
+    static bool waitUntil(const std::function<bool()>& pred) { return test::waitUntil(pred, 5000ms); }
 };
 
 TEST_F(TimerServiceTest, PeriodsFollowTheTimerTable) {
     EXPECT_EQ(timerPeriod(TIMER_SIO_POLL), 5ms);
-    EXPECT_EQ(timerPeriod(TIMER_READ_STEP), 30ms);
-    EXPECT_EQ(timerPeriod(TIMER_STANDBY), 30ms);
     EXPECT_EQ(timerPeriod(TIMER_CMD_POLL), 1000ms);
     EXPECT_EQ(timerPeriod(REPLY_TIMER_ID), 3000ms);
     EXPECT_EQ(timerPeriod(TIMER_CONNECT), 5000ms);
-    EXPECT_EQ(timerPeriod(TIMER_PARAM_POLL), 50ms);
-    EXPECT_EQ(timerPeriod(99), 0ms);
     EXPECT_FALSE(TimerService().set(99)) << "an id with no period cannot run";
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/worker_thread.h"
+#include "tests/support/child_process.h"
 
 namespace tqm {
 namespace {
@@ -28,9 +29,7 @@ public:
         std::unique_lock lock(m_mutex);
         return m_cv.wait_for(lock, std::chrono::seconds(5), [&] { return m_seen.size() >= n; });
     }
-    void release() {
-        m_release.store(true);
-    }
+    void release() { m_release.store(true); }
 
 private:
     void onA(const Message& m) { record(m); }
@@ -102,11 +101,8 @@ TEST(WorkerThread, QuitEndsTheThreadAfterEarlierMessages) {
     thread->post(MSG_A, 1);
     thread->post(UWM_THREAD_QUIT);
     thread->post(MSG_A, 2);
-    for (int i = 0; i < 500 && thread->isAlive(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_FALSE(thread->isAlive());
-    auto seen = thread->seen();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].second, 1u);
+    EXPECT_TRUE(test::waitUntil([&] { return !thread->isAlive(); }, std::chrono::seconds(5)));
+    EXPECT_EQ(thread->seen(), (std::vector<std::pair<MessageId, std::uintptr_t>>{{MSG_A, 1}}));
 }
 
 TEST(WorkerThread, BoundedStopGivesUpOnAThreadThatIgnoresQuit) {
@@ -127,8 +123,7 @@ TEST(WorkerThread, BoundedStopGivesUpOnAThreadThatIgnoresQuit) {
     std::weak_ptr<RecordingThread> weak = thread;
     thread->release();
     thread.reset();
-    for (int i = 0; i < 500 && !weak.expired(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(weak.expired());
+    EXPECT_TRUE(test::waitUntil([&] { return weak.expired(); }, std::chrono::seconds(5)));
 }
 
 }  // namespace
