@@ -1,9 +1,5 @@
 #include "serial/port_dialog_controller.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <string>
 
@@ -13,6 +9,7 @@
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
+#include "tests/serial/pty_peer.h"
 #include "tests/support/command_thread_recorder.h"
 #include "tests/support/scratch_directory.h"
 
@@ -22,28 +19,6 @@ namespace {
 using test::FiledCommandRecorder;
 using test::readFile;
 using test::ScratchDirectory;
-
-// A pseudo-terminal whose slave side stands in for a serial device.
-class PseudoTerminal final {
-public:
-    PseudoTerminal() {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0) {
-            const char* name = ::ptsname(m_master);
-            if (name != nullptr) m_slave = name;
-        }
-    }
-    ~PseudoTerminal() {
-        if (m_master >= 0) ::close(m_master);
-    }
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-    const std::string& slavePath() const { return m_slave; }
-
-private:
-    int m_master = -1;
-    std::string m_slave;
-};
 
 constexpr const char* kMissingDevice = "/nonexistent/tqm-no-such-tty";
 
@@ -84,21 +59,10 @@ protected:
     }
     std::string savedFile() const { return readFile(m_settings.path() / "CommoFiles" / "CommSetting.csv"); }
 
-    PseudoTerminal m_device;
-    PseudoTerminal m_other;
+    test::PtyPeer m_device;
+    test::PtyPeer m_other;
     ScratchDirectory m_settings;
 };
-
-TEST_F(PortDialogControllerTest, OkWithoutAChoiceChangesAndWritesNothing) {
-    givenOpenPort(9600);
-    PortDialogController controller(PortSetting::BaudRate, 1, m_settings.path());
-    controller.select(-1);
-    controller.select(4);
-    EXPECT_EQ(controller.selectedValue(), 0);
-    EXPECT_EQ(controller.ok(), PortDialogOk::Close);
-    EXPECT_TRUE(Sio_Port().isOpen());
-    EXPECT_EQ(savedFile(), "");
-}
 
 TEST_F(PortDialogControllerTest, ChoosingThePortInUseRewritesTheFileAndKeepsThePortOpen) {
     givenOpenPort(9600);
@@ -157,19 +121,6 @@ TEST_F(PortDialogControllerTest, ANewBaudRateWithTheLinkOnSwitchesItOffBeforeThe
     EXPECT_FALSE(Sio_Port().isOpen());
     EXPECT_EQ(Sio_Port().baudRate(), 19200);
     EXPECT_EQ(savedFile(), "3,19200,0\r\n");
-}
-
-TEST_F(PortDialogControllerTest, ALinkThatStaysOnLeavesThePortOpenButTakesTheNewRate) {
-    givenOpenPort(4800);
-    givenAutoInfo(1);
-    FiledCommandRecorder commands;
-    PortDialogController controller(PortSetting::BaudRate, 2, m_settings.path());
-    controller.select(rowOf(controller, 38400));
-    EXPECT_EQ(controller.ok(), PortDialogOk::Close);
-    EXPECT_TRUE(commands->waitFor(UWM_CMD_LINK_TOGGLE));
-    EXPECT_TRUE(Sio_Port().isOpen());
-    EXPECT_EQ(Sio_Port().baudRate(), 38400);
-    EXPECT_EQ(savedFile(), "3,38400,2\r\n");
 }
 
 }  // namespace

@@ -28,31 +28,9 @@ protected:
     CollectingSink m_sink;
 };
 
-TEST_F(ReplyFramerTest, KnownLettersAreCutByTheReplyTableAcrossPolls) {
-    EXPECT_EQ(poll("FA142"), FrameStep::Waiting);
-    EXPECT_TRUE(m_framer.frameFound());
-    EXPECT_EQ(m_framer.frameLength(), 11u);
-    EXPECT_TRUE(m_sink.replies.empty());
-    EXPECT_EQ(poll("50000;"), FrameStep::Delivered);
-    ASSERT_EQ(m_sink.replies.size(), 1u);
-    EXPECT_EQ(m_sink.replies[0], "FA14250000");
-    EXPECT_EQ(m_framer.held(), 0u);
-    EXPECT_EQ(poll(), FrameStep::Empty);
-    EXPECT_EQ(m_sink.replies.size(), 1u) << "delivered once";
-}
-
 TEST_F(ReplyFramerTest, IdAndKmAreCutByTheirTerminatorScans) {
-    EXPECT_EQ(poll("ID4700;PS1;"), FrameStep::Delivered);
-    EXPECT_EQ(poll(), FrameStep::Delivered);
-    EXPECT_EQ(poll("ID4700001;"), FrameStep::Delivered);
     EXPECT_EQ(poll("KM" + std::string(20, 'X') + "}{;"), FrameStep::Dropped) << "'{' is not reply text";
-    ASSERT_EQ(m_sink.replies.size(), 3u);
-    EXPECT_EQ(m_sink.replies[0], "ID4700");
-    EXPECT_EQ(m_sink.replies[1], "PS1");
-    EXPECT_EQ(m_sink.replies[2], "ID4700001");
-
     m_framer.reset();
-    m_sink.replies.clear();
     EXPECT_EQ(poll("KMAB C}D;"), FrameStep::Delivered);
     EXPECT_EQ(m_sink.replies.at(0), "KMAB C}D");
     // 54 bytes of text without ";" give a frame of 3 bytes, which is not terminated.
@@ -63,13 +41,6 @@ TEST_F(ReplyFramerTest, IdAndKmAreCutByTheirTerminatorScans) {
     EXPECT_EQ(poll("ID47"), FrameStep::Waiting);
     EXPECT_EQ(poll("00;"), FrameStep::Delivered);
     EXPECT_EQ(m_sink.replies.back(), "ID4700");
-}
-
-TEST_F(ReplyFramerTest, UnknownLettersAreCutAtTheFirstTerminator) {
-    EXPECT_EQ(poll("ZZ12"), FrameStep::Waiting);
-    EXPECT_EQ(poll("3;"), FrameStep::Delivered);
-    ASSERT_EQ(m_sink.replies.size(), 1u);
-    EXPECT_EQ(m_sink.replies[0], "ZZ123");
 }
 
 TEST_F(ReplyFramerTest, MenuRepliesAreCutByTheItemWidthAndTheModelRule) {
@@ -103,8 +74,7 @@ TEST_F(ReplyFramerTest, MenuRepliesOutsideTheListAreDroppedThroughTheirTerminato
     EXPECT_EQ(poll("EX1"), FrameStep::Waiting) << "digits still to come";
     EXPECT_EQ(poll("2A;EX012123;"), FrameStep::Dropped) << "not three digits";
     EXPECT_EQ(poll(), FrameStep::Delivered);
-    const std::vector<std::string> expected = {"PS1", "EX012123"};
-    EXPECT_EQ(m_sink.replies, expected);
+    EXPECT_EQ(m_sink.replies, (std::vector<std::string>{"PS1", "EX012123"}));
 }
 
 TEST_F(ReplyFramerTest, LeadingGarbageGoesOneBytePerPoll) {
@@ -141,19 +111,6 @@ TEST_F(ReplyFramerTest, AFramingErrorSkipsToThePlausibleStart) {
     EXPECT_EQ(rest(), "PS0;");
 }
 
-TEST_F(ReplyFramerTest, HeldBytesAlwaysEndWithTheEndMark) {
-    poll("FA123");
-    const std::uint8_t* bytes = m_framer.data();
-    for (std::size_t i = m_framer.held(); i < ReplyFramer::kCapacity; ++i) {
-        ASSERT_EQ(bytes[i], ReplyFramer::kEndMark) << "at " << i;
-    }
-    poll("45678;PS1;");
-    poll();
-    for (std::size_t i = m_framer.held(); i < ReplyFramer::kCapacity; ++i) {
-        ASSERT_EQ(bytes[i], ReplyFramer::kEndMark) << "at " << i;
-    }
-}
-
 TEST_F(ReplyFramerTest, APollNeverTakesMoreThanTheFreeSpace) {
     // Held text that waits for a ";" fills the buffer; the surplus stays with the caller.
     const std::string text = "ZZ" + std::string(20000, 'A');
@@ -163,14 +120,6 @@ TEST_F(ReplyFramerTest, APollNeverTakesMoreThanTheFreeSpace) {
     EXPECT_EQ(m_framer.held(), 0u);
     EXPECT_TRUE(m_sink.replies.empty());
     EXPECT_EQ(poll("PS1;"), FrameStep::Delivered);
-}
-
-TEST_F(ReplyFramerTest, AVeryLongReplyIsCutWhole) {
-    const std::string longText = "ZZ" + std::string(600, '1');
-    EXPECT_EQ(poll(longText + ";PS1;"), FrameStep::Delivered);
-    ASSERT_EQ(m_sink.replies.size(), 1u);
-    EXPECT_EQ(m_sink.replies[0].size(), 602u) << "the receive queue refuses it, not the framer";
-    EXPECT_EQ(rest(), "PS1;");
 }
 
 }  // namespace

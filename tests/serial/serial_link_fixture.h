@@ -3,10 +3,10 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,6 +20,7 @@
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
 #include "tests/serial/pty_peer.h"
+#include "tests/support/child_process.h"
 #include "tests/support/recording_window.h"
 
 namespace tqm::test {
@@ -96,15 +97,8 @@ protected:
         ASSERT_TRUE(PortMap().setOverride(1, m_peer->slavePath()));
     }
 
-    // Blocks until the condition holds or the timeout passes.
-    template <class Condition>
-    static bool eventually(Condition condition, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
+    static bool eventually(const std::function<bool()>& condition) {
+        return waitUntil(condition, std::chrono::milliseconds(5000));
     }
 
     RecordingWindow m_window;

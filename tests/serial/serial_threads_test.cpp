@@ -155,16 +155,5 @@ TEST_F(SerialThreadsTest, AFarEndThatGoesAwayClosesThePortAndTheNextSendReopens)
     EXPECT_EQ(m_collector->replies(), std::vector<std::string>{"PS1"});
 }
 
-TEST_F(SerialThreadsTest, ASendWithoutADeviceIsLostAndReported) {
-    PortMap().setOverride(1, "/dev/tqm-no-such-device");
-    send("PS;");
-    ASSERT_TRUE(m_window.waitFor(UWM_COM_FAILED));
-    EXPECT_FALSE(Sio_Port().isOpen());
-    EXPECT_EQ(LinkFlags().replyPending(), 0);
-    PortMap().setOverride(1, m_peer->slavePath());
-    send("ID;");
-    EXPECT_EQ(m_peer->readAtLeast(7), "AI0;ID;") << "the lost command is not repeated";
-}
-
 }  // namespace
 }  // namespace tqm
