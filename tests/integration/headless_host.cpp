@@ -15,9 +15,7 @@ HeadlessHost::HeadlessHost() {
         run();
     });
     m_threadId = id.get();
-    runOnUi([this] {
-        m_model.reloadFromState();
-    });
+    runOnUi([this] { m_model.reloadFromState(); });
     MainWindowLink().publish(this);
 }
 
@@ -122,21 +120,9 @@ int HeadlessHost::pendingReplies() {
     return result;
 }
 
-bool HeadlessHost::connectingShown() {
-    bool result = false;
-    runOnUi([&] { result = m_handler.connectingShown(); });
-    return result;
-}
-
 std::vector<int> HeadlessHost::notices() const {
     std::lock_guard lock(m_mutex);
     return m_notices;
-}
-
-EqualizerValues HeadlessHost::shown(int set) {
-    EqualizerValues values;
-    runOnUi([&] { values = m_model.shown(set); });
-    return values;
 }
 
 bool HeadlessHost::waitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {

@@ -33,10 +33,8 @@ public:
 
     bool lampOn() const;
     bool connected();
-    bool connectingShown();
     int pendingReplies();
     std::vector<int> notices() const;
-    EqualizerValues shown(int set);
 
     // Blocks up to timeout until the predicate, run on the host's thread, holds.
     bool waitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout);
