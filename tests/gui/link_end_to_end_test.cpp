@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -7,15 +6,12 @@
 
 #include <gtest/gtest.h>
 #include <QtCore/QDir>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QTimer>
-#include <QtTest/QTest>
-#include <QtWidgets/QLabel>
-#include <QtWidgets/QMessageBox>
 
 #include "app/equalizer_app.h"
 #include "editor/engine.h"
 #include "editor/send_queue_sink.h"
-#include "editor/ui/equalizer_dlg.h"
 #include "editor/ui/window_link.h"
 #include "platform/main_window_link.h"
 #include "platform/thread_directory.h"
@@ -24,7 +20,9 @@
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
 #include "sim/simulated_transceiver.h"
-#include "tests/gui/gui_app.h"
+#include "tests/gui/main_window_fixture.h"
+#include "tests/gui/modal_answerer.h"
+#include "tests/support/scratch_directory.h"
 
 namespace tqm {
 namespace {
@@ -37,33 +35,9 @@ constexpr int kCancelButton = 1026;
 constexpr int kEq1LevelUp = 1157;
 constexpr int kEq1LevelText = 1077;
 
-// Answers every message box that opens (OK) and keeps its text; runs inside the
-// boxes' own nested event loops.
-class BoxAnswerer final {
-public:
-    BoxAnswerer() {
-        m_timer.setInterval(50);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<QMessageBox*>(widget);
-                if (box != nullptr && box->isVisible()) {
-                    m_texts.push_back(box->text().toStdString());
-                    box->accept();
-                }
-            }
-        });
-        m_timer.start();
-    }
-    const std::vector<std::string>& texts() const { return m_texts; }
-
-private:
-    QTimer m_timer;
-    std::vector<std::string> m_texts;
-};
-
 // The real window with the real engine threads, a pseudo-terminal and the simulated
 // transceiver at the far end.
-class LinkEndToEnd : public ::testing::Test {
+class LinkEndToEnd : public test::MainWindowFixture {
 protected:
     void start(sim::SimConfig config = {}) {
         config.baud = 38400;
@@ -71,11 +45,9 @@ protected:
         ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
         ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
 
-        m_window = std::make_unique<CEqualizerDlg>(m_sink);
-        MainWindowLink().publish(m_window.get());
+        create(m_queue);
         m_link = std::make_unique<CWindowLink>(*m_window);
         CEqualizerDlg::StartOptions options;
-        options.showSplash = false;
         options.startEngine = [] {
             Engine engine;
             engine.initialiseState();
@@ -86,9 +58,7 @@ protected:
         };
         options.comAction = [this] { m_link->comAction(); };
         options.linkMessage = [this](const Message& message) { m_link->linkMessage(message); };
-        m_window->initialise(options);
-        m_window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        MainWindowFixture::start(options);
         ASSERT_TRUE(m_sim->waitForCommand("AI0;", kLong)) << "the port opened";
     }
 
@@ -102,20 +72,10 @@ protected:
         PortMap().reset();
     }
 
-    QWidget* control(int id) const { return m_window->findChild<QWidget*>(QStringLiteral("id_%1").arg(id)); }
-    QString text(int id) const { return static_cast<QLabel*>(control(id))->text(); }
-    void click(int id) {
-        QWidget* widget = control(id);
-        const QPoint centre = widget->mapTo(m_window.get(), widget->rect().center());
-        QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, {}, centre);
-        QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, centre);
-    }
     bool connected() const { return m_window->model().connected(); }
     bool stateMatchesSimulator() const {
-        for (int set = 0; set < 3; ++set) {
-            for (int p = 0; p < 9; ++p) {
-                if (m_window->model().shown(set)[p] != m_sim->peValue({set, p / 3, p % 3})) return false;
-            }
+        for (int p = 0; p < 27; ++p) {
+            if (m_window->model().shown(p / 9)[p % 9] != m_sim->peValue({p / 9, p % 9 / 3, p % 3})) return false;
         }
         return true;
     }
@@ -124,11 +84,19 @@ protected:
         click(kComButton);
         ASSERT_TRUE(test::waitUntil([this] { return connected() && m_window->model().pendingReplies() == 0; }, kLong));
     }
+    // The commands the transceiver received since the log was cleared, of this length.
+    std::vector<std::string> received(std::size_t length) const {
+        std::vector<std::string> commands;
+        for (const auto& entry : m_sim->wireLog()) {
+            if (entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == length) {
+                commands.push_back(entry.bytes);
+            }
+        }
+        return commands;
+    }
 
-    QApplication& m_app = test::guiApp();
-    SendQueueSink m_sink;
+    SendQueueSink m_queue;
     std::unique_ptr<sim::SimulatedTransceiver> m_sim;
-    std::unique_ptr<CEqualizerDlg> m_window;
     std::unique_ptr<CWindowLink> m_link;
 };
 
@@ -145,27 +113,18 @@ TEST_F(LinkEndToEnd, ComConnectsReloadsAllSetsAndStepsGoToTheTransceiver) {
     EXPECT_TRUE(stateMatchesSimulator()) << "the 27th reply reloads all three sets";
 
     // A connected step: the set command and its read-back, then the display follows.
-    const int before = m_sim->peValue({0, 0, 1});
-    ASSERT_LT(before, 10);
-    m_sim->clearWireLog();
+    const int level = m_sim->peValue({0, 0, 1}) + 1;
+    ASSERT_LE(level, 10);
     click(kEq1LevelUp);
-    char command[32];
-    std::snprintf(command, sizeof command, "PE001%c%02d;", before + 1 < 0 ? '-' : (before + 1 == 0 ? '0' : '+'),
-                  std::abs(before + 1));
-    ASSERT_TRUE(m_sim->waitForCommand(command, kLong)) << command;
-    ASSERT_TRUE(test::waitUntil([&] { return m_sim->peValue({0, 0, 1}) == before + 1; }, kLong));
-    EXPECT_TRUE(test::waitUntil(
-        [&] { return text(kEq1LevelText) == QStringLiteral("%1 dB").arg(before + 1); }, kLong));
+    ASSERT_TRUE(m_sim->waitForCommand("PE001" + sim::formatPeValue({0, 0, 1}, level) + ";", kLong));
+    EXPECT_TRUE(test::waitUntil([&] { return text(kEq1LevelText) == QStringLiteral("%1 dB").arg(level); }, kLong));
 
     // The poll reads the parameters of the shown set, one every 50 ms.
     m_sim->clearWireLog();
     QTest::qWait(1000);
     std::set<std::string> reads;
-    for (const auto& entry : m_sim->wireLog()) {
-        if (entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == 6 &&
-            entry.bytes.rfind("PE0", 0) == 0) {
-            reads.insert(entry.bytes);
-        }
+    for (const std::string& read : received(6)) {
+        if (read.rfind("PE0", 0) == 0) reads.insert(read);
     }
     EXPECT_EQ(reads.size(), 9u) << "all nine parameters of set F within a second";
 }
@@ -174,12 +133,12 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
     sim::SimConfig config;
     config.silent = true;
     start(config);
-    BoxAnswerer answerer;
+    test::ModalAnswerer answers;
     // The COM action runs the box modally: watch it from inside its event loop.
     QString boxText;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (m_link->connectingBox() != nullptr && answerer.texts().empty()) {
+        if (m_link->connectingBox() != nullptr && answers.unscripted().empty()) {
             boxText = m_link->connectingBox()->findChild<QLabel*>(QStringLiteral("id_1053"))->text();
         }
     });
@@ -187,32 +146,31 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
     QElapsedTimer clock;
     clock.start();
     click(kComButton);
-    ASSERT_TRUE(test::waitUntil([&] { return !answerer.texts().empty(); }, kLong));
+    ASSERT_TRUE(test::waitUntil([&] { return !answers.unscripted().empty(); }, kLong));
     EXPECT_EQ(boxText, "Connecting the COM port now.");
     EXPECT_GE(clock.elapsed(), 4500);
-    EXPECT_EQ(answerer.texts().front(), "Failed to connect the COM port.");
+    EXPECT_EQ(answers.unscripted().front(), "Failed to connect the COM port.");
     EXPECT_FALSE(connected());
     EXPECT_FALSE(m_window->lampOn());
 
-    // Steps work offline afterwards.
     const QString before = text(kEq1LevelText);
     click(kEq1LevelUp);
-    EXPECT_TRUE(test::waitUntil([&] { return text(kEq1LevelText) != before; }, 2000ms));
+    EXPECT_TRUE(test::waitUntil([&] { return text(kEq1LevelText) != before; }, 2000ms)) << "steps work offline";
 }
 
 TEST_F(LinkEndToEnd, AnotherModelIsSwitchedOffWithTheFailureNotice) {
     sim::SimConfig config;
     config.modelCode = "4701";
     start(config);
-    BoxAnswerer answerer;
+    test::ModalAnswerer answers;
     click(kComButton);
-    ASSERT_TRUE(test::waitUntil([&] { return !answerer.texts().empty(); }, kLong));
-    EXPECT_EQ(answerer.texts().front(), "Failed to connect the COM port.");
+    ASSERT_TRUE(test::waitUntil([&] { return !answers.unscripted().empty(); }, kLong));
+    EXPECT_EQ(answers.unscripted().front(), "Failed to connect the COM port.");
     EXPECT_TRUE(test::waitUntil([&] { return !m_sim->autoInformation(); }, kLong));
     EXPECT_FALSE(connected());
 }
 
-TEST_F(LinkEndToEnd, ComWhileConnectedGoesOffline) {
+TEST_F(LinkEndToEnd, ComWhileConnectedGoesOfflineAndStopsThePoll) {
     start();
     connect();
     click(kComButton);
@@ -220,10 +178,7 @@ TEST_F(LinkEndToEnd, ComWhileConnectedGoesOffline) {
     EXPECT_FALSE(m_window->lampOn());
     m_sim->clearWireLog();
     QTest::qWait(400);
-    for (const auto& entry : m_sim->wireLog()) {
-        EXPECT_FALSE(entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.rfind("PE", 0) == 0)
-            << "the poll stopped: " << entry.bytes;
-    }
+    for (const std::string& read : received(6)) EXPECT_NE(read.substr(0, 2), "PE") << "the poll stopped";
 }
 
 TEST_F(LinkEndToEnd, SilentTransceiverTakesTheWindowOfflineAfterTheWatchdog) {
@@ -240,30 +195,23 @@ TEST_F(LinkEndToEnd, SilentTransceiverTakesTheWindowOfflineAfterTheWatchdog) {
 TEST_F(LinkEndToEnd, CancelWhileConnectedSendsOnlyTheChangedValues) {
     start();
     connect();
-    // Two steps on EQ1 LEVEL, then CANCEL takes them back with one set and one read.
     const int before = m_sim->peValue({0, 0, 1});
-    ASSERT_LE(before, 8);
+    ASSERT_LE(before, 9);
     click(kEq1LevelUp);
-    ASSERT_TRUE(test::waitUntil([&] { return m_sim->peValue({0, 0, 1}) == before + 1; }, kLong));
     ASSERT_TRUE(test::waitUntil([&] { return m_window->model().shown(0)[1] == before + 1; }, kLong));
     m_sim->clearWireLog();
     click(kCancelButton);
-    ASSERT_TRUE(test::waitUntil([&] { return m_sim->peValue({0, 0, 1}) == before; }, kLong));
     ASSERT_TRUE(test::waitUntil([&] { return m_window->model().shown(0)[1] == before; }, kLong));
-    std::vector<std::string> sets;
-    for (const auto& entry : m_sim->wireLog()) {
-        if (entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == 9) sets.push_back(entry.bytes);
-    }
-    ASSERT_EQ(sets.size(), 1u) << "only the value that differs is sent";
-    EXPECT_EQ(sets[0].substr(0, 5), "PE001");
+    EXPECT_EQ(received(9), (std::vector<std::string>{"PE001" + sim::formatPeValue({0, 0, 1}, before) + ";"}))
+        << "only the value that differs is sent";
+    EXPECT_GE(m_sim->commandCount("PE001;"), 1u) << "with its read-back";
 }
 
 TEST_F(LinkEndToEnd, NewBaudRateWhileConnectedSwitchesAutoInformationOffBeforeTheClose) {
     start();
     connect();
-    const auto base = std::filesystem::temp_directory_path() / ("tqm-baud-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(base);
-    PortDialogController dialog(PortSetting::BaudRate, 0, base);
+    test::ScratchDirectory settings;
+    PortDialogController dialog(PortSetting::BaudRate, 0, settings.path());
     int row = -1;
     for (std::size_t i = 0; i < dialog.rows().size(); ++i) {
         if (dialog.rows()[i].value == 9600) row = static_cast<int>(i);
@@ -276,7 +224,6 @@ TEST_F(LinkEndToEnd, NewBaudRateWhileConnectedSwitchesAutoInformationOffBeforeTh
     EXPECT_EQ(Sio_Port().baudRate(), 9600);
     EXPECT_GE(m_sim->commandCount("AI0;"), 1u) << "auto information went off on the wire first";
     EXPECT_FALSE(m_sim->autoInformation());
-    std::filesystem::remove_all(base);
 }
 
 // The whole application: start-up on a pseudo-terminal, EXIT, and the shutdown order.
@@ -284,16 +231,11 @@ TEST(ApplicationShutdown, ClosesThePortWritesTheSettingsThenStopsTheThreads) {
     test::guiApp();
     sim::SimulatedTransceiver radio;
     ASSERT_TRUE(radio.start());
-    const auto directory = std::filesystem::temp_directory_path() / ("tqm-app-" + std::to_string(::getpid()));
+    test::ScratchDirectory directory;
     std::filesystem::create_directories(directory / "CommoFiles");
-    {
-        std::FILE* file = std::fopen((directory / "CommoFiles" / "CommSetting.csv").c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fputs("3,9600,2\r\n", file);
-        std::fclose(file);
-    }
+    ASSERT_TRUE(test::writeFile(directory / "CommoFiles" / "CommSetting.csv", "3,9600,2\r\n"));
     const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(directory.string())));
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(directory.path().string())));
 
     CommandLine commandLine;
     commandLine.noSplash = true;
@@ -308,6 +250,7 @@ TEST(ApplicationShutdown, ClosesThePortWritesTheSettingsThenStopsTheThreads) {
     };
     CEqualizerApp app(commandLine, hooks);
     EXPECT_EQ(app.run(), 0);
+    QDir::setCurrent(previous);
 
     EXPECT_TRUE(portWasOpen) << "COM3 from the settings file led to the simulated transceiver";
     EXPECT_EQ(app.shutdownSteps(), (std::vector<std::string>{"port-closed", "settings-written", "threads-stopped"}));
@@ -315,15 +258,7 @@ TEST(ApplicationShutdown, ClosesThePortWritesTheSettingsThenStopsTheThreads) {
     for (auto role : {WorkerRole::AnlRecv, WorkerRole::SioRecv, WorkerRole::SioSend, WorkerRole::AnlSend}) {
         EXPECT_FALSE(ThreadDirectory().isAlive(role));
     }
-    std::FILE* file = std::fopen((directory / "CommoFiles" / "CommSetting.csv").c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    char written[32] = {};
-    std::fread(written, 1, sizeof written - 1, file);
-    std::fclose(file);
-    EXPECT_STREQ(written, "3,9600,2\r\n");
-
-    QDir::setCurrent(previous);
-    std::filesystem::remove_all(directory);
+    EXPECT_EQ(test::readFile(directory / "CommoFiles" / "CommSetting.csv"), "3,9600,2\r\n");
     radio.stop();
     PortMap().reset();
 }
