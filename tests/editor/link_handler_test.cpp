@@ -1,4 +1,5 @@
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/thread_directory.h"
 #include "protocol/link_flags.h"
 #include "protocol/trx_state.h"
+#include "tests/support/command_thread_recorder.h"
 #include "tests/support/recording_sink.h"
 
 namespace tqm {
@@ -44,31 +46,12 @@ public:
     std::function<void()> whileNoticeOpen;
 };
 
-// Counts the requests that reach the command thread and the reply thread.
-class CountingThread final : public MappedWorkerThread<CountingThread> {
-public:
-    CountingThread() : MappedWorkerThread("test-count") {}
-    std::atomic<int> toggles{0};
-    std::atomic<int> linkLost{0};
-
-private:
-    void onToggle(const Message&) { ++toggles; }
-    void onLinkLost(const Message&) { ++linkLost; }
-
-public:
-    static constexpr MessageMapEntry s_messageMap[] = {
-        {UWM_CMD_LINK_TOGGLE, &CountingThread::onToggle},
-        {UWM_ANL_LINK_LOST, &CountingThread::onLinkLost},
-        {UWM_THREAD_QUIT, &CountingThread::quit},
-    };
-};
-
 class LinkHandlerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Trx_StateGuard().initialise();
         LinkFlags().reset();
-        m_thread = std::make_shared<CountingThread>();
+        // One recorder stands in for the command thread and the reply thread.
         ASSERT_TRUE(ThreadDirectory().startAs(WorkerRole::AnlSend, m_thread));
         ThreadDirectory().attach(WorkerRole::AnlRecv, m_thread);
         model.reloadFromState();  // as the window's initialisation does
@@ -79,11 +62,11 @@ protected:
         ThreadDirectory().detach(WorkerRole::AnlRecv);
     }
 
-    int toggles() {
-        // Posts are asynchronous: wait until the thread has drained its queue.
-        for (int i = 0; i < 500 && m_thread->pendingCount() > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return m_thread->toggles.load();
+    // Toggles handled so far: a marker posted behind them shows when all are in.
+    std::size_t toggles() {
+        ThreadDirectory().post(WorkerRole::AnlSend, UWM_CMD_FLUSH);
+        EXPECT_TRUE(m_thread->waitFor(UWM_CMD_FLUSH, ++m_markers));
+        return m_thread->count(UWM_CMD_LINK_TOGGLE);
     }
 
     // Brings the handler to Connected the way a transceiver would.
@@ -103,7 +86,8 @@ protected:
     FakeLinkView view;
     EqualizerModel model{sink};
     LinkHandler handler{model, view};
-    std::shared_ptr<CountingThread> m_thread;
+    std::shared_ptr<test::CommandThreadRecorder> m_thread = std::make_shared<test::CommandThreadRecorder>();
+    std::size_t m_markers = 0;
 };
 
 TEST_F(LinkHandlerTest, ComWithAutoInfoOffOpensTheConnectingBoxUntilPowerOn) {
@@ -115,7 +99,7 @@ TEST_F(LinkHandlerTest, ComWithAutoInfoOffOpensTheConnectingBoxUntilPowerOn) {
         handler.onPowerOn();
     };
     handler.onComAction();
-    EXPECT_EQ(toggles(), 1);
+    EXPECT_EQ(toggles(), 1u);
     EXPECT_EQ(Trx_StateGuard().get(StateField::ModelCode), 0) << "cleared when not connected";
     EXPECT_EQ(view.log, (std::vector<std::string>{"graph-empty", "connect-timer-on", "box-open", "connect-timer-off", "box-close"}));
     EXPECT_FALSE(handler.connectingShown());
@@ -144,14 +128,14 @@ TEST_F(LinkHandlerTest, IdentificationConnectsAndTheTwentySeventhPeReplyReloads)
 TEST_F(LinkHandlerTest, ComIsIgnoredWhileRepliesArePending) {
     model.setPendingReplies(3);
     handler.onComAction();
-    EXPECT_EQ(toggles(), 0);
+    EXPECT_EQ(toggles(), 0u);
     EXPECT_TRUE(view.log.empty());
 }
 
 TEST_F(LinkHandlerTest, ComWhileAutoInfoIsOnOnlyToggles) {
     Trx_StateGuard().set(StateField::AutoInfo, 1);
     handler.onComAction();
-    EXPECT_EQ(toggles(), 1);
+    EXPECT_EQ(toggles(), 1u);
     EXPECT_TRUE(view.log.empty()) << "no connecting box";
 }
 
@@ -171,7 +155,7 @@ TEST_F(LinkHandlerTest, UnrequestedIdentificationTogglesTheLinkOff) {
     Trx_StateGuard().set(StateField::AutoInfo, 1);
     Trx_StateGuard().set(StateField::ModelCode, 1);
     handler.onReplyId();
-    EXPECT_EQ(toggles(), 1);
+    EXPECT_EQ(toggles(), 1u);
     EXPECT_FALSE(model.connected());
 }
 
@@ -183,7 +167,7 @@ TEST_F(LinkHandlerTest, PowerReplyWithoutModelCodeFailsTheConnection) {
     handler.onComAction();
     view.log.clear();
     handler.onReplyPs();
-    EXPECT_EQ(toggles(), 2);
+    EXPECT_EQ(toggles(), 2u);
     EXPECT_EQ(view.log, (std::vector<std::string>{"notice-111", "repaint", "repaint"}));
     EXPECT_EQ(model.pendingReplies(), 0);
     EXPECT_FALSE(handler.connectRequested());
@@ -240,8 +224,9 @@ TEST_F(LinkHandlerTest, WatchdogReportsLossOnlyForSilenceOrAFailedLine) {
     EXPECT_TRUE(watchdog.tick({false, 0, 0})) << "port closed";
     EXPECT_TRUE(watchdog.tick({true, 0, 0x40}));
     EXPECT_FALSE(watchdog.tick({true, 0, 0x01}));
-    for (int i = 0; i < 500 && m_thread->linkLost.load() < 3; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    EXPECT_EQ(m_thread->linkLost.load(), 3);
+    ASSERT_TRUE(m_thread->waitFor(UWM_ANL_LINK_LOST, 3));
+    toggles();
+    EXPECT_EQ(m_thread->count(UWM_ANL_LINK_LOST), 3u);
 }
 
 }  // namespace
