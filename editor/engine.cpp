@@ -51,6 +51,7 @@ bool Engine::stop() {
     ended = SioSendThreadProxy().stop() && !SioSendThreadProxy().isAlive() && ended;
     // The menu-list thread has ended by itself long ago; this joins it.
     ended = ThreadDirectory().stop(WorkerRole::MenuList) && ended;
+    Sio_Port().close();  // a thread may have reopened it for a last command while stopping
     TimerService().reset();
     return ended;
 }
