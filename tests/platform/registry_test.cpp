@@ -61,20 +61,6 @@ TEST_F(RegistryTest, RefusesKeysAndValuesTheFileCannotHold) {
     EXPECT_TRUE(registry.keys().empty());
 }
 
-TEST_F(RegistryTest, RemoveAndClearTakeSubkeysButNotKeysThatOnlyShareAPrefix) {
-    Registry registry(file());
-    registry.setValue("R\\A\\B", "Name", "b");
-    registry.setDefaultValue("R\\A\\B\\C", "c");
-    registry.setDefaultValue("R\\A\\BC", "bc");
-    EXPECT_TRUE(registry.clearKey("R\\A\\B"));
-    EXPECT_TRUE(registry.values("R\\A\\B").empty());
-    EXPECT_FALSE(registry.hasKey("R\\A\\B\\C"));
-    EXPECT_TRUE(registry.removeKey("r\\a\\b"));
-    EXPECT_FALSE(registry.hasKey("R\\A\\B"));
-    EXPECT_FALSE(registry.removeKey("R\\A\\B"));
-    EXPECT_EQ(registry.defaultValue("R\\A\\BC"), "bc");
-}
-
 TEST_F(RegistryTest, ReaderSkipsMalformedLinesAndOversizedFiles) {
     const std::string text =
         "Windows Registry Editor Version 5.00\r\n"
