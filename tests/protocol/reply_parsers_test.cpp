@@ -110,18 +110,6 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
     });
 }
 
-TEST_F(ReplyParsersTest, MemoryTextReply) {
-    const std::string text(50, 'K');
-    ASSERT_TRUE(parseReply("KM1" + text + "XYZ"));
-    Trx_StateGuard state;
-    EXPECT_EQ(state.getText(TextField::Km1), text) << "characters past position 52 are not taken";
-    ASSERT_TRUE(parseReply("KM3SHORT"));
-    EXPECT_EQ(state.getText(TextField::Km3), "SHORT") << "a reply cut short stores up to its end";
-    EXPECT_FALSE(parseReply("KM0" + text));
-    EXPECT_FALSE(parseReply("KM6" + text));
-    EXPECT_EQ(state.getText(TextField::Km1), text);
-}
-
 TEST_F(ReplyParsersTest, InformationReplies) {
     //                        0         1         2
     //                        01234567890123456789012345

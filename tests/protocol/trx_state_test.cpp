@@ -72,8 +72,6 @@ TEST_F(TrxStateTest, InitialisationResetsValuesFlagsAndTextsButNotTheShadow) {
     Trx_ShadowGuard shadow;
     shadow.resetForTest();
     state.set(StateField::Ks, 50);
-    state.set(StateField::ModelCode, 123);
-    state.setReal(RealField::Oi2, -12.5);
     state.setPeq(2, 2, PeqParam::Freq, 17);
     state.setText(TextField::Km3, 5, "HELLO");
     state.setMenuListReady(1);
@@ -88,8 +86,6 @@ TEST_F(TrxStateTest, InitialisationResetsValuesFlagsAndTextsButNotTheShadow) {
 
     EXPECT_EQ(s_loaderStarts.load(), 1) << "the menu-list loader is started once per initialisation";
     EXPECT_EQ(state.get(StateField::Ks), 4);
-    EXPECT_EQ(state.get(StateField::ModelCode), 0);
-    EXPECT_EQ(state.getReal(RealField::Oi2), 0.0);
     EXPECT_EQ(state.getPeq(2, 2, PeqParam::Freq), 0);
     EXPECT_EQ(state.getText(TextField::Km3), "");
     EXPECT_EQ(state.menuListReady(), 0);
