@@ -88,21 +88,6 @@ TEST_F(PortDialogControllerTest, APortThatCannotBeOpenedChangesNothing) {
     EXPECT_EQ(savedFile(), "");
 }
 
-TEST_F(PortDialogControllerTest, ANewPortWithTheLinkOffClosesThePortAtOnceAndTakesTheNumber) {
-    givenOpenPort(38400);
-    FiledCommandRecorder commands;
-    PortDialogController controller(PortSetting::ComPort, 1, m_settings.path());
-    controller.select(rowOf(controller, 4));
-    EXPECT_EQ(controller.ok(), PortDialogOk::Close);
-    EXPECT_FALSE(Sio_Port().isOpen());
-    EXPECT_EQ(Sio_Port().portNumber(), 4);
-    EXPECT_EQ(commands->count(UWM_CMD_LINK_TOGGLE), 0u);
-    EXPECT_EQ(savedFile(), "4,38400,1\r\n");
-    // The next open uses the new port.
-    EXPECT_TRUE(Sio_Port().open());
-    EXPECT_EQ(Sio_Port().devicePath(), m_other.slavePath());
-}
-
 TEST_F(PortDialogControllerTest, ANewBaudRateWithTheLinkOnSwitchesItOffBeforeThePortCloses) {
     givenOpenPort(4800);
     givenAutoInfo(1);

@@ -3,8 +3,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -121,24 +119,6 @@ TEST_F(SioPortTest, AFarEndThatHangsUpIsALineFaultThatClosesThePort) {
     EXPECT_EQ(fault.code, SerialError::LineFault);
     EXPECT_FALSE(Sio_Port().isOpen());
     EXPECT_EQ(Sio_Port().lastFault().code, SerialError::LineFault);
-}
-
-TEST(PortMap, FileEntriesBeatDefaultsAndOverridesBeatBoth) {
-    PortMap map;
-    map.reset();
-    EXPECT_EQ(map.path(5), "/dev/ttyUSB0");
-    EXPECT_EQ(map.path(21), "");
-    const auto file = std::filesystem::temp_directory_path() / ("tqm-portmap-" + std::to_string(::getpid()));
-    std::ofstream(file) << "# comment\n3,/dev/serial/by-id/usb-radio\n\n 7 , /dev/pts/9 \r\n21,/dev/x\nfoo,bar\n5,\n";
-    ASSERT_TRUE(map.loadFile(file));
-    std::filesystem::remove(file);
-    EXPECT_EQ(map.path(3), "/dev/serial/by-id/usb-radio");
-    EXPECT_EQ(map.path(7), "/dev/pts/9");
-    EXPECT_EQ(map.path(5), "/dev/ttyUSB0") << "an empty path is skipped";
-    EXPECT_TRUE(map.parseOverride("3=/tmp/sim-tty"));
-    EXPECT_EQ(map.path(3), "/tmp/sim-tty");
-    EXPECT_FALSE(map.parseOverride("3"));
-    map.reset();
 }
 
 }  // namespace
