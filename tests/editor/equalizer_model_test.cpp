@@ -106,15 +106,6 @@ TEST_F(EqualizerModelTest, ConnectedStepQueuesSetAndReadAndWaitsForTheReply) {
     EXPECT_EQ(model.shown(0)[1], 1);
 }
 
-TEST_F(EqualizerModelTest, StepsAreIgnoredWhileConnectedRepliesAreAwaited) {
-    model.setConnected(true);
-    model.setPendingReplies(2);
-    EXPECT_FALSE(model.step(10));
-    EXPECT_TRUE(sink.commands.empty());
-    model.setConnected(false);
-    EXPECT_TRUE(model.step(10)) << "offline, awaited replies do not block";
-}
-
 TEST_F(EqualizerModelTest, CommandTextsCarryTheValueInItsField) {
     model.sendParameter(0, 1, 0);
     model.sendParameter(0, 1, -5);

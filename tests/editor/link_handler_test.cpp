@@ -196,22 +196,6 @@ TEST_F(LinkHandlerTest, ConnectedPeReplyRedrawsOnlyOnChange) {
     EXPECT_EQ(model.shown(0).get(2, PeqParam::Bwth), 3);
 }
 
-TEST_F(LinkHandlerTest, UnforcedNoticeIsShownOnceAtATimeButAlwaysResets) {
-    int nested = 0;
-    view.whileNoticeOpen = [&] {
-        if (nested++ > 0) return;
-        model.setPendingReplies(5);
-        handler.onComFailed(false, 0);  // a second port failure while the first box is open
-        EXPECT_EQ(model.pendingReplies(), 0) << "the resets still happen";
-    };
-    handler.onComFailed(false, 0);
-    EXPECT_EQ(view.log, (std::vector<std::string>{"notice-106", "repaint", "repaint"}));
-    EXPECT_FALSE(handler.boxInProgress());
-    view.log.clear();
-    handler.onComFailed(true, 1);
-    EXPECT_EQ(view.log, (std::vector<std::string>{"repaint"})) << "row 1 is never shown";
-}
-
 TEST_F(LinkHandlerTest, WatchdogReportsLossOnlyForSilenceOrAFailedLine) {
     ReplyWatchdog watchdog;
     LinkFlags flags;
