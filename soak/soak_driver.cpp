@@ -10,6 +10,7 @@
 #include "editor/ui/equalizer_dlg.h"
 #include "editor/ui/window_link.h"
 #include "protocol/trx_state.h"
+#include "serial/sio_port.h"
 #include "sim/peq_value_table.h"
 #include "sim/simulated_transceiver.h"
 
@@ -156,7 +157,7 @@ bool SoakDriver::settle() {
                      kSettleDeadline) ||
            fail("did not settle: pending replies " + std::to_string(pendingReplies()) +
                 (m_link.connectingBox() ? ", connecting box open" : "") + ", auto information " +
-                (autoInformation() ? "on" : "off") + (connected() ? ", connected" : ", offline"));
+                (autoInformation() ? "on" : "off") + " (" + linkState() + ")");
 }
 
 // Connects with values the window has not seen and checks all 27. A failed attempt
@@ -178,7 +179,8 @@ bool SoakDriver::connectAndCheck() {
             return valuesMatch() && ok;
         }
         ok = fail("connect attempt " + std::to_string(attempt) + " failed" +
-                  (m_answerer.answered() > notices ? ": " + m_answerer.texts().back() : ": timed out"));
+                  (m_answerer.answered() > notices ? ": " + m_answerer.texts().back() : ": timed out") + " (" +
+                  linkState() + ")");
         settle();
     }
     return false;
@@ -190,7 +192,8 @@ bool SoakDriver::disconnect() {
         return fail("connected with " + std::to_string(pendingReplies()) + " start-up replies outstanding");
     }
     clickCom();
-    return waitUntil([this] { return !connected(); }, kConnectDeadline) || fail("COM did not disconnect");
+    return waitUntil([this] { return !connected(); }, kConnectDeadline) ||
+           fail("COM did not disconnect (" + linkState() + ")");
 }
 
 bool SoakDriver::valuesMatch() {
@@ -226,6 +229,16 @@ void SoakDriver::clickCom() {
 }
 
 bool SoakDriver::connected() const { return m_window.model().connected(); }
+// Both sides of the link in a few words, for a failure report.
+std::string SoakDriver::linkState() const {
+    return std::string(connected() ? "window connected" : "window offline") + ", pending " +
+           std::to_string(pendingReplies()) + ", state AI " +
+           std::to_string(Trx_StateGuard().get(StateField::AutoInfo)) + ", shadow AI " +
+           std::to_string(Trx_ShadowGuard().autoInfo()) + ", port " + (Sio_Port().isOpen() ? "open" : "closed") +
+           ", radio AI " + (m_radio.autoInformation() ? "on" : "off") + ", radio power " +
+           (m_radio.isPoweredOn() ? "on" : "off");
+}
+
 bool SoakDriver::autoInformation() const { return Trx_StateGuard().get(StateField::AutoInfo) != 0; }
 int SoakDriver::pendingReplies() const { return m_window.model().pendingReplies(); }
 

@@ -74,6 +74,7 @@ private:
     void clickCom();
     bool connected() const;
     bool autoInformation() const;
+    std::string linkState() const;
     int pendingReplies() const;
     bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds deadline);
     void hold(std::chrono::milliseconds duration);
