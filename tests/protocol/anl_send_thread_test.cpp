@@ -1,6 +1,4 @@
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "protocol/anl_send_thread.h"
 #include "protocol/link_flags.h"
 #include "protocol/trx_state.h"
+#include "tests/support/queue_drain.h"
 
 namespace tqm {
 namespace {
@@ -20,48 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-struct Written {
-    std::string bytes;
-    Clock::time_point at;
-};
-
-// Stands in for a worker of another layer: on each message it pops its queue and
-// records what it took, with the time.
-class QueueDrain final : public MappedWorkerThread<QueueDrain> {
-public:
-    enum class Queue { Send, Receive };
-    explicit QueueDrain(Queue queue) : MappedWorkerThread("test-drain"), m_queue(queue) {}
-
-    std::vector<Written> taken() {
-        std::lock_guard lock(m_mutex);
-        return m_taken;
-    }
-    bool waitCount(std::size_t n, std::chrono::milliseconds timeout = 5s) {
-        std::unique_lock lock(m_mutex);
-        return m_cv.wait_for(lock, timeout, [&] { return m_taken.size() >= n; });
-    }
-
-private:
-    void onMessage(const Message&) {
-        char buffer[512] = {};
-        const std::int16_t length = m_queue == Queue::Send ? SioSendQueue().pop(buffer) : SioReceiveQueue().pop(buffer);
-        std::lock_guard lock(m_mutex);
-        m_taken.push_back({std::string(buffer, length > 0 ? static_cast<std::size_t>(length) : 0), Clock::now()});
-        m_cv.notify_all();
-    }
-
-    Queue m_queue;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::vector<Written> m_taken;
-
-public:
-    static constexpr MessageMapEntry s_messageMap[] = {
-        {UWM_SIO_SEND, &QueueDrain::onMessage},
-        {UWM_ANL_REPLY, &QueueDrain::onMessage},
-        {UWM_THREAD_QUIT, &QueueDrain::quit},
-    };
-};
+using test::QueueDrain;
 
 class AnlSendThreadTest : public ::testing::Test {
 protected:
@@ -98,11 +56,7 @@ protected:
         std::this_thread::sleep_for(150ms);  // the longest handler: 45 ms of pauses
     }
 
-    std::vector<std::string> wire() {
-        std::vector<std::string> result;
-        for (const auto& w : m_wire->taken()) result.push_back(w.bytes);
-        return result;
-    }
+    std::vector<std::string> wire() { return m_wire->texts(); }
 
     std::shared_ptr<QueueDrain> m_wire;
     std::shared_ptr<QueueDrain> m_replies;
