@@ -60,12 +60,12 @@ TEST_F(SerialThreadsTest, AReplyInTwoPiecesIsDeliveredOnce) {
     LinkFlags().setReplyPending(1);
     ASSERT_TRUE(m_peer->write("FA142"));
     waitPolls(4);
-    EXPECT_TRUE(m_collector->replies().empty());
+    EXPECT_TRUE(m_collector->texts().empty());
     EXPECT_EQ(LinkFlags().replyPending(), 1) << "nothing delivered yet";
     ASSERT_TRUE(m_peer->write("50000;"));
-    ASSERT_TRUE(m_collector->waitFor(1));
+    ASSERT_TRUE(m_collector->waitCount(1));
     waitPolls(4);
-    EXPECT_EQ(m_collector->replies(), std::vector<std::string>{"FA14250000"});
+    EXPECT_EQ(m_collector->texts(), std::vector<std::string>{"FA14250000"});
     EXPECT_EQ(LinkFlags().replyPending(), 0);
 }
 
@@ -73,10 +73,10 @@ TEST_F(SerialThreadsTest, RepliesAreCutByTheirOwnRulesBehindLineNoise) {
     openAndDrain();
     const std::string oversized = "ZZ" + std::string(600, '7') + ";";
     ASSERT_TRUE(m_peer->write("\r\nID4700;ZZ123;PS12;AI1;" + oversized + "KMHELLO;"));
-    ASSERT_TRUE(m_collector->waitFor(4));
+    ASSERT_TRUE(m_collector->waitCount(4));
     waitPolls(4);
     const std::vector<std::string> expected = {"ID4700", "ZZ123", "AI1", "KMHELLO"};
-    EXPECT_EQ(m_collector->replies(), expected)
+    EXPECT_EQ(m_collector->texts(), expected)
         << "PS12 has no ';' where it should end; a reply of 512 bytes or more is removed, not queued";
 }
 
@@ -95,14 +95,14 @@ TEST_F(SerialThreadsTest, MenuRepliesFollowTheMenuListAndTheModelCode) {
 
     state.set(StateField::ModelCode, 0);
     ASSERT_TRUE(m_peer->write("EX126" + std::string(width - 1, '3') + ";"));
-    ASSERT_TRUE(m_collector->waitFor(1));
+    ASSERT_TRUE(m_collector->waitCount(1));
     ASSERT_TRUE(state.set(StateField::ModelCode, 1));
     ASSERT_EQ(state.get(StateField::ModelCode), 1);
     ASSERT_TRUE(m_peer->write("EX126" + std::string(width, '4') + ";EX000;PS1;"));
-    ASSERT_TRUE(m_collector->waitFor(3));
+    ASSERT_TRUE(m_collector->waitCount(3));
     const std::vector<std::string> expected = {"EX126" + std::string(width - 1, '3'), "EX126" + std::string(width, '4'),
                                                "PS1"};
-    EXPECT_EQ(m_collector->replies(), expected);
+    EXPECT_EQ(m_collector->texts(), expected);
 }
 
 TEST_F(SerialThreadsTest, NothingMovesUntilTheMenuListIsReady) {
@@ -114,12 +114,12 @@ TEST_F(SerialThreadsTest, NothingMovesUntilTheMenuListIsReady) {
     auto sender = ThreadDirectory().find(WorkerRole::SioSend);
     ASSERT_TRUE(eventually([&] { return sender->pendingCount() == 0; }));
     EXPECT_EQ(m_peer->readFor(100ms), "") << "nothing written";
-    EXPECT_TRUE(m_collector->replies().empty()) << "nothing read";
+    EXPECT_TRUE(m_collector->texts().empty()) << "nothing read";
     EXPECT_EQ(SioSendQueue().size(), 1u) << "the command stays queued";
 
     Trx_StateGuard().setMenuListReady(1);
-    ASSERT_TRUE(m_collector->waitFor(1));
-    EXPECT_EQ(m_collector->replies(), std::vector<std::string>{"PS1"}) << "left in the driver, read now";
+    ASSERT_TRUE(m_collector->waitCount(1));
+    EXPECT_EQ(m_collector->texts(), std::vector<std::string>{"PS1"}) << "left in the driver, read now";
     ASSERT_TRUE(ThreadDirectory().post(WorkerRole::SioSend, UWM_SIO_SEND));
     EXPECT_EQ(m_peer->readAtLeast(3), "PS;");
 }
@@ -151,8 +151,8 @@ TEST_F(SerialThreadsTest, AFarEndThatGoesAwayClosesThePortAndTheNextSendReopens)
     EXPECT_EQ(m_peer->readAtLeast(7), "AI0;PS;");
     EXPECT_TRUE(Sio_Port().isOpen());
     ASSERT_TRUE(m_peer->write("PS1;"));
-    ASSERT_TRUE(m_collector->waitFor(1));
-    EXPECT_EQ(m_collector->replies(), std::vector<std::string>{"PS1"});
+    ASSERT_TRUE(m_collector->waitCount(1));
+    EXPECT_EQ(m_collector->texts(), std::vector<std::string>{"PS1"});
 }
 
 }  // namespace
