@@ -122,31 +122,20 @@ TEST_F(AnlRecvThreadTest, ParsedRepliesStoreAndPostInOrder) {
     EXPECT_EQ(state.get(StateField::Ks), 60);
 }
 
-TEST_F(AnlRecvThreadTest, MenuValuePostsOnlyWhenItChanges) {
+TEST_F(AnlRecvThreadTest, MenuValuePostsOnlyWhenItChangesAndReadsAsDecimalOrBitField) {
     Trx_StateGuard state;
-    const MenuItemRecord item = menuItem(1, 1, 1);
-    const MenuItemRecord widthless = menuItem(2, 0, 1);
-    ASSERT_TRUE(state.storeMenuRecord(1, &item));
-    ASSERT_TRUE(state.storeMenuRecord(2, &widthless));
+    const MenuItemRecord items[] = {menuItem(1, 1, 1), menuItem(2, 0, 1), menuItem(31, 3, 4),
+                                    menuItem(122, 15, MENU_FORMAT_BIT_FIELD)};
+    for (const MenuItemRecord& item : items) ASSERT_TRUE(state.storeMenuRecord(item.number, &item));
 
     EXPECT_EQ(deliverAll({"EX0011"}), std::vector<MessageId>{UWM_REPLY_EX});
     EXPECT_EQ(menuValue(1), 1.0);
     EXPECT_TRUE(deliverAll({"EX0011"}).empty()) << "the same value again posts nothing";
-    EXPECT_EQ(deliverAll({"EX0010"}), std::vector<MessageId>{UWM_REPLY_EX});
-    EXPECT_EQ(menuValue(1), 0.0);
-
     const auto before = snapshot();
     EXPECT_TRUE(deliverAll({"EX0001", "EX1371", "EXabc1", "EX0021"}).empty())
         << "numbers 0 and menuCount + 1, a malformed number, an item without a width";
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(menuValue(1), 0.0);
-}
-
-TEST_F(AnlRecvThreadTest, MenuValuesReadAsDecimalOrBitField) {
-    Trx_StateGuard state;
-    const MenuItemRecord bands = menuItem(122, 15, MENU_FORMAT_BIT_FIELD);
-    const MenuItemRecord sign = menuItem(31, 3, 4);
-    for (const MenuItemRecord* item : {&bands, &sign}) ASSERT_TRUE(state.storeMenuRecord(item->number, item));
+    EXPECT_EQ(menuValue(1), 1.0);
 
     EXPECT_EQ(deliverAll({"EX1221x1111111111111"}), std::vector<MessageId>{UWM_REPLY_EX});
     EXPECT_EQ(menuValue(122), 4096.0 + 2047.0) << "only '1' counts, and only in the first 13 places";
