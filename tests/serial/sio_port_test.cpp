@@ -60,7 +60,6 @@ TEST_F(SioPortTest, FailedOpensTellTheWindowAndSayWhy) {
 
     PortMap().setOverride(1, "/dev/tqm-no-such-device");
     expectFailure(SerialError::NotFound, "no such device");
-
     // Another program holds the device.
     PortMap().setOverride(1, m_peer->slavePath());
     const int holder = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -105,20 +104,6 @@ TEST_F(SioPortTest, ProbeTellsOpenablePortsAndLeavesTheOpenPortAlone) {
     EXPECT_EQ(Sio_Port().write("PS;", 3, fault), 3u);
     EXPECT_EQ(m_peer->readAtLeast(3), "PS;") << "the open port still works";
     EXPECT_EQ(m_window.count(UWM_COM_FAILED), 0u);
-}
-
-TEST_F(SioPortTest, AFarEndThatHangsUpIsALineFaultThatClosesThePort) {
-    ASSERT_TRUE(Sio_Port().open());
-    SerialStatus status;
-    SerialFault fault;
-    ASSERT_TRUE(Sio_Port().status(status, fault));
-    EXPECT_EQ(status.holds, 0u) << "a pseudo-terminal shows no modem lines";
-    EXPECT_EQ(status.errors, 0u);
-    m_peer->close();
-    EXPECT_FALSE(Sio_Port().status(status, fault));
-    EXPECT_EQ(fault.code, SerialError::LineFault);
-    EXPECT_FALSE(Sio_Port().isOpen());
-    EXPECT_EQ(Sio_Port().lastFault().code, SerialError::LineFault);
 }
 
 }  // namespace
