@@ -91,16 +91,6 @@ TEST_F(ReplyFramerTest, LeadingGarbageGoesOneBytePerPoll) {
     EXPECT_EQ(m_sink.replies.at(1), "AI1");
 }
 
-TEST_F(ReplyFramerTest, AMissingTerminatorDropsThroughTheNextOne) {
-    EXPECT_EQ(poll("PS12;AI1;"), FrameStep::Dropped);
-    EXPECT_EQ(rest(), "AI1;");
-    EXPECT_EQ(poll(), FrameStep::Delivered);
-    EXPECT_EQ(m_sink.replies.at(0), "AI1");
-    // Without any ";" everything goes.
-    EXPECT_EQ(poll("PS12"), FrameStep::Dropped);
-    EXPECT_EQ(m_framer.held(), 0u);
-}
-
 TEST_F(ReplyFramerTest, AFramingErrorSkipsToThePlausibleStart) {
     const std::string noisy = std::string("\x80\x81\x82", 3) + "PS1;";
     EXPECT_EQ(poll(noisy, kLineErrorFrame), FrameStep::Delivered);
