@@ -36,11 +36,13 @@ const std::array<SoakDriver::Fault, SoakDriver::kFaultKinds> SoakDriver::s_fault
     {"other-model", &SoakDriver::otherModel},
     {"adapter-pulled", &SoakDriver::adapterPulled},
     {"connect-churn", &SoakDriver::connectChurn},
+    {"noisy-connect", &SoakDriver::noisyConnect},
 }};
 
 SoakDriver::SoakDriver(sim::SimulatedTransceiver& radio, CEqualizerDlg& window, CWindowLink& link,
-                       std::uint64_t seed)
-    : m_radio(radio), m_window(window), m_link(link), m_random(seed) {
+                       std::uint64_t seed, bool noisyConnect)
+    : m_radio(radio), m_window(window), m_link(link), m_random(seed),
+      m_kinds(noisyConnect ? kFaultKinds : kDefaultFaultKinds) {
     for (int kind = 0; kind < kFaultKinds; ++kind) m_tallies[kind].name = s_faults[kind].name;
 }
 
@@ -54,7 +56,7 @@ void SoakDriver::run(std::chrono::seconds duration) {
         return;
     }
     for (int round = 0; clock.elapsed() < std::chrono::milliseconds(duration).count(); ++round) {
-        runRound(round, round % kFaultKinds);
+        runRound(round, round % m_kinds);
     }
 }
 
@@ -148,7 +150,28 @@ bool SoakDriver::connectChurn() {
     return ok;
 }
 
-// Waits until no box is open and no start-up reply is outstanding.
+// COM pressed with line noise on: the 27 start-up replies must all come in, or the
+// window must give up. When it is stuck, silence makes the reply watchdog end the link.
+bool SoakDriver::noisyConnect() {
+    bool ok = disconnect() && settle();
+    m_radio.setNoiseRate(kLineFaultRate);
+    m_radio.setDropRate(kLineFaultRate);
+    const std::size_t notices = m_answerer.answered();
+    clickCom();
+    const bool ended = waitUntil([&] { return (connected() && pendingReplies() == 0) ||
+                                              m_answerer.answered() > notices; },
+                                 kConnectDeadline);
+    m_radio.setNoiseRate(0.0);
+    m_radio.setDropRate(0.0);
+    if (ended) return ok;
+    ok = fail("start-up reload stuck (" + linkState() + ")");
+    if (waitUntil([this] { return pendingReplies() == 0; }, 10s)) return ok;
+    m_radio.setSilent(true);
+    const bool recovered = waitUntil([this] { return !connected(); }, 12s);
+    m_radio.setSilent(false);
+    return recovered ? ok : fail("silence did not end the stuck link");
+}
+
 // Waits until no box is open, no start-up reply is outstanding and the link's auto
 // information agrees with the window's connected state.
 bool SoakDriver::settle() {

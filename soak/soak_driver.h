@@ -35,9 +35,13 @@ struct FaultTally {
 // thread only; it runs the event loop while it waits.
 class SoakDriver final {
 public:
-    static constexpr int kFaultKinds = 6;
+    // The last kind, a connect under line noise, runs only when asked for: a start-up
+    // reply lost on the line leaves the window stuck with replies outstanding.
+    static constexpr int kFaultKinds = 7;
+    static constexpr int kDefaultFaultKinds = 6;
 
-    SoakDriver(sim::SimulatedTransceiver& radio, CEqualizerDlg& window, CWindowLink& link, std::uint64_t seed);
+    SoakDriver(sim::SimulatedTransceiver& radio, CEqualizerDlg& window, CWindowLink& link, std::uint64_t seed,
+               bool noisyConnect = false);
 
     // Blocks, running the event loop, until the time is up and the last round ended.
     void run(std::chrono::seconds duration);
@@ -64,6 +68,7 @@ private:
     bool otherModel();
     bool adapterPulled();
     bool connectChurn();
+    bool noisyConnect();
 
     void runRound(int round, int kind);
     bool settle();
@@ -92,6 +97,7 @@ private:
     ProcessUsage m_warm;
     ProcessUsage m_peak;
     bool m_warmTaken = false;
+    int m_kinds = kDefaultFaultKinds;
 };
 
 }  // namespace soak

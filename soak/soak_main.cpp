@@ -3,6 +3,7 @@
 // for DURATION seconds. Prints one line per round, one per fault kind, and the
 // process's threads, descriptors and memory at start and end. Exits 1 on a failed
 // check, on threads or descriptors left after the final stop, or on memory growth.
+// TQM_SOAK_NOISY_CONNECT=1 adds a seventh kind of round: a connect under line noise.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -121,7 +122,8 @@ int runSoak(std::chrono::seconds duration, std::uint64_t seed, int argc, char** 
     std::unique_ptr<SoakDriver> ownedDriver;
     CEqualizerApp::Hooks hooks;
     hooks.beforeExec = [&](CEqualizerDlg& window, CWindowLink& link) {
-        ownedDriver = std::make_unique<SoakDriver>(*radio, window, link, seed);
+        ownedDriver = std::make_unique<SoakDriver>(*radio, window, link, seed,
+                                                   !qEnvironmentVariableIsEmpty("TQM_SOAK_NOISY_CONNECT"));
         driver = ownedDriver.get();
         QTimer::singleShot(0, &window, [&window, driver, duration] {
             driver->run(duration);
