@@ -93,6 +93,47 @@ bool nothingLeftBehind(const std::vector<std::string>& startThreads, const std::
     return clean;
 }
 
+struct UsageMarks {
+    ProcessUsage processStart;
+    ProcessUsage toolkitUp;
+    ProcessUsage end;
+};
+
+void printSummary(const SoakDriver& driver, std::chrono::seconds seconds, const UsageMarks& marks) {
+    for (const FaultTally& tally : driver.tallies()) {
+        std::printf("fault %-15s rounds %4d  failures %d\n", tally.name, tally.rounds, tally.failures);
+    }
+    std::printf("duration %lld s, notices answered %zu\n", static_cast<long long>(seconds.count()),
+                driver.noticesAnswered());
+    std::map<std::string, int> notices;
+    for (const auto& text : driver.noticeTexts()) ++notices[text];
+    for (const auto& [text, count] : notices) std::printf("notice %4d x \"%s\"\n", count, text.c_str());
+    std::printf("process start: %s\n", describe(marks.processStart).c_str());
+    std::printf("toolkit up:    %s\n", describe(marks.toolkitUp).c_str());
+    std::printf("warm:          %s\n", describe(driver.warmUsage()).c_str());
+    std::printf("peak running:  %s\n", describe(driver.peakUsage()).c_str());
+    std::printf("end:           %s\n", describe(marks.end).c_str());
+}
+
+// 0 when every round passed, nothing was left behind and memory stayed bounded.
+int verdict(const SoakDriver& driver, bool portOpenAfterStop, const std::vector<std::string>& startThreads,
+            const std::vector<std::string>& startFds) {
+    int status = driver.failedChecks() == 0 ? 0 : 1;
+    if (!nothingLeftBehind(startThreads, startFds)) status = 1;
+    if (portOpenAfterStop) {
+        std::printf("FAIL: the serial port is open after the final stop\n");
+        status = 1;
+    }
+    const long growth = driver.peakUsage().rssKb - driver.warmUsage().rssKb;
+    if (growth > kRssGrowthKb) {
+        std::printf("FAIL: resident memory grew by %ld kB while running (bound %ld kB)\n", growth, kRssGrowthKb);
+        status = 1;
+    }
+    if (driver.failedChecks() != 0) std::printf("FAIL: %d rounds failed\n", driver.failedChecks());
+    std::printf("soak: %s\n", status == 0 ? "passed" : "FAILED");
+    return status;
+}
+
 int runSoak(std::chrono::seconds duration, std::uint64_t seed, int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     const ProcessUsage processStart = readProcessUsage();
@@ -149,33 +190,8 @@ int runSoak(std::chrono::seconds duration, std::uint64_t seed, int argc, char** 
         std::fprintf(stderr, "tqm_soak: the window never ran\n");
         return 1;
     }
-    for (const FaultTally& tally : driver->tallies()) {
-        std::printf("fault %-15s rounds %4d  failures %d\n", tally.name, tally.rounds, tally.failures);
-    }
-    std::printf("duration %lld s, notices answered %zu\n", static_cast<long long>(seconds.count()),
-                driver->noticesAnswered());
-    std::map<std::string, int> notices;
-    for (const auto& text : driver->noticeTexts()) ++notices[text];
-    for (const auto& [text, count] : notices) std::printf("notice %4d x \"%s\"\n", count, text.c_str());
-    std::printf("process start: %s\n", describe(processStart).c_str());
-    std::printf("toolkit up:    %s\n", describe(start).c_str());
-    std::printf("warm:          %s\n", describe(driver->warmUsage()).c_str());
-    std::printf("peak running:  %s\n", describe(driver->peakUsage()).c_str());
-    std::printf("end:           %s\n", describe(end).c_str());
-
-    int status = driver->failedChecks() == 0 ? 0 : 1;
-    if (!nothingLeftBehind(startThreads, startFds)) status = 1;
-    if (portOpenAfterStop) {
-        std::printf("FAIL: the serial port is open after the final stop\n");
-        status = 1;
-    }
-    const long growth = driver->peakUsage().rssKb - driver->warmUsage().rssKb;
-    if (growth > kRssGrowthKb) {
-        std::printf("FAIL: resident memory grew by %ld kB while running (bound %ld kB)\n", growth, kRssGrowthKb);
-        status = 1;
-    }
-    if (driver->failedChecks() != 0) std::printf("FAIL: %d rounds failed\n", driver->failedChecks());
-    std::printf("soak: %s\n", status == 0 ? "passed" : "FAILED");
+    printSummary(*driver, seconds, {processStart, start, end});
+    const int status = verdict(*driver, portOpenAfterStop, startThreads, startFds);
     ownedDriver.reset();
     return status;
 }
