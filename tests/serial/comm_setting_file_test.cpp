@@ -53,60 +53,38 @@ protected:
     fs::path m_base = m_scratch.path();
 };
 
-TEST_F(CommSettingFileTest, LinesSetPortBaudAndShownSetThroughTheSetters) {
+TEST_F(CommSettingFileTest, LoadSetsPortBaudAndShownSetThroughTheSetters) {
     struct Case {
-        const char* content;
+        const char* content;  // nullptr: no file
+        CommSettingRead read;
         int port;
         int baud;
+        bool present;
         int shown;
     };
-    // A shown set outside the three sets becomes the first.
-    for (const Case& c : {Case{"2,9600,2\r\n", 2, 9600, 2}, Case{"25,57600,1\n", 1, 4800, 1},
-                          Case{"4,38400,3\r\n", 4, 38400, 0}, Case{"4,38400,x\r\n", 4, 38400, 0}}) {
-        SCOPED_TRACE(c.content);
+    // A shown set outside the three sets becomes the first; a line without its line
+    // break sets nothing and is no failure; a missing file gives the defaults.
+    constexpr Case kCases[] = {
+        {"2,9600,2\r\n", CommSettingRead::Read, 2, 9600, true, 2},
+        {"25,57600,1\n", CommSettingRead::Read, 1, 4800, true, 1},
+        {"4,38400,3\r\n", CommSettingRead::Read, 4, 38400, true, 0},
+        {"4,38400,x\r\n", CommSettingRead::Read, 4, 38400, true, 0},
+        {"2,9600,2", CommSettingRead::Read, 7, 19200, false, 0},
+        {nullptr, CommSettingRead::Unreadable, 1, 4800, true, 0},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.content ? c.content : "no file");
         givenPort(7, 19200);
-        givenFile(c.content);
+        fs::remove_all(settingsDir());
+        if (c.content) givenFile(c.content);
         CommSettingShownSet shown;
-        EXPECT_EQ(CommSettingFile::load(m_base, shown), CommSettingRead::Read);
+        EXPECT_EQ(CommSettingFile::load(m_base, shown), c.read);
         expectPort(c.port, c.baud);
-        EXPECT_TRUE(shown.present);
-        EXPECT_EQ(shown.value, c.shown);
+        EXPECT_EQ(shown.present, c.present);
+        if (c.present) {
+            EXPECT_EQ(shown.value, c.shown);
+        }
     }
-}
-
-TEST_F(CommSettingFileTest, ALineWithoutLineBreakSetsNothingAndIsNoFailure) {
-    givenPort(7, 19200);
-    givenFile("2,9600,2");
-    CommSettingShownSet shown;
-    EXPECT_EQ(CommSettingFile::load(m_base, shown), CommSettingRead::Read);
-    expectPort(7, 19200);
-    EXPECT_FALSE(shown.present);
-}
-
-TEST_F(CommSettingFileTest, AMissingFileGivesTheDefaultsAndReportsIt) {
-    givenPort(7, 19200);
-    CommSettingShownSet shown;
-    EXPECT_EQ(CommSettingFile::load(m_base, shown), CommSettingRead::Unreadable);
-    expectPort(1, 4800);
-    EXPECT_TRUE(shown.present);
-    EXPECT_EQ(shown.value, 0);
-}
-
-TEST_F(CommSettingFileTest, APathOfTwoHundredSixtyCharactersIsNotUsed) {
-    // base + "CommoFiles" (10) + "CommSetting.csv" (15) must stay below 260.
-    const std::string root = m_base.string() + "/";
-    const fs::path usable = root + std::string(234 - root.size(), 'u');
-    const fs::path tooLong = root + std::string(235 - root.size(), 'l');
-    fs::create_directory(usable);
-    fs::create_directory(tooLong);
-
-    givenPort(7, 19200);
-    CommSettingShownSet shown;
-    EXPECT_EQ(CommSettingFile::load(tooLong, shown), CommSettingRead::PathTooLong);
-    expectPort(7, 19200);
-    EXPECT_EQ(CommSettingFile::write(tooLong, 2, 9600, 1), CommSettingWrite::PathTooLong);
-    EXPECT_FALSE(fs::exists(tooLong / "CommoFiles"));
-    EXPECT_EQ(CommSettingFile::write(usable, 2, 9600, 1), CommSettingWrite::Written);
 }
 
 TEST_F(CommSettingFileTest, SaveWritesOneCrLfLineThatReadsBack) {

@@ -5,8 +5,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,23 +44,21 @@ public:
         return done == bytes.size();
     }
 
-    // Reads until at least count bytes came or the timeout passed; returns what came.
+    // Blocks until at least count bytes came or the timeout passed; returns what came.
     std::string readAtLeast(std::size_t count, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (m_received.size() < count && std::chrono::steady_clock::now() < deadline) {
-            if (!readSome()) waitFor(POLLIN, 5);
+        std::string received;
+        while (received.size() < count && std::chrono::steady_clock::now() < deadline) {
+            char buffer[512];
+            const ssize_t n = ::read(m_fd, buffer, sizeof buffer);  // EAGAIN, or EIO with no slave open
+            if (n > 0) received.append(buffer, static_cast<std::size_t>(n));
+            else waitFor(POLLIN, 5);
         }
-        return take();
+        return received;
     }
 
-    // Everything that arrives within the window (to show that nothing did).
-    std::string readFor(std::chrono::milliseconds window) {
-        const auto deadline = std::chrono::steady_clock::now() + window;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (!readSome()) waitFor(POLLIN, 5);
-        }
-        return take();
-    }
+    // Blocks for the whole window; returns everything that arrived (to show that nothing did).
+    std::string readFor(std::chrono::milliseconds window) { return readAtLeast(SIZE_MAX, window); }
 
     void close() {
         if (m_fd >= 0) ::close(m_fd);
@@ -68,27 +66,14 @@ public:
     }
 
 private:
-    bool readSome() {
-        char buffer[512];
-        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-        if (n <= 0) return false;  // EAGAIN, or EIO while no one holds the slave open
-        m_received.append(buffer, static_cast<std::size_t>(n));
-        return true;
-    }
     void waitFor(short events, int ms) {
         pollfd entry{m_fd, events, 0};
         ::poll(&entry, 1, ms);
         if (entry.revents & POLLHUP) ::usleep(static_cast<useconds_t>(ms) * 1000);  // no slave: poll returns at once
     }
-    std::string take() {
-        std::string out;
-        out.swap(m_received);
-        return out;
-    }
 
     int m_fd = -1;
     std::string m_slavePath;
-    std::string m_received;
 };
 
 }  // namespace tqm::test
