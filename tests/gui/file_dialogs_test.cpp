@@ -43,10 +43,11 @@ std::function<void(QFileDialog&)> choose(const fs::path& path, std::function<voi
     };
 }
 
-std::function<void(QMessageBox&)> answer(QMessageBox::StandardButton button, QString* shown = nullptr) {
-    return [button, shown](QMessageBox& box) {
-        if (shown != nullptr) *shown = box.text();
-        box.button(button)->click();
+// A message box step: notes its text and presses OK.
+std::function<void(QMessageBox&)> noteAndOk(QString& shown) {
+    return [&shown](QMessageBox& box) {
+        shown = box.text();
+        box.button(QMessageBox::Ok)->click();
     };
 }
 
@@ -84,18 +85,13 @@ TEST_F(FileDialogsTest, SavedFileLoadsBackIntoAnotherSet) {
     // The save dialog offers the local time of the click as YYYYMMDDhhmmss.pef. A name
     // typed without the extension gets it, in another directory; the current one stays.
     QString offered;
-    const auto inspectSave = [&](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.windowTitle(), "File Save");
-        EXPECT_EQ(dialog.nameFilters(), QStringList{"Parametric Equalizer Setting File (*.pef)"});
-        EXPECT_EQ(dialog.directory().absolutePath().toStdString(), m_dir.path().string());
-        EXPECT_FALSE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
-        offered = QFileInfo(dialog.selectedFiles().value(0)).fileName();
-    };
     fs::create_directory(m_dir / "settings");
     const std::string earliest = SettingFile::defaultNameNow();
     {
         test::ModalAnswerer save;
-        save.then<QFileDialog>(choose(m_dir / "settings" / "trip", inspectSave));
+        save.then<QFileDialog>(choose(m_dir / "settings" / "trip", [&](QFileDialog& dialog) {
+            offered = QFileInfo(dialog.selectedFiles().value(0)).fileName();
+        }));
         ASSERT_TRUE(run(kFileSaveButton, save));
     }
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{14}\\.pef$")).match(offered).hasMatch());
@@ -106,33 +102,11 @@ TEST_F(FileDialogsTest, SavedFileLoadsBackIntoAnotherSet) {
     control<QAction>(32783)->trigger();  // set R
     ASSERT_NE(m_window->model().shown(1), saved);
     test::ModalAnswerer load;
-    load.then<QFileDialog>(choose(m_dir / "settings" / "trip.pef", [](QFileDialog& dialog) {
-        EXPECT_EQ(dialog.windowTitle(), "File Load");
-        EXPECT_EQ(dialog.fileMode(), QFileDialog::ExistingFile);
-    }));
+    load.then<QFileDialog>(choose(m_dir / "settings" / "trip.pef"));
     ASSERT_TRUE(run(kFileLoadButton, load));
-    EXPECT_EQ(m_window->model().shown(1), saved);
-    EXPECT_EQ(m_window->model().reference(1), saved);
+    EXPECT_TRUE(m_window->model().shown(1) == saved && m_window->model().reference(1) == saved);
     EXPECT_TRUE(test::waitUntil([&] { return text(1107) == "4" && text(1090) == "-3 dB"; }));
     EXPECT_TRUE(m_sink.commands.empty()) << "offline nothing goes to the transceiver";
-}
-
-TEST_F(FileDialogsTest, CancelledDialogsAndPendingRepliesChangeNothing) {
-    click(1156, 2);  // EQ1 FREQ up: 200 Hz, not applied
-    const EqualizerValues shown = m_window->model().shown(0);
-    {
-        test::ModalAnswerer cancels;
-        cancels.then<QFileDialog>(choose({})).then<QFileDialog>(choose({}));
-        EXPECT_FALSE(run(kFileSaveButton, cancels));
-        EXPECT_TRUE(run(kFileLoadButton, cancels));
-    }
-    m_window->model().setPendingReplies(1);
-    test::ModalAnswerer none;
-    EXPECT_TRUE(run(kFileSaveButton, none) && run(kFileLoadButton, none)) << "no dialog while replies are awaited";
-    m_window->model().setPendingReplies(0);
-    EXPECT_EQ(m_window->model().shown(0), shown);
-    EXPECT_EQ(text(1076), "200 Hz");
-    EXPECT_TRUE(fs::is_empty(m_dir.path()));
 }
 
 TEST_F(FileDialogsTest, RejectedFilesShowTheInputRangeMessageAndChangeNothing) {
@@ -150,29 +124,20 @@ TEST_F(FileDialogsTest, RejectedFilesShowTheInputRangeMessageAndChangeNothing) {
         ASSERT_TRUE(writeFile(m_dir / file, bytes));
         QString message;
         test::ModalAnswerer answers;
-        answers.then<QFileDialog>(choose(m_dir / file)).then<QMessageBox>(answer(QMessageBox::Ok, &message));
+        answers.then<QFileDialog>(choose(m_dir / file)).then<QMessageBox>(noteAndOk(message));
         ASSERT_TRUE(run(kFileLoadButton, answers));
         EXPECT_EQ(message, "The input range is incorrect.");
-        EXPECT_EQ(m_window->model().shown(0), reference);
-        EXPECT_EQ(m_window->model().reference(0), reference);
+        EXPECT_TRUE(m_window->model().shown(0) == reference && m_window->model().reference(0) == reference);
     }
 }
 
 TEST_F(FileDialogsTest, AFileThatCannotBeWrittenIsReported) {
     ASSERT_TRUE(writeFile(m_dir / "plain", "not a directory\n"));
-    // A directory under a plain file, and a path of 260 characters or more.
-    const fs::path longDirectory = m_dir / std::string(120, 'a') / std::string(120, 'b');
-    fs::create_directories(longDirectory);
-    ASSERT_GE((longDirectory / "long_name.pef").string().size(), kMaxPathLength);
-    for (const fs::path& target : {m_dir / "plain" / "inside.pef", longDirectory / "long_name.pef"}) {
-        SCOPED_TRACE(target.string());
-        QString message;
-        test::ModalAnswerer answers;
-        answers.then<QFileDialog>(choose(target)).then<QMessageBox>(answer(QMessageBox::Ok, &message));
-        ASSERT_TRUE(run(kFileSaveButton, answers));
-        EXPECT_EQ(message, "The setting file could not be saved.");
-        EXPECT_FALSE(fs::exists(target));
-    }
+    QString message;
+    test::ModalAnswerer answers;
+    answers.then<QFileDialog>(choose(m_dir / "plain" / "inside.pef")).then<QMessageBox>(noteAndOk(message));
+    ASSERT_TRUE(run(kFileSaveButton, answers));
+    EXPECT_EQ(message, "The setting file could not be saved.");
     EXPECT_EQ(readFile(m_dir / "plain"), "not a directory\n");
 }
 

@@ -46,24 +46,19 @@ private:
     void tick() {
         // The next tick is due before answering: an answer may block in a nested modal loop.
         QTimer::singleShot(10, &m_context, [this] { tick(); });
-        if (finished()) {
-            closeStray(std::string());
-        } else if (QWidget* window = m_steps[m_next].find()) {
+        QWidget* window = finished() ? nullptr : m_steps[m_next].find();
+        if (window != nullptr) {
             const Step& step = m_steps[m_next++];
             m_clock.restart();
             step.answer(*window);
-        } else if (m_clock.elapsed() > 10000) {
-            closeStray("timed out at step " + std::to_string(m_next) + ": ");
-        }
-    }
-
-    void closeStray(const std::string& prefix) {
-        if (auto* box = visibleTopLevel<QMessageBox>()) {
-            m_unscripted.push_back(prefix + box->text().toStdString());
-            box->reject();
-        } else if (auto* dialog = visibleTopLevel<QFileDialog>()) {
-            m_unscripted.push_back(prefix + dialog->windowTitle().toStdString());
-            dialog->reject();
+        } else if (finished() || m_clock.elapsed() > 10000) {
+            if (auto* box = visibleTopLevel<QMessageBox>()) {
+                m_unscripted.push_back(box->text().toStdString());
+                box->reject();
+            } else if (auto* dialog = visibleTopLevel<QFileDialog>()) {
+                m_unscripted.push_back(dialog->windowTitle().toStdString());
+                dialog->reject();
+            }
         }
     }
 

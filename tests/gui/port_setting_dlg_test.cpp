@@ -35,15 +35,11 @@ class PortSettingDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_device.open()) << m_device.errorText();
-        Sio_Port port;
-        port.initialise();
+        Sio_Port().initialise();
         Trx_StateGuard().initialise();
-        PortMap map;
-        map.reset();
-        map.setOverride(3, m_device.slavePath());
-        map.setOverride(5, kMissingDevice);
-        ASSERT_TRUE(port.setPortNumber(3));
-        ASSERT_TRUE(port.setBaudRate(19200));
+        PortMap().reset();
+        ASSERT_TRUE(PortMap().setOverride(3, m_device.slavePath()) && PortMap().setOverride(5, kMissingDevice));
+        ASSERT_TRUE(Sio_Port().setPortNumber(3) && Sio_Port().setBaudRate(19200));
     }
     void TearDown() override {
         Sio_Port().initialise();
@@ -68,8 +64,7 @@ TEST_F(PortSettingDlgTest, ComSelectMarksThePortInUseRedAndKeepsOpenOnAPortThatF
     ASSERT_EQ(list->count(), 20);
     EXPECT_EQ(list->itemText(2), QString::fromStdString("COM3  " + m_device.slavePath()));
     EXPECT_EQ(list->itemText(4), QString("COM5  %1  (not present)").arg(kMissingDevice));
-    EXPECT_EQ(list->markedIndex(), 2);
-    EXPECT_EQ(list->currentIndex(), 2);
+    EXPECT_TRUE(list->markedIndex() == 2 && list->currentIndex() == 2);
     EXPECT_TRUE(showsRed(list));
 
     QTest::keyClick(list, Qt::Key_Down);
@@ -82,9 +77,7 @@ TEST_F(PortSettingDlgTest, ComSelectMarksThePortInUseRedAndKeepsOpenOnAPortThatF
         ASSERT_TRUE(test::waitUntil([&] { return !answers.unscripted().empty(); }));
         EXPECT_EQ(answers.unscripted().front(), "Failed to open the port.");
     }
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(Sio_Port().portNumber(), 3);
-    EXPECT_EQ(savedFile(), "");
+    EXPECT_TRUE(dialog.isVisible() && Sio_Port().portNumber() == 3 && savedFile().empty());
 
     // Back to the port in use: OK now closes and rewrites the file.
     QTest::keyClick(list, Qt::Key_Up);
