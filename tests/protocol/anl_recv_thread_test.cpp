@@ -17,6 +17,7 @@
 #include "protocol/menu_item_record.h"
 #include "protocol/trx_state.h"
 #include "tests/protocol/link_event_log.h"
+#include "tests/protocol/reply_test_support.h"
 #include "tests/support/child_process.h"
 #include "tests/support/recording_window.h"
 
@@ -25,26 +26,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Every bounded member and equalizer value, to compare before and after a reply.
-std::vector<std::int32_t> snapshot() {
-    Trx_StateGuard state;
-    std::vector<std::int32_t> values;
-    for (int i = 0; i < static_cast<int>(StateField::Count); ++i) values.push_back(state.get(static_cast<StateField>(i)));
-    for (int set = 0; set < kPeqSets; ++set) {
-        for (int band = 0; band < kPeqBands; ++band) {
-            for (int p = 0; p < kPeqParams; ++p) values.push_back(state.getPeq(set, band, static_cast<PeqParam>(p)));
-        }
-    }
-    return values;
-}
-
-MenuItemRecord menuItem(std::int32_t number, std::int32_t length, std::int32_t format) {
-    MenuItemRecord item{};
-    item.number = number;
-    item.parameterLength = length;
-    item.formatCode = format;
-    return item;
-}
+using test::menuItem;
+using test::stateSnapshot;
 
 double menuValue(std::int32_t n) {
     double value = -1.0;
@@ -56,10 +39,7 @@ class AnlRecvThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         TimerService().reset();
-        Trx_StateGuard::setMenuLoaderStart(nullptr);
-        Trx_StateGuard().initialise();
-        Trx_ShadowGuard().resetForTest();
-        LinkFlags().reset();
+        test::resetLinkState();
         SioReceiveQueue().reset();
         m_log = test::LinkEventLog::install(m_window);
         ASSERT_TRUE(Anl_Recv().start());
@@ -101,14 +81,14 @@ protected:
 };
 
 TEST_F(AnlRecvThreadTest, UnknownAndCwRepliesPostNothingLmAndPbPostWithoutChange) {
-    const auto before = snapshot();
+    const auto before = stateSnapshot();
     EXPECT_FALSE(TimerService().isRunning(REPLY_TIMER_ID)) << "no reply dispatched yet";
     ASSERT_TRUE(Anl_Recv().postReply()) << "a request with an empty queue dispatches an empty record";
     EXPECT_TRUE(deliverAll({"ZZ0", "CW1", "zz", "E"}).empty());
     EXPECT_TRUE(test::waitUntil([] { return TimerService().isRunning(REPLY_TIMER_ID); }, 5s))
         << "the watchdog runs after every dispatch";
     EXPECT_EQ(deliverAll({"PB12", "LM12"}), (std::vector<MessageId>{UWM_REPLY_PB, UWM_REPLY_LM}));
-    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(stateSnapshot(), before);
 }
 
 TEST_F(AnlRecvThreadTest, ParsedRepliesStoreAndPostInOrder) {
@@ -131,10 +111,10 @@ TEST_F(AnlRecvThreadTest, MenuValuePostsOnlyWhenItChangesAndReadsAsDecimalOrBitF
     EXPECT_EQ(deliverAll({"EX0011"}), std::vector<MessageId>{UWM_REPLY_EX});
     EXPECT_EQ(menuValue(1), 1.0);
     EXPECT_TRUE(deliverAll({"EX0011"}).empty()) << "the same value again posts nothing";
-    const auto before = snapshot();
+    const auto before = stateSnapshot();
     EXPECT_TRUE(deliverAll({"EX0001", "EX1371", "EXabc1", "EX0021"}).empty())
         << "numbers 0 and menuCount + 1, a malformed number, an item without a width";
-    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(stateSnapshot(), before);
     EXPECT_EQ(menuValue(1), 1.0);
 
     EXPECT_EQ(deliverAll({"EX1221x1111111111111"}), std::vector<MessageId>{UWM_REPLY_EX});

@@ -63,13 +63,17 @@ protected:
 };
 
 // The pauses are checked from the post: a command can be taken late, never early.
-TEST_F(AnlSendThreadTest, ToggleSwitchesOnWithThePausedAiRead) {
-    const auto posted = Clock::now();
+TEST_F(AnlSendThreadTest, ToggleAndIdCheckSendTheirPausedReads) {
+    auto posted = Clock::now();
     post(UWM_CMD_LINK_TOGGLE);
     ASSERT_TRUE(m_wire->waitCount(2));
-    settle();
-    EXPECT_EQ(wire(), (std::vector<std::string>{"AI1;", "AI;"}));
     EXPECT_GE(m_wire->taken()[1].at - posted, 20ms);
+    posted = Clock::now();
+    post(UWM_CMD_ID_CHECK);
+    ASSERT_TRUE(m_wire->waitCount(4));
+    settle();
+    EXPECT_GE(m_wire->taken()[3].at - posted, 25ms);
+    EXPECT_EQ(wire(), (std::vector<std::string>{"AI1;", "AI;", "ID;", "ID4700;"})) << "ID records of 3 and 7 bytes, no zero byte";
     EXPECT_TRUE(m_replies->taken().empty());
 }
 
@@ -160,15 +164,6 @@ TEST_F(AnlSendThreadTest, PollFollowsTheShadowStates) {
     EXPECT_EQ(taken[2].bytes, "PS;");
     EXPECT_EQ(taken[3].bytes, "AI;");
     EXPECT_GE(taken[3].at - posted, 30ms);
-}
-
-TEST_F(AnlSendThreadTest, IdCheckSendsTheReadThenTheModelCode) {
-    const auto posted = Clock::now();
-    post(UWM_CMD_ID_CHECK);
-    ASSERT_TRUE(m_wire->waitCount(2));
-    settle();
-    EXPECT_EQ(wire(), (std::vector<std::string>{"ID;", "ID4700;"})) << "3 and 7 bytes, no zero byte";
-    EXPECT_GE(m_wire->taken()[1].at - posted, 25ms);
 }
 
 }  // namespace

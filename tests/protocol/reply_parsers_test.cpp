@@ -1,4 +1,3 @@
-#include <array>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -17,15 +16,6 @@ namespace {
 using S = StateField;
 using test::parseReply;
 
-constexpr std::size_t kFieldCount = static_cast<std::size_t>(S::Count);
-
-std::array<std::int32_t, kFieldCount> snapshot() {
-    std::array<std::int32_t, kFieldCount> values{};
-    Trx_StateGuard state;
-    for (std::size_t i = 0; i < kFieldCount; ++i) values[i] = state.get(static_cast<S>(i));
-    return values;
-}
-
 struct Case {
     std::string_view reply;
     bool result;
@@ -42,12 +32,12 @@ protected:
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.reply));
             test::resetLinkState();
-            auto expected = snapshot();
+            auto expected = test::stateSnapshot();
             for (const auto& [member, value] : c.stored) expected[static_cast<std::size_t>(member)] = value;
             EXPECT_EQ(parseReply(c.reply), c.result);
-            const auto after = snapshot();
-            for (std::size_t i = 0; i < kFieldCount; ++i) {
-                EXPECT_EQ(after[i], expected[i]) << "member #" << i;
+            const auto after = test::stateSnapshot();
+            for (std::size_t i = 0; i < after.size(); ++i) {
+                EXPECT_EQ(after[i], expected[i]) << "member #" << i << " (equalizer values after the members)";
             }
         }
     }
@@ -60,10 +50,10 @@ TEST_F(ReplyParsersTest, EveryReplyOfTheTableHasItsParserExceptCwAndRefusesAZero
         EXPECT_EQ(parser == nullptr, row.cmd[0] == 'C' && row.cmd[1] == 'W');
         if (parser == nullptr) continue;
         const ReplyRecord record = makeReplyRecord(std::string(row.cmd, 2) + "1");
-        const auto before = snapshot();
+        const auto before = test::stateSnapshot();
         EXPECT_FALSE(parser(0, &record));
         EXPECT_FALSE(parser(row.replyLen, nullptr));
-        EXPECT_EQ(snapshot(), before);
+        EXPECT_EQ(test::stateSnapshot(), before);
     }
     EXPECT_EQ(replyParserFor('Z', 'Z'), nullptr);
     EXPECT_EQ(replyParserFor('r', 't'), nullptr);

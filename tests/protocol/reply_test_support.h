@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "platform/main_window_link.h"
 #include "protocol/link_flags.h"
+#include "protocol/menu_item_record.h"
 #include "protocol/reply_fields.h"
 #include "protocol/reply_parser.h"
 #include "protocol/reply_table.h"
@@ -18,6 +21,29 @@ inline void resetLinkState() {
     Trx_StateGuard().initialise();
     Trx_ShadowGuard().resetForTest();
     LinkFlags().reset();
+}
+
+// Every bounded member (by StateField index), then every equalizer value: to compare
+// the state before and after a reply.
+inline std::vector<std::int32_t> stateSnapshot() {
+    Trx_StateGuard state;
+    std::vector<std::int32_t> values;
+    for (int i = 0; i < static_cast<int>(StateField::Count); ++i) values.push_back(state.get(static_cast<StateField>(i)));
+    for (int set = 0; set < kPeqSets; ++set) {
+        for (int band = 0; band < kPeqBands; ++band) {
+            for (int p = 0; p < kPeqParams; ++p) values.push_back(state.getPeq(set, band, static_cast<PeqParam>(p)));
+        }
+    }
+    return values;
+}
+
+inline MenuItemRecord menuItem(std::int32_t number, std::int32_t length, std::int32_t format, double value = 0.0) {
+    MenuItemRecord item{};
+    item.number = number;
+    item.parameterLength = length;
+    item.formatCode = format;
+    item.value = value;
+    return item;
 }
 
 // Runs the parser of the reply's letters with its reply-table length, as the reply

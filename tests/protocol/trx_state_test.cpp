@@ -1,6 +1,5 @@
 #include <atomic>
 #include <cmath>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <utility>
@@ -9,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/trx_state.h"
+#include "tests/protocol/reply_test_support.h"
 
 namespace tqm {
 namespace {
@@ -24,70 +24,45 @@ protected:
     }
     void TearDown() override { Trx_StateGuard::setMenuLoaderStart(nullptr); }
 
-    static MenuItemRecord record(std::int32_t number, std::int32_t length, std::int32_t format, double value) {
-        MenuItemRecord r{};
-        r.number = number;
-        std::strcpy(r.name, "TEST ITEM");
-        r.parameterLength = length;
-        r.formatCode = format;
-        r.value = value;
-        return r;
-    }
-
     Trx_StateGuard state;
 };
 
-constexpr StateField kFirstField = StateField::ModelCode;
 constexpr int kFieldCount = static_cast<int>(StateField::Count);
 
-TEST_F(TrxStateTest, InitialisationGivesTheDocumentedStartValues) {
-    const std::vector<std::pair<StateField, std::int32_t>> nonZero = {
-        {StateField::Sf, 8},  {StateField::Rf, 5},        {StateField::Gt1, 6},       {StateField::Gt2, 6},
-        {StateField::Pa, 1},  {StateField::Co2, 1},       {StateField::Sh, 16},       {StateField::Rl, 1},
-        {StateField::Ks, 4},  {StateField::Bg3, 3},       {StateField::Fa, 7000000},  {StateField::Fb, 7000000},
-        {StateField::MenuCount, 136}};
-    for (int i = static_cast<int>(kFirstField); i < kFieldCount; ++i) {
-        const auto field = static_cast<StateField>(i);
-        std::int32_t expected = 0;
-        for (const auto& [which, value] : nonZero) {
-            if (which == field) expected = value;
-        }
-        EXPECT_EQ(state.get(field), expected) << "field " << i;
-        EXPECT_LE(state.minimum(field), state.get(field)) << "field " << i;
-        EXPECT_GE(state.maximum(field), state.get(field)) << "field " << i;
-    }
-    EXPECT_EQ(state.getReal(RealField::If2), 0.0);
-    EXPECT_EQ(state.getReal(RealField::Oi2), 0.0);
-    for (int set = 0; set < kPeqSets; ++set) {
-        for (int band = 0; band < kPeqBands; ++band) {
-            EXPECT_EQ(state.getPeq(set, band, PeqParam::Freq), 0);
-            EXPECT_EQ(state.getPeq(set, band, PeqParam::Level), 5);
-            EXPECT_EQ(state.getPeq(set, band, PeqParam::Bwth), 10);
-        }
-    }
-    for (int t = 0; t < static_cast<int>(TextField::Count); ++t) EXPECT_EQ(state.getText(static_cast<TextField>(t)), "");
-}
-
-TEST_F(TrxStateTest, InitialisationResetsValuesFlagsAndTextsButNotTheShadow) {
+TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
     Trx_ShadowGuard shadow;
     shadow.resetForTest();
     state.set(StateField::Ks, 50);
     state.setPeq(2, 2, PeqParam::Freq, 17);
     state.setText(TextField::Km3, 5, "HELLO");
+    state.setReal(RealField::If2, 12.0);
     state.setMenuListReady(1);
     state.setSavedAutoInfo(1);
     state.setAiRestorePending(1);
     shadow.setAutoInfo(1);
     shadow.setPowerState(1);
-
     s_loaderStarts = 0;
     Trx_StateGuard::setMenuLoaderStart(&countLoaderStart);
     state.initialise();
 
     EXPECT_EQ(s_loaderStarts.load(), 1) << "the menu-list loader is started once per initialisation";
-    EXPECT_EQ(state.get(StateField::Ks), 4);
-    EXPECT_EQ(state.getPeq(2, 2, PeqParam::Freq), 0);
-    EXPECT_EQ(state.getText(TextField::Km3), "");
+    const std::vector<std::pair<StateField, std::int32_t>> nonZero = {
+        {StateField::Sf, 8},  {StateField::Rf, 5},        {StateField::Gt1, 6},       {StateField::Gt2, 6},
+        {StateField::Pa, 1},  {StateField::Co2, 1},       {StateField::Sh, 16},       {StateField::Rl, 1},
+        {StateField::Ks, 4},  {StateField::Bg3, 3},       {StateField::Fa, 7000000},  {StateField::Fb, 7000000},
+        {StateField::MenuCount, 136}};
+    std::vector<std::int32_t> expected(static_cast<std::size_t>(StateField::Count), 0);
+    for (const auto& [which, value] : nonZero) expected[static_cast<std::size_t>(which)] = value;
+    for (int i = 0; i < kPeqSets * kPeqBands; ++i) expected.insert(expected.end(), {0, 5, 10});
+    EXPECT_EQ(test::stateSnapshot(), expected) << "members by StateField index, then FREQ, LEVEL, BWTH per band";
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto field = static_cast<StateField>(i);
+        EXPECT_LE(state.minimum(field), state.get(field)) << "field " << i;
+        EXPECT_GE(state.maximum(field), state.get(field)) << "field " << i;
+    }
+    EXPECT_EQ(state.getReal(RealField::If2), 0.0);
+    EXPECT_EQ(state.getReal(RealField::Oi2), 0.0);
+    for (int t = 0; t < static_cast<int>(TextField::Count); ++t) EXPECT_EQ(state.getText(static_cast<TextField>(t)), "");
     EXPECT_EQ(state.menuListReady(), 0);
     EXPECT_EQ(state.savedAutoInfo(), 0);
     EXPECT_EQ(state.aiRestorePending(), 0);
@@ -98,7 +73,7 @@ TEST_F(TrxStateTest, InitialisationResetsValuesFlagsAndTextsButNotTheShadow) {
 
 // Out-of-range values are kept out while the setter still reports success.
 TEST_F(TrxStateTest, EveryMemberTakesItsBoundsAndNothingBeyond) {
-    for (int i = static_cast<int>(kFirstField); i < kFieldCount; ++i) {
+    for (int i = 0; i < kFieldCount; ++i) {
         const auto field = static_cast<StateField>(i);
         const std::int32_t low = state.minimum(field);
         const std::int32_t high = state.maximum(field);
@@ -149,14 +124,14 @@ TEST_F(TrxStateTest, TextsUpToTheLimitAreStoredWholeLongerOnesRefused) {
 }
 
 TEST_F(TrxStateTest, MenuRecordsExistOnlyFromOneToMenuCount) {
-    const MenuItemRecord item = record(1, 3, 0, 25.0);
+    const MenuItemRecord item = test::menuItem(1, 3, 0, 25.0);
     EXPECT_FALSE(state.storeMenuRecord(0, &item));
     EXPECT_FALSE(state.storeMenuRecord(137, &item)) << "menuCount + 1";
     EXPECT_EQ(state.menuParameterLength(137), 0);
     double value = -1.0;
     EXPECT_FALSE(state.readMenuValue(137, value));
 
-    const MenuItemRecord last = record(136, 13, MENU_FORMAT_BIT_FIELD, 4096.0);
+    const MenuItemRecord last = test::menuItem(136, 13, MENU_FORMAT_BIT_FIELD, 4096.0);
     ASSERT_TRUE(state.storeMenuRecord(136, &last));
     ASSERT_TRUE(state.writeMenuValue(136, 5120.0));
     MenuItemRecord copy{};
