@@ -1,8 +1,5 @@
 #include "serial/comm_setting_file.h"
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/sio_port.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
@@ -102,15 +100,8 @@ TEST_F(CommSettingFileTest, SaveWritesOneCrLfLineThatReadsBack) {
 TEST_F(CommSettingFileTest, AWriteThatFailsHalfwayKeepsTheOldFile) {
     givenFile("5,9600,2\r\n");
     // The file size limit stops the temporary file after four bytes, as a full disk would.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit tiny = saved;
-    tiny.rlim_cur = 4;
-    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
-    const CommSettingWrite result = CommSettingFile::write(m_base, 20, 38400, 1);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, previous);
+    CommSettingWrite result = CommSettingWrite::Written;
+    ASSERT_TRUE(test::withFileSizeLimit(4, [&] { result = CommSettingFile::write(m_base, 20, 38400, 1); }));
 
     EXPECT_EQ(result, CommSettingWrite::Failed);
     EXPECT_EQ(readFile(settingsFile()), "5,9600,2\r\n");
