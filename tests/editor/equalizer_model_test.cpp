@@ -45,9 +45,7 @@ protected:
 
     void setStateSet(int set, const EqualizerValues& values) {
         Trx_StateGuard state;
-        for (int p = 0; p < kEqualizerParams; ++p) {
-            state.setPeq(set, bandOfParam(p), kindOfParam(p), values[p]);
-        }
+        for (int p = 0; p < kEqualizerParams; ++p) state.setPeq(set, bandOfParam(p), kindOfParam(p), values[p]);
     }
 
     RecordingSink sink;
@@ -63,18 +61,15 @@ TEST_F(EqualizerModelTest, StepsStopAtEveryLimitWithoutChangeOrCommand) {
         EqualizerValues values = model.shown(0);
         values[range.param] = range.minimum;
         model.setShown(0, values);
-        int accepted = 0;
-        for (int i = 0; i < 40; ++i) {
-            accepted += model.step(range.upCode) ? 1 : 0;
-        }
+        const auto stepAll = [&](int code) {
+            int accepted = 0;
+            for (int i = 0; i < 40; ++i) accepted += model.step(code) ? 1 : 0;
+            return accepted;
+        };
+        EXPECT_EQ(stepAll(range.upCode), range.maximum - range.minimum);
         EXPECT_EQ(model.shown(0)[range.param], range.maximum);
-        EXPECT_EQ(accepted, range.maximum - range.minimum);
-        accepted = 0;
-        for (int i = 0; i < 40; ++i) {
-            accepted += model.step(range.downCode) ? 1 : 0;
-        }
+        EXPECT_EQ(stepAll(range.downCode), range.maximum - range.minimum);
         EXPECT_EQ(model.shown(0)[range.param], range.minimum);
-        EXPECT_EQ(accepted, range.maximum - range.minimum);
         EXPECT_EQ(model.activeBand(), range.param / 3 + 1);
         // Connected, a step at the limit sends nothing either.
         model.setConnected(true);
@@ -118,9 +113,7 @@ TEST_F(EqualizerModelTest, CommandTextsCarryTheValueInItsField) {
 
 TEST_F(EqualizerModelTest, OfflineCancelAfterThreeStepsRestoresAndRepaints) {
     const std::int32_t before = model.shown(0)[4];
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(model.step(12));
-    }
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(model.step(12));
     EXPECT_EQ(model.shown(0)[4], before + 3);
     model.applyReference();
     EXPECT_EQ(model.shown(0)[4], before);
@@ -172,9 +165,7 @@ TEST_F(EqualizerModelTest, SelectSetChangesOnlyWhichSetIsShown) {
 }
 
 TEST_F(EqualizerModelTest, ReloadTakesOnlyTheScopedSet) {
-    for (int set = 0; set < kEqualizerSets; ++set) {
-        setStateSet(set, kSample);
-    }
+    for (int set = 0; set < kEqualizerSets; ++set) setStateSet(set, kSample);
     model.setReloadScope(1);
     model.reloadFromState();
     EXPECT_EQ(model.shown(1), kSample);

@@ -125,7 +125,7 @@ TEST_F(LinkHandlerTest, IdentificationConnectsAndTheTwentySeventhPeReplyReloads)
     EXPECT_EQ(view.log, (std::vector<std::string>{"graph"}));
 }
 
-TEST_F(LinkHandlerTest, ComIsIgnoredWhileRepliesArePendingAndOnlyTogglesWhileAutoInfoIsOn) {
+TEST_F(LinkHandlerTest, ComIsIgnoredWhileRepliesArePendingAndAnUnrequestedIdTogglesTheLinkOff) {
     model.setPendingReplies(3);
     handler.onComAction();
     EXPECT_EQ(toggles(), 0u);
@@ -134,6 +134,11 @@ TEST_F(LinkHandlerTest, ComIsIgnoredWhileRepliesArePendingAndOnlyTogglesWhileAut
     handler.onComAction();
     EXPECT_EQ(toggles(), 1u);
     EXPECT_TRUE(view.log.empty()) << "no connecting box";
+    // An identification nobody asked for switches the link off again.
+    Trx_StateGuard().set(StateField::ModelCode, 1);
+    handler.onReplyId();
+    EXPECT_EQ(toggles(), 2u);
+    EXPECT_FALSE(model.connected());
 }
 
 TEST_F(LinkHandlerTest, ConnectTimeOutShowsTheFailureAndResets) {
@@ -146,14 +151,6 @@ TEST_F(LinkHandlerTest, ConnectTimeOutShowsTheFailureAndResets) {
     view.log.clear();
     handler.onConnectTimer();
     EXPECT_TRUE(view.log.empty()) << "a late tick does nothing";
-}
-
-TEST_F(LinkHandlerTest, UnrequestedIdentificationTogglesTheLinkOff) {
-    Trx_StateGuard().set(StateField::AutoInfo, 1);
-    Trx_StateGuard().set(StateField::ModelCode, 1);
-    handler.onReplyId();
-    EXPECT_EQ(toggles(), 1u);
-    EXPECT_FALSE(model.connected());
 }
 
 TEST_F(LinkHandlerTest, PowerReplyWithoutModelCodeFailsTheConnection) {
@@ -170,19 +167,7 @@ TEST_F(LinkHandlerTest, PowerReplyWithoutModelCodeFailsTheConnection) {
     EXPECT_FALSE(handler.connectRequested());
 }
 
-TEST_F(LinkHandlerTest, AutoInfoOffTakesAConnectedWindowOffline) {
-    connect();
-    Trx_StateGuard().set(StateField::AutoInfo, 0);
-    handler.onReplyAi();
-    EXPECT_EQ(view.log, (std::vector<std::string>{"lamp-off", "poll-off"}));
-    EXPECT_FALSE(model.connected());
-    EXPECT_EQ(Trx_StateGuard().get(StateField::ModelCode), 0);
-    view.log.clear();
-    handler.onReplyPe();
-    EXPECT_TRUE(view.log.empty()) << "PE while offline changes nothing";
-}
-
-TEST_F(LinkHandlerTest, ConnectedPeReplyRedrawsOnlyOnChange) {
+TEST_F(LinkHandlerTest, ConnectedPeRedrawsOnlyOnChangeAndAutoInfoOffTakesTheWindowOffline) {
     connect();
     model.setPendingReplies(0);
     handler.onReplyPe();
@@ -191,6 +176,17 @@ TEST_F(LinkHandlerTest, ConnectedPeReplyRedrawsOnlyOnChange) {
     handler.onReplyPe();
     EXPECT_EQ(view.log, (std::vector<std::string>{"graph"}));
     EXPECT_EQ(model.shown(0).get(2, PeqParam::Bwth), 3);
+
+    view.log.clear();
+    Trx_StateGuard().set(StateField::AutoInfo, 0);
+    handler.onReplyAi();
+    EXPECT_EQ(view.log, (std::vector<std::string>{"lamp-off", "poll-off"}));
+    EXPECT_FALSE(model.connected());
+    EXPECT_EQ(Trx_StateGuard().get(StateField::ModelCode), 0);
+    view.log.clear();
+    Trx_StateGuard().setPeq(0, 2, PeqParam::Bwth, 4);
+    handler.onReplyPe();
+    EXPECT_TRUE(view.log.empty()) << "PE while offline changes nothing";
 }
 
 TEST_F(LinkHandlerTest, WatchdogReportsLossOnlyForSilenceOrAFailedLine) {

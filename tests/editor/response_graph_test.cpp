@@ -30,18 +30,16 @@ void render(ResponseGraph& graph, const EqualizerValues& values, int activeBand)
     graph.close();
 }
 
-int countInColumn(const ResponseGraph& graph, int x, std::uint32_t colour) {
+// Pixels of the colour in the rectangle [x0, x1) x [y0, y1).
+int countIn(const ResponseGraph& graph, std::uint32_t colour, int x0, int x1, int y0, int y1) {
     int count = 0;
-    for (int y = 0; y < kGraphHeight; ++y) {
-        count += graph.pixel(x, y) == colour ? 1 : 0;
+    for (int x = x0; x < x1; ++x) {
+        for (int y = y0; y < y1; ++y) count += graph.pixel(x, y) == colour ? 1 : 0;
     }
     return count;
 }
-
-int countInRow(const ResponseGraph& graph, int y, std::uint32_t colour) {
-    int count = 0;
-    for (int x = 0; x < kGraphWidth; ++x) count += graph.pixel(x, y) == colour ? 1 : 0;
-    return count;
+int countInColumn(const ResponseGraph& graph, int x, std::uint32_t colour) {
+    return countIn(graph, colour, x, x + 1, 0, kGraphHeight);
 }
 
 TEST(ResponseGraph, StartsWhiteAndDrawsTheGridOnOpen) {
@@ -57,21 +55,17 @@ TEST(ResponseGraph, StartsWhiteAndDrawsTheGridOnOpen) {
         EXPECT_EQ(graph.pixel(columns[i], 4), kWhite) << "dotted: " << columns[i];
         EXPECT_EQ(graph.pixel(columns[i] + 1, 1), kWhite) << columns[i];
     }
-    EXPECT_EQ(countInRow(graph, 1, kOrange), 19);
+    EXPECT_EQ(countIn(graph, kOrange, 0, kGraphWidth, 1, 2), 19);
 
     // Rows run down from the top to 160 and from 175 on, the 0 dB axis solid.
     std::vector<int> rows;
     for (int y = 0; y < kGraphHeight; ++y) {
-        if (graph.pixel(1, y) == kOrange) {
-            rows.push_back(y);
-        }
+        if (graph.pixel(1, y) == kOrange) rows.push_back(y);
     }
     const std::vector<int> expected = {0,   16,  32,  48,  64,  80,  96,  112, 128, 144, 160, 175, 176,
                                        177, 191, 207, 223, 239, 255, 271, 287, 303, 319, 335, 351};
     EXPECT_EQ(rows, expected);
-    for (int x = 0; x < 900; ++x) {
-        EXPECT_EQ(graph.pixel(x, 176), kOrange) << "the 0 dB axis is solid at " << x;
-    }
+    EXPECT_EQ(countIn(graph, kOrange, 0, 900, 176, 177), 900) << "the 0 dB axis is solid";
     EXPECT_EQ(graph.pixel(4, 191), kWhite) << "grid rows are dotted";
     EXPECT_EQ(graph.pixel(900, 348), kOrange) << "grid columns run to the bottom";
     EXPECT_EQ(graph.pixel(901, 1), kWhite);
@@ -137,7 +131,7 @@ TEST(ResponseGraph, ASumAboveTheTopIsCutOff) {
     const int x700 = static_cast<int>(graphX(700.0));
     EXPECT_EQ(countInColumn(graph, x700, kBlack), 0) << "the sum passes above the picture";
     EXPECT_GT(countInColumn(graph, 100, kBlack), 0);
-    EXPECT_GT(countInRow(graph, 0, kBlack), 0) << "the sum leaves through the top edge";
+    EXPECT_GT(countIn(graph, kBlack, 0, kGraphWidth, 0, 1), 0) << "the sum leaves through the top edge";
 }
 
 TEST(ResponseGraph, BandwidthChangesTheWidthButNotTheHeightAtTheCentre) {
@@ -147,14 +141,7 @@ TEST(ResponseGraph, BandwidthChangesTheWidthButNotTheHeightAtTheCentre) {
         render(graph, EqualizerValues{{5, 10, bwth, 0, 5, 10, 0, 5, 10}}, 1);  // EQ1 at 500 Hz
         EXPECT_EQ(graph.pixel(450, 96), kRed) << bwth;
         int width = 0;  // columns where the band is above +5 dB
-        for (int x = 0; x < 900; ++x) {
-            for (int y = 0; y < 136; ++y) {
-                if (graph.pixel(x, y) == kRed) {
-                    ++width;
-                    break;
-                }
-            }
-        }
+        for (int x = 0; x < 900; ++x) width += countIn(graph, kRed, x, x + 1, 0, 136) > 0 ? 1 : 0;
         EXPECT_LT(width, previousWidth) << bwth;
         previousWidth = width;
     }

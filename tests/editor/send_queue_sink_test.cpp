@@ -5,6 +5,7 @@
 
 #include "editor/send_queue_sink.h"
 #include "platform/messages.h"
+#include "platform/thread_directory.h"
 #include "tests/support/command_thread_recorder.h"
 
 namespace tqm {
@@ -30,25 +31,19 @@ protected:
     SendQueueSink sink;
 };
 
-TEST_F(SendQueueSinkTest, PushesThenAsksTheCommandThreadToFlush) {
-    SendQueueSink::setPushHook(&recordPush);
-    ASSERT_TRUE(sink.pushCommand("PE001+01;", 9));
-    ASSERT_TRUE(sink.pushCommand("PE001;", 6));
-    EXPECT_EQ(s_queued, (std::vector<std::string>{"PE001+01;", "PE001;"}));
-    EXPECT_TRUE(commandThread->waitFor(UWM_CMD_FLUSH, 2));
-}
-
-TEST_F(SendQueueSinkTest, ARefusedOrImpossiblePushPostsNothing) {
+TEST_F(SendQueueSinkTest, PushesThenAsksTheCommandThreadToFlushAndPostsNothingForARefusedPush) {
     EXPECT_FALSE(sink.pushCommand("PE000;", 6)) << "no queue installed";
     SendQueueSink::setPushHook(&recordPush);
     s_accept = false;
     EXPECT_FALSE(sink.pushCommand("PE000;", 6));
     s_accept = true;
-    ASSERT_TRUE(sink.pushCommand("PE222;", 6));
-    // Requests arrive in order: a flush from a refused push would come first.
-    ASSERT_TRUE(commandThread->waitFor(UWM_CMD_FLUSH, 1));
-    EXPECT_EQ(commandThread->ids(), std::vector<MessageId>{UWM_CMD_FLUSH});
-    EXPECT_EQ(s_queued, std::vector<std::string>{"PE222;"});
+    ASSERT_TRUE(sink.pushCommand("PE001+01;", 9));
+    ASSERT_TRUE(sink.pushCommand("PE001;", 6));
+    EXPECT_EQ(s_queued, (std::vector<std::string>{"PE001+01;", "PE001;"}));
+    // Requests arrive in order: once a marker posted last is in, every flush is.
+    ASSERT_TRUE(ThreadDirectory().post(WorkerRole::AnlSend, UWM_CMD_POLL));
+    ASSERT_TRUE(commandThread->waitFor(UWM_CMD_POLL));
+    EXPECT_EQ(commandThread->ids(), (std::vector<MessageId>{UWM_CMD_FLUSH, UWM_CMD_FLUSH, UWM_CMD_POLL}));
 }
 
 }  // namespace

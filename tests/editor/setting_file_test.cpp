@@ -1,6 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +9,7 @@
 #include "protocol/trx_state.h"
 #include "tests/editor/recording_view.h"
 #include "tests/support/recording_sink.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
@@ -84,44 +82,36 @@ TEST_F(SettingFileTest, ConnectedLoadSendsOnlyTheDifferences) {
     EXPECT_FALSE(fs::exists(file("busy.pef")));
 }
 
-TEST_F(SettingFileTest, SharedFrequenciesMapToEachBandsOwnIndex) {
-    ASSERT_EQ(loadText("700,0,1\n700,0,1\n1500,0,1\n"), LoadResult::Loaded);
-    EXPECT_EQ(model.shown(0)[0], 7);
-    EXPECT_EQ(model.shown(0)[3], 1);
-    EXPECT_EQ(model.shown(0)[6], 1);
-    ASSERT_EQ(loadText("0,0,1\n1500,0,1\n0,0,1\n"), LoadResult::Loaded);
-    EXPECT_EQ(model.shown(0)[3], 9);
-    EXPECT_EQ(loadText("650,0,1\n700,0,1\n1500,0,1\n"), LoadResult::Rejected);
-    EXPECT_EQ(loadText("0,0,1\n0,0,1\n700,0,1\n"), LoadResult::Rejected);
-}
-
-TEST_F(SettingFileTest, AnyValueOutOfRangeRejectsTheWholeFile) {
-    ASSERT_EQ(loadText("100,10,10\n700,-20,1\n0,5,10\n"), LoadResult::Loaded);
-    const EqualizerValues shown = model.shown(0);
-    const EqualizerValues reference = model.reference(0);
-    for (const char* text : {"100,11,10\n700,-20,1\n0,5,10\n", "100,10,10\n700,-21,1\n0,5,10\n",
-                             "100,10,10\n700,-20,0\n0,5,10\n", "100,10,10\n700,-20,1\n0,5,11\n"}) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(loadText(text), LoadResult::Rejected);
-        EXPECT_EQ(model.shown(0), shown);
-        EXPECT_EQ(model.reference(0), reference);
-    }
-    EXPECT_TRUE(sink.commands.empty());
-}
-
-TEST_F(SettingFileTest, ReadingIsLenientAboutBlanksAndLineEnds) {
-    EXPECT_EQ(loadText("100, 5, 10\r\n700,  -3,4\r\n0,5, 10\r\n"), LoadResult::Loaded);
-    EXPECT_EQ(model.shown(0), (EqualizerValues{{1, 5, 10, 1, -3, 4, 0, 5, 10}}));
-}
-
-TEST_F(SettingFileTest, RowAndColumnCountsMustBeThree) {
-    for (const char* text : {"100,5,10\n700,-3,4\n0,5,10", "100,5,10\r\n700,-3,4\r\n0,5,10\r\n\r\n",
-                             "100,5,10,\n700,-3,4\n0,5,10\n"}) {
-        SCOPED_TRACE(text);
-        EXPECT_EQ(loadText(text), LoadResult::Rejected);
+TEST_F(SettingFileTest, EachBandTakesItsOwnFrequenciesAndAnyBadValueOrShapeRejectsTheWholeFile) {
+    struct Case {
+        const char* text;
+        LoadResult result;
+        EqualizerValues loaded;  // when loaded
+    };
+    const Case cases[] = {
+        {"700,0,1\n700,0,1\n1500,0,1\n", LoadResult::Loaded, {{7, 0, 1, 1, 0, 1, 1, 0, 1}}},
+        {"0,0,1\n1500,0,1\n0,0,1\n", LoadResult::Loaded, {{0, 0, 1, 9, 0, 1, 0, 0, 1}}},
+        {"100, 5, 10\r\n700,  -3,4\r\n0,5, 10\r\n", LoadResult::Loaded, {{1, 5, 10, 1, -3, 4, 0, 5, 10}}},
+        {"650,0,1\n700,0,1\n1500,0,1\n", LoadResult::Rejected, {}},
+        {"0,0,1\n0,0,1\n700,0,1\n", LoadResult::Rejected, {}},
+        {"100,11,10\n700,-20,1\n0,5,10\n", LoadResult::Rejected, {}},
+        {"100,10,10\n700,-21,1\n0,5,10\n", LoadResult::Rejected, {}},
+        {"100,10,10\n700,-20,0\n0,5,10\n", LoadResult::Rejected, {}},
+        {"100,10,10\n700,-20,1\n0,5,11\n", LoadResult::Rejected, {}},
+        {"100,5,10\n700,-3,4\n0,5,10", LoadResult::Rejected, {}},
+        {"100,5,10\r\n700,-3,4\r\n0,5,10\r\n\r\n", LoadResult::Rejected, {}},
+        {"100,5,10,\n700,-3,4\n0,5,10\n", LoadResult::Rejected, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const EqualizerValues shown = model.shown(0);
+        const EqualizerValues reference = model.reference(0);
+        EXPECT_EQ(loadText(c.text), c.result);
+        EXPECT_EQ(model.shown(0), c.result == LoadResult::Loaded ? c.loaded : shown);
+        EXPECT_EQ(model.reference(0), c.result == LoadResult::Loaded ? c.loaded : reference);
     }
     EXPECT_EQ(SettingFile::load(file("missing.pef").string(), model), LoadResult::Rejected);
-    EXPECT_EQ(model.shown(0), (EqualizerValues{{0, 5, 10, 0, 5, 10, 0, 5, 10}}));
+    EXPECT_TRUE(sink.commands.empty());
 }
 
 TEST_F(SettingFileTest, FailedSavesAreReportedAndKeepTheOldFile) {
@@ -131,19 +121,9 @@ TEST_F(SettingFileTest, FailedSavesAreReportedAndKeepTheOldFile) {
     EXPECT_EQ(SettingFile::save(file("keep.pef").string() + std::string(260, 'x'), model),
               SaveResult::PathTooLong);
 
-    // A write that runs out of room half-way (file size limit) leaves the old file whole.
-    struct sigaction ignore {};
-    struct sigaction previous {};
-    ignore.sa_handler = SIG_IGN;
-    ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
-    rlimit limit{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-    rlimit small = limit;
-    small.rlim_cur = 8;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const SaveResult result = SettingFile::save(file("keep.pef").string(), model);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    ASSERT_EQ(::sigaction(SIGXFSZ, &previous, nullptr), 0);
+    // A write that runs out of room half-way leaves the old file whole.
+    SaveResult result = SaveResult::Saved;
+    ASSERT_TRUE(test::withFileSizeLimit(8, [&] { result = SettingFile::save(file("keep.pef").string(), model); }));
 
     EXPECT_EQ(result, SaveResult::Failed);
     EXPECT_EQ(test::readFile(file("keep.pef")), "old");
