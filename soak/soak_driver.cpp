@@ -40,10 +40,26 @@ const std::array<SoakDriver::Fault, SoakDriver::kFaultKinds> SoakDriver::s_fault
 }};
 
 SoakDriver::SoakDriver(sim::SimulatedTransceiver& radio, CEqualizerDlg& window, CWindowLink& link,
-                       std::uint64_t seed, bool noisyConnect)
-    : m_radio(radio), m_window(window), m_link(link), m_random(seed),
-      m_kinds(noisyConnect ? kFaultKinds : kDefaultFaultKinds) {
+                       std::uint64_t seed)
+    : m_radio(radio), m_window(window), m_link(link), m_random(seed) {
     for (int kind = 0; kind < kFaultKinds; ++kind) m_tallies[kind].name = s_faults[kind].name;
+    for (int kind = 0; kind < kDefaultFaultKinds; ++kind) m_kinds.push_back(kind);
+}
+
+bool SoakDriver::selectFaults(const std::string& names) {
+    std::vector<int> kinds;
+    std::size_t from = 0;
+    while (from <= names.size()) {
+        const std::size_t comma = std::min(names.find(',', from), names.size());
+        const std::string name = names.substr(from, comma - from);
+        const auto found = std::find_if(s_faults.begin(), s_faults.end(),
+                                        [&name](const Fault& fault) { return name == fault.name; });
+        if (found == s_faults.end()) return false;
+        kinds.push_back(static_cast<int>(found - s_faults.begin()));
+        from = comma + 1;
+    }
+    m_kinds = std::move(kinds);
+    return true;
 }
 
 void SoakDriver::run(std::chrono::seconds duration) {
@@ -56,7 +72,7 @@ void SoakDriver::run(std::chrono::seconds duration) {
         return;
     }
     for (int round = 0; clock.elapsed() < std::chrono::milliseconds(duration).count(); ++round) {
-        runRound(round, round % m_kinds);
+        runRound(round, m_kinds[static_cast<std::size_t>(round) % m_kinds.size()]);
     }
 }
 

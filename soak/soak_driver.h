@@ -40,8 +40,11 @@ public:
     static constexpr int kFaultKinds = 7;
     static constexpr int kDefaultFaultKinds = 6;
 
-    SoakDriver(sim::SimulatedTransceiver& radio, CEqualizerDlg& window, CWindowLink& link, std::uint64_t seed,
-               bool noisyConnect = false);
+    SoakDriver(sim::SimulatedTransceiver& radio, CEqualizerDlg& window, CWindowLink& link, std::uint64_t seed);
+
+    // Runs only the named kinds ("silence,adapter-pulled"), in that order. False, changing
+    // nothing, when a name is unknown or none is given.
+    bool selectFaults(const std::string& names);
 
     // Blocks, running the event loop, until the time is up and the last round ended.
     void run(std::chrono::seconds duration);
@@ -97,7 +100,7 @@ private:
     ProcessUsage m_warm;
     ProcessUsage m_peak;
     bool m_warmTaken = false;
-    int m_kinds = kDefaultFaultKinds;
+    std::vector<int> m_kinds;
 };
 
 }  // namespace soak
