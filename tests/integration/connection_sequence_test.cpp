@@ -78,10 +78,19 @@ protected:
     std::unique_ptr<HeadlessHost> m_host;
 };
 
-TEST_F(ConnectionSequence, OpeningThePortWritesAiOffAndNothingElseUntilConnect) {
+TEST_F(ConnectionSequence, OpeningThePortWritesAiOffOnlyAndAConnectOnAClosedPortOpensItFirst) {
     startAll();
     std::this_thread::sleep_for(1500ms);  // more than a poll period: the poll stays silent
     EXPECT_EQ(commands(), (std::vector<std::string>{"AI0;"}));
+
+    Sio_Port().close();
+    m_sim->clearWireLog();
+    m_host->pressCom();
+    ASSERT_TRUE(m_sim->waitForCommand("AI1;", kLinkTimeout));
+    const auto wire = commands();
+    ASSERT_GE(wire.size(), 2u);
+    EXPECT_EQ(wire[0], "AI0;");
+    EXPECT_EQ(wire[1], "AI1;");
 }
 
 TEST_F(ConnectionSequence, NormalConnectReadsEverythingThenPollsEverySecond) {
@@ -107,18 +116,6 @@ TEST_F(ConnectionSequence, NormalConnectReadsEverythingThenPollsEverySecond) {
     EXPECT_EQ(sequence, expected);
     EXPECT_TRUE(m_host->lampOn());
     EXPECT_TRUE(m_host->waitUntil([this] { return stateMatchesTransceiver(); }, kLinkTimeout));
-}
-
-TEST_F(ConnectionSequence, ConnectWhileThePortIsClosedOpensItFirst) {
-    startAll();
-    Sio_Port().close();
-    m_sim->clearWireLog();
-    m_host->pressCom();
-    ASSERT_TRUE(m_sim->waitForCommand("AI1;", kLinkTimeout));
-    auto wire = commands();
-    ASSERT_GE(wire.size(), 2u);
-    EXPECT_EQ(wire[0], "AI0;");
-    EXPECT_EQ(wire[1], "AI1;");
 }
 
 TEST_F(ConnectionSequence, RefusedAutoInformationRepeatsTheSwitchOn) {

@@ -12,7 +12,7 @@ HeadlessHost::HeadlessHost() {
     m_thread = std::thread([this, &started] {
         pthread_setname_np(pthread_self(), "test-ui");
         started.set_value(std::this_thread::get_id());
-        run();
+        runTasksUntil([] { return false; });
     });
     m_threadId = id.get();
     runOnUi([this] { m_model.reloadFromState(); });
@@ -35,10 +35,6 @@ void HeadlessHost::enqueue(Task task) {
         m_tasks.push_back(std::move(task));
     }
     m_wake.notify_all();
-}
-
-void HeadlessHost::run() {
-    runTasksUntil([] { return false; });
 }
 
 bool HeadlessHost::runTasksUntil(const std::function<bool()>& stop) {
@@ -103,23 +99,6 @@ void HeadlessHost::runOnUi(const std::function<void()>& fn) {
     done.get_future().wait();
 }
 
-bool HeadlessHost::lampOn() const {
-    std::lock_guard lock(m_mutex);
-    return m_lamp;
-}
-
-bool HeadlessHost::connected() {
-    bool result = false;
-    runOnUi([&] { result = m_model.connected(); });
-    return result;
-}
-
-int HeadlessHost::pendingReplies() {
-    int result = 0;
-    runOnUi([&] { result = m_model.pendingReplies(); });
-    return result;
-}
-
 std::vector<int> HeadlessHost::notices() const {
     std::lock_guard lock(m_mutex);
     return m_notices;
@@ -128,9 +107,7 @@ std::vector<int> HeadlessHost::notices() const {
 bool HeadlessHost::waitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        bool holds = false;
-        runOnUi([&] { holds = predicate(); });
-        if (holds) return true;
+        if (ask(predicate)) return true;
         if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -146,11 +123,6 @@ void HeadlessHost::closeConnectingBox() { m_boxOpen = false; }
 void HeadlessHost::showNotice(int stringId) {
     std::lock_guard lock(m_mutex);
     m_notices.push_back(stringId);
-}
-
-void HeadlessHost::setLamp(bool on) {
-    std::lock_guard lock(m_mutex);
-    m_lamp = on;
 }
 
 void HeadlessHost::startConnectTimer() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -31,9 +32,9 @@ public:
     // Runs fn on the host's thread and blocks until it has run.
     void runOnUi(const std::function<void()>& fn);
 
-    bool lampOn() const;
-    bool connected();
-    int pendingReplies();
+    bool lampOn() const { return m_lamp.load(); }
+    bool connected() { return ask([this] { return m_model.connected(); }); }
+    int pendingReplies() { return ask([this] { return m_model.pendingReplies(); }); }
     std::vector<int> notices() const;
 
     // Blocks up to timeout until the predicate, run on the host's thread, holds.
@@ -48,7 +49,7 @@ public:
     void runConnectingBox() override;
     void closeConnectingBox() override;
     void showNotice(int stringId) override;
-    void setLamp(bool on) override;
+    void setLamp(bool on) override { m_lamp.store(on); }
     void startConnectTimer() override;
     void stopConnectTimer() override;
     void startPoll() override {}
@@ -62,7 +63,13 @@ private:
     using Task = std::function<void()>;
 
     void enqueue(Task task);
-    void run();
+    // Runs fn on the host's thread and returns its result.
+    template <typename Fn>
+    auto ask(Fn fn) -> decltype(fn()) {
+        decltype(fn()) result{};
+        runOnUi([&] { result = fn(); });
+        return result;
+    }
     // Runs queued tasks until stop() holds; false when the host is shutting down.
     bool runTasksUntil(const std::function<bool()>& stop);
     void dispatch(const Message& message);
@@ -72,7 +79,7 @@ private:
     std::deque<Task> m_tasks;
     bool m_quit = false;
     std::vector<int> m_notices;
-    bool m_lamp = false;
+    std::atomic<bool> m_lamp{false};
 
     // Touched on the host's thread only.
     bool m_boxOpen = false;
