@@ -26,14 +26,12 @@ class PortDialogControllerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(m_device.slavePath().empty());
-        ASSERT_FALSE(m_other.slavePath().empty());
         Sio_Port().initialise();
         Trx_StateGuard().initialise();
         Trx_ShadowGuard().resetForTest();
         PortMap map;
         map.reset();
         map.setOverride(3, m_device.slavePath());
-        map.setOverride(4, m_other.slavePath());
         map.setOverride(5, kMissingDevice);
     }
     void TearDown() override {
@@ -60,7 +58,6 @@ protected:
     std::string savedFile() const { return readFile(m_settings.path() / "CommoFiles" / "CommSetting.csv"); }
 
     test::PtyPeer m_device;
-    test::PtyPeer m_other;
     ScratchDirectory m_settings;
 };
 
