@@ -81,7 +81,7 @@ TEST_F(EqualizerModelTest, StepsStopAtEveryLimitWithoutChangeOrCommand) {
     EXPECT_FALSE(model.step(22));
 }
 
-TEST_F(EqualizerModelTest, ConnectedStepQueuesSetAndReadAndWaitsForTheReply) {
+TEST_F(EqualizerModelTest, ConnectedStepQueuesSetAndReadAndWaitsForTheReplyAndCommandTextsCarryTheValue) {
     EqualizerValues values = model.shown(0);
     values[1] = 0;
     model.setShown(0, values);
@@ -99,9 +99,8 @@ TEST_F(EqualizerModelTest, ConnectedStepQueuesSetAndReadAndWaitsForTheReply) {
     Trx_StateGuard().setPeq(0, 0, PeqParam::Level, 1);
     EXPECT_TRUE(model.takeChangedFromState());
     EXPECT_EQ(model.shown(0)[1], 1);
-}
 
-TEST_F(EqualizerModelTest, CommandTextsCarryTheValueInItsField) {
+    sink.commands.clear();
     model.sendParameter(0, 1, 0);
     model.sendParameter(0, 1, -5);
     model.sendParameter(0, 1, 10);

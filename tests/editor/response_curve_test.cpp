@@ -52,14 +52,5 @@ TEST(ResponseCurve, OffBandsContributeNothing) {
     EXPECT_EQ(bandResponse(eq2Only, 0, 700.0), 0.0);
 }
 
-TEST(GraphAxes, MapsDecadesAndDecibelsToPixels) {
-    EXPECT_NEAR(graphX(50.0), 0.0, 1e-9);
-    EXPECT_NEAR(graphX(500.0), 450.0, 1e-9);
-    EXPECT_NEAR(graphX(5000.0), 900.0, 1e-9);
-    EXPECT_EQ(graphY(0.0), 176.0);
-    EXPECT_EQ(graphY(20.0), 16.0);
-    EXPECT_EQ(graphY(-20.0), 336.0);
-}
-
 }  // namespace
 }  // namespace tqm
