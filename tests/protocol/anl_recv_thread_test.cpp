@@ -80,7 +80,7 @@ protected:
     std::shared_ptr<test::LinkEventLog> m_log;
 };
 
-TEST_F(AnlRecvThreadTest, UnknownAndCwRepliesPostNothingLmAndPbPostWithoutChange) {
+TEST_F(AnlRecvThreadTest, DispatchStoresAndPostsInOrderAndUnknownRepliesChangeNothing) {
     const auto before = stateSnapshot();
     EXPECT_FALSE(TimerService().isRunning(REPLY_TIMER_ID)) << "no reply dispatched yet";
     ASSERT_TRUE(Anl_Recv().postReply()) << "a request with an empty queue dispatches an empty record";
@@ -89,9 +89,7 @@ TEST_F(AnlRecvThreadTest, UnknownAndCwRepliesPostNothingLmAndPbPostWithoutChange
         << "the watchdog runs after every dispatch";
     EXPECT_EQ(deliverAll({"PB12", "LM12"}), (std::vector<MessageId>{UWM_REPLY_PB, UWM_REPLY_LM}));
     EXPECT_EQ(stateSnapshot(), before);
-}
 
-TEST_F(AnlRecvThreadTest, ParsedRepliesStoreAndPostInOrder) {
     const auto ids = deliverAll({"PE111-03", "RT1", "PE300004", "RT5", "RTx", "PE000012", "KS060"});
     EXPECT_EQ(ids, (std::vector<MessageId>{UWM_REPLY_PE, UWM_REPLY_RT, UWM_REPLY_RT, UWM_REPLY_PE, UWM_REPLY_KS}))
         << "malformed replies post nothing; out-of-range values still post";

@@ -71,21 +71,18 @@ TEST_F(LinkParsersTest, AutoInformationOnChecksIdentityThenPowersOnOnce) {
     EXPECT_TRUE(test::parseReply("AI1")) << "with no window the power-on send does not wait";
 }
 
-TEST_F(LinkParsersTest, AutoInformationOffWithoutLinkStopsTheReadsAndResetsTheMeters) {
+TEST_F(LinkParsersTest, AutoInformationOffStopsTheReadsWithoutLinkAndAsksAgainWhileSwitchedOn) {
     fillMeters();
     EXPECT_TRUE(parseAndNotify("AI0"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_TIMERS_STOP), toWindow(UWM_REPLY_RM),
                                     toWindow(UWM_REPLY_SM), toWindow(UWM_REPLY_AI)}));
     EXPECT_EQ(m_state.get(StateField::Rm), 0);
     EXPECT_EQ(m_state.get(StateField::Sm2), 0);
-}
 
-TEST_F(LinkParsersTest, AutoInformationOffWhileSwitchedOnAsksForItAgain) {
     ASSERT_TRUE(parseAndNotify("AI1"));
     LinkFlags().setAiOnSent(1);
     fillMeters();
     takeEvents();
-
     EXPECT_FALSE(parseAndNotify("AI0"));
     EXPECT_EQ(takeEvents(), (Events{toCommandThread(UWM_CMD_LINK_TOGGLE)}));
     EXPECT_EQ(m_shadow.autoInfo(), 0);

@@ -1,4 +1,3 @@
-#include <cstring>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -9,12 +8,6 @@
 
 namespace tqm {
 namespace {
-
-ReplyRecord reply(const char* text) {
-    ReplyRecord record;
-    std::memcpy(record.bytes.data(), text, std::strlen(text));
-    return record;
-}
 
 std::string readText(int set, int band, int param) {
     char out[16] = {};
@@ -36,7 +29,7 @@ protected:
     }
 
     bool parse(const char* text) {
-        const ReplyRecord record = reply(text);
+        const ReplyRecord record = makeReplyRecord(text);
         return parsePeReply(9, &record);
     }
 
@@ -70,7 +63,7 @@ TEST_F(PeReplyTest, SignFormsOutOfRangeAndMalformedReplies) {
                              "PE0010 3", "PE111", "PE11", "PE"}) {
         EXPECT_FALSE(parse(text)) << text;
     }
-    const ReplyRecord record = reply("PE111-04");
+    const ReplyRecord record = makeReplyRecord("PE111-04");
     EXPECT_FALSE(parsePeReply(0, &record)) << "a zero length is refused";
     EXPECT_FALSE(parsePeReply(9, nullptr));
     EXPECT_EQ(test::stateSnapshot(), before);
