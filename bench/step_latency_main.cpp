@@ -278,6 +278,9 @@ int main(int argc, char** argv) {
     program.run();
     if (!ok) return 1;
 
+    // Every sample in order on stderr, to look into the slow ones.
+    for (std::size_t i = 0; i < figures.stepsMs.size(); ++i) std::fprintf(stderr, "step %zu %.1f\n", i, figures.stepsMs[i]);
+
     std::printf("step_count %zu\n", figures.stepsMs.size());
     std::printf("step_median_ms %.1f\n", median(figures.stepsMs));
     std::printf("step_p99_ms %.1f\n", percentile(figures.stepsMs, 0.99));
