@@ -46,6 +46,8 @@
 #include "serial/sio_port.h"
 #include "sim/sim_config.h"
 #include "sim/simulated_transceiver.h"
+#include "bench/sim_process.h"
+#include "tests/integration/headless_host.h"
 
 extern char** environ;
 
@@ -65,204 +67,9 @@ constexpr double kIdCheckMs = 25.0 + 25.0;
 constexpr double kReadStepTicksMs = 2 * 30.0;
 constexpr double kBitsPerByte = 11.0;
 
-// The main window's part in the link: a thread of its own ("bench-ui") that takes the
-// window messages, and a LinkHandler on an editor whose commands go to the send queue.
-// The connecting box is a nested loop on that thread, ended by the power-on
-// notification or the 5 s connection time-out.
-class BenchHost final : public WindowEndpoint, public LinkView {
-public:
-    BenchHost() {
-        std::promise<void> started;
-        m_thread = std::thread([this, &started] {
-            pthread_setname_np(pthread_self(), "bench-ui");
-            m_threadId = std::this_thread::get_id();
-            started.set_value();
-            runTasksUntil([] { return false; });
-        });
-        started.get_future().wait();
-        runOnUi([this] { m_model.reloadFromState(); });
-        MainWindowLink().publish(this);
-    }
-    ~BenchHost() override {
-        MainWindowLink().retract();
-        {
-            std::lock_guard lock(m_mutex);
-            m_quit = true;
-        }
-        m_wake.notify_all();
-        m_thread.join();
-    }
-
-    // Presses COM; returns at once. The press time is taken just before the handler
-    // posts the toggle.
-    void pressCom() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_readDoneAt.reset();
-        }
-        enqueue([this] {
-            {
-                std::lock_guard lock(m_mutex);
-                m_pressedAt = Clock::now();
-            }
-            m_handler.onComAction();
-        });
-    }
-
-    // Blocks up to timeout until the start-up read has been taken in; the time from
-    // the press to the 27th reply.
-    std::optional<Millis> waitConnected(Clock::duration timeout) {
-        std::unique_lock lock(m_mutex);
-        if (!m_done.wait_for(lock, timeout, [this] { return m_readDoneAt.has_value(); })) return std::nullopt;
-        return Millis(*m_readDoneAt - m_pressedAt);
-    }
-
-    // Blocks up to timeout until the editor counts as disconnected.
-    bool waitDisconnected(Clock::duration timeout) {
-        const auto end = Clock::now() + timeout;
-        while (Clock::now() < end) {
-            bool down = false;
-            runOnUi([&] { down = !m_model.connected() && !m_handler.connectingShown(); });
-            if (down) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-
-    bool connected() {
-        bool result = false;
-        runOnUi([&] { result = m_model.connected(); });
-        return result;
-    }
-
-    // WindowEndpoint
-    void deliver(const Message& message, std::shared_ptr<SendTicket> ticket) override {
-        enqueue([this, message, ticket] {
-            dispatch(message);
-            if (ticket) ticket->complete();
-        });
-    }
-    bool isWindowThread() const override { return std::this_thread::get_id() == m_threadId; }
-    void handleNow(const Message& message) override { dispatch(message); }
-
-    // LinkView
-    void runConnectingBox() override {
-        m_boxOpen = true;
-        runTasksUntil([this] { return !m_boxOpen; });
-    }
-    void closeConnectingBox() override { m_boxOpen = false; }
-    void showNotice(int stringId) override { std::fprintf(stderr, "tqm_connect_bench: notice %d\n", stringId); }
-    void setLamp(bool) override {}
-    void startConnectTimer() override {
-        m_connectTimer = true;
-        m_connectDeadline = Clock::now() + std::chrono::seconds(5);
-    }
-    void stopConnectTimer() override { m_connectTimer = false; }
-    void startPoll() override {}
-    void stopPoll() override {}
-    void drawEmptyGraph() override {}
-    void drawGraph() override {}
-    void scheduleRepaint() override {}
-    void pause(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
-
-private:
-    using Task = std::function<void()>;
-
-    void enqueue(Task task) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_tasks.push_back(std::move(task));
-        }
-        m_wake.notify_all();
-    }
-
-    void runOnUi(const std::function<void()>& fn) {
-        if (isWindowThread()) {
-            fn();
-            return;
-        }
-        std::promise<void> done;
-        enqueue([&] {
-            fn();
-            done.set_value();
-        });
-        done.get_future().wait();
-    }
-
-    // Runs queued tasks until stop() holds; false when the host is shutting down.
-    bool runTasksUntil(const std::function<bool()>& stop) {
-        while (!stop()) {
-            Task task;
-            {
-                std::unique_lock lock(m_mutex);
-                // Idle, the thread sleeps until a message comes, as a window does.
-                const auto ready = [this] { return m_quit || !m_tasks.empty(); };
-                if (m_connectTimer) {
-                    m_wake.wait_until(lock, m_connectDeadline, ready);
-                } else {
-                    m_wake.wait(lock, ready);
-                }
-                if (m_quit) return false;
-                if (!m_tasks.empty()) {
-                    task = std::move(m_tasks.front());
-                    m_tasks.pop_front();
-                }
-            }
-            if (m_connectTimer && Clock::now() >= m_connectDeadline) {
-                m_connectDeadline += std::chrono::seconds(5);
-                m_handler.onConnectTimer();
-            }
-            if (task) task();
-        }
-        return true;
-    }
-
-    void dispatch(const Message& message) {
-        switch (message.id) {
-        case UWM_POWER_ON: m_handler.onPowerOn(); break;
-        case UWM_REPLY_ID: m_handler.onReplyId(); break;
-        case UWM_REPLY_PS: m_handler.onReplyPs(); break;
-        case UWM_REPLY_AI: m_handler.onReplyAi(); break;
-        case UWM_REPLY_PE: onReplyPe(); break;
-        case UWM_COM_FAILED: m_handler.onComFailed(message.wParam != 0, static_cast<int>(message.lParam)); break;
-        default: break;
-        }
-    }
-
-    void onReplyPe() {
-        const bool reading = m_model.connected() && m_model.pendingReplies() > 0;
-        const Clock::time_point at = Clock::now();
-        m_handler.onReplyPe();
-        if (!reading || m_model.pendingReplies() != 0) return;
-        {
-            std::lock_guard lock(m_mutex);
-            m_readDoneAt = at;
-        }
-        m_done.notify_all();
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    std::deque<Task> m_tasks;
-    bool m_quit = false;
-    Clock::time_point m_pressedAt{};
-    std::optional<Clock::time_point> m_readDoneAt;
-
-    // Touched on the host's thread only.
-    bool m_boxOpen = false;
-    bool m_connectTimer = false;
-    Clock::time_point m_connectDeadline{};
-
-    SendQueueSink m_sink;
-    EqualizerModel m_model{m_sink};
-    LinkHandler m_handler{m_model, *this};
-    std::thread m_thread;
-    std::thread::id m_threadId;
-};
-
-// The engine started on the device path at the given speed, with the host in the
-// main window's place; stopped again on destruction.
+// The engine started on the device path at the given speed, with the headless host
+// in the main window's place; stopped again on destruction. It times a connect from
+// the COM press to the host taking in the 27th reply of the start-up read.
 class RunningEngine final {
 public:
     RunningEngine(const std::string& devicePath, int baud) {
@@ -273,14 +80,12 @@ public:
         Sio_Port port;
         port.setPortNumber(1);
         port.setBaudRate(baud);
-        m_host = std::make_unique<BenchHost>();
+        m_host = std::make_unique<test::HeadlessHost>();
+        m_host->setAfterMessage([this](const Message& message) { onMessage(message); });
         m_ok = m_ok && engine.startLink();
     }
     ~RunningEngine() {
         Engine().stop();
-        // The menu-list thread has ended by itself; joined here so the process ends
-        // with no thread left behind.
-        ThreadDirectory().stop(WorkerRole::MenuList);
         m_host.reset();
         PortMap().reset();
     }
@@ -288,11 +93,52 @@ public:
     RunningEngine& operator=(const RunningEngine&) = delete;
 
     bool ok() const { return m_ok; }
-    BenchHost& host() { return *m_host; }
+
+    // Presses COM; returns at once.
+    void pressCom() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_pressedAt = Clock::now();
+            m_readDoneAt.reset();
+            m_armed = true;
+        }
+        m_host->pressCom();
+    }
+    // Blocks up to timeout until the start-up read has been taken in; the time from
+    // the press to the 27th reply.
+    std::optional<Millis> waitConnected(Clock::duration timeout) {
+        std::unique_lock lock(m_mutex);
+        if (!m_done.wait_for(lock, timeout, [this] { return m_readDoneAt.has_value(); })) return std::nullopt;
+        return Millis(*m_readDoneAt - m_pressedAt);
+    }
+    // Blocks up to timeout until the editor counts as disconnected.
+    bool waitDisconnected(Clock::duration timeout) {
+        return m_host->waitUntil([this] { return !m_host->connected() && !m_host->connectingShown(); },
+                                 std::chrono::duration_cast<std::chrono::milliseconds>(timeout));
+    }
+    bool connected() { return m_host->connected(); }
 
 private:
+    // On the host's thread, after each window message.
+    void onMessage(const Message& message) {
+        if (message.id != UWM_REPLY_PE || !m_host->connected() || m_host->pendingReplies() != 0) return;
+        const Clock::time_point at = Clock::now();
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_armed) return;
+            m_armed = false;
+            m_readDoneAt = at;
+        }
+        m_done.notify_all();
+    }
+
     bool m_ok = false;
-    std::unique_ptr<BenchHost> m_host;
+    std::unique_ptr<test::HeadlessHost> m_host;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_armed = false;
+    Clock::time_point m_pressedAt{};
+    std::optional<Clock::time_point> m_readDoneAt;
 };
 
 double median(std::vector<double> values) {
@@ -355,12 +201,12 @@ double lineMs(std::size_t bytes, int baud) { return static_cast<double>(bytes) *
 std::optional<std::pair<double, ConnectWire>> connectOnce(RunningEngine& engine, sim::SimulatedTransceiver& transceiver) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let the line settle
     transceiver.clearWireLog();
-    engine.host().pressCom();
-    const std::optional<Millis> elapsed = engine.host().waitConnected(kWait);
+    engine.pressCom();
+    const std::optional<Millis> elapsed = engine.waitConnected(kWait);
     if (!elapsed) return std::nullopt;
     const ConnectWire bytes = connectWire(transceiver.wireLog());
-    engine.host().pressCom();
-    if (bytes.chained == 0 || !engine.host().waitDisconnected(kWait)) return std::nullopt;
+    engine.pressCom();
+    if (bytes.chained == 0 || !engine.waitDisconnected(kWait)) return std::nullopt;
     return std::make_pair(elapsed->count(), bytes);
 }
 
@@ -402,57 +248,17 @@ double cpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// zr4700-sim as a child process; its first output line is the device path.
-class SimProcess final {
-public:
-    explicit SimProcess(int baud) {
-        int out[2];
-        if (::pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        const std::string speed = std::to_string(baud);
-        const char* argv[] = {TQM_ZR4700_SIM_PATH, "--baud", speed.c_str(), nullptr};
-        const int spawned = posix_spawn(&m_pid, TQM_ZR4700_SIM_PATH, &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        if (spawned != 0) {
-            m_pid = -1;
-            ::close(out[0]);
-            return;
-        }
-        char c = 0;
-        while (::read(out[0], &c, 1) == 1 && c != '\n') m_path.push_back(c);
-        ::close(out[0]);
-    }
-    ~SimProcess() {
-        if (m_pid <= 0) return;
-        ::kill(m_pid, SIGTERM);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-    }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    const std::string& devicePath() const { return m_path; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_path;
-};
-
 // Percent of one core over the idle span while connected at 38400 baud.
 std::optional<double> measureIdleCpu() {
-    SimProcess transceiver(38400);
+    bench::SimProcess transceiver(TQM_ZR4700_SIM_PATH, 38400);
     if (transceiver.devicePath().empty()) {
         std::fprintf(stderr, "tqm_connect_bench: zr4700-sim did not start\n");
         return std::nullopt;
     }
     RunningEngine engine(transceiver.devicePath(), 38400);
     if (!engine.ok()) return std::nullopt;
-    engine.host().pressCom();
-    if (!engine.host().waitConnected(kWait)) {
+    engine.pressCom();
+    if (!engine.waitConnected(kWait)) {
         std::fprintf(stderr, "tqm_connect_bench: no connection for the idle measurement\n");
         return std::nullopt;
     }
@@ -462,12 +268,12 @@ std::optional<double> measureIdleCpu() {
     std::this_thread::sleep_for(kIdleSpan);
     const double cpu = cpuSeconds() - cpuStart;
     const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
-    if (!engine.host().connected()) {
+    if (!engine.connected()) {
         std::fprintf(stderr, "tqm_connect_bench: the link went down while idle\n");
         return std::nullopt;
     }
-    engine.host().pressCom();
-    engine.host().waitDisconnected(kWait);
+    engine.pressCom();
+    engine.waitDisconnected(kWait);
     return 100.0 * cpu / wall;
 }
 

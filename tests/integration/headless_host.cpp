@@ -42,8 +42,13 @@ bool HeadlessHost::runTasksUntil(const std::function<bool()>& stop) {
         Task task;
         {
             std::unique_lock lock(m_mutex);
-            const auto wakeAt = m_connectTimer ? m_connectDeadline : std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
-            m_wake.wait_until(lock, wakeAt, [this] { return m_quit || !m_tasks.empty(); });
+            // Idle, the thread sleeps until a message comes, as a window does.
+            const auto ready = [this] { return m_quit || !m_tasks.empty(); };
+            if (m_connectTimer) {
+                m_wake.wait_until(lock, m_connectDeadline, ready);
+            } else {
+                m_wake.wait(lock, ready);
+            }
             if (m_quit) return false;
             if (!m_tasks.empty()) {
                 task = std::move(m_tasks.front());
@@ -80,6 +85,7 @@ void HeadlessHost::dispatch(const Message& message) {
     case UWM_COM_FAILED: m_handler.onComFailed(message.wParam != 0, static_cast<int>(message.lParam)); break;
     default: break;
     }
+    if (m_afterMessage) m_afterMessage(message);
 }
 
 void HeadlessHost::pressCom() {

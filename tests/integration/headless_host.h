@@ -29,12 +29,16 @@ public:
 
     // Presses COM (the handler runs on the host's thread; returns at once).
     void pressCom();
+    // Runs after each window message has been handled, on the host's thread (the
+    // benchmarks time the start-up read with it). Set before the link starts.
+    void setAfterMessage(std::function<void(const Message&)> hook) { m_afterMessage = std::move(hook); }
     // Runs fn on the host's thread and blocks until it has run.
     void runOnUi(const std::function<void()>& fn);
 
     bool lampOn() const { return m_lamp.load(); }
     bool connected() { return ask([this] { return m_model.connected(); }); }
     int pendingReplies() { return ask([this] { return m_model.pendingReplies(); }); }
+    bool connectingShown() { return ask([this] { return m_handler.connectingShown(); }); }
     std::vector<int> notices() const;
 
     // Blocks up to timeout until the predicate, run on the host's thread, holds.
@@ -91,6 +95,7 @@ private:
     LinkHandler m_handler{m_model, *this};
     std::thread m_thread;
     std::thread::id m_threadId;
+    std::function<void(const Message&)> m_afterMessage;
 };
 
 }  // namespace tqm::test
