@@ -80,6 +80,7 @@ void SoakDriver::runRound(int round, int kind) {
     FaultTally& tally = m_tallies[kind];
     ++tally.rounds;
     m_reason.clear();
+    m_radio.clearWireLog();  // the simulator keeps every line of it in memory
     bool ok = settle();
     ok = (this->*s_faults[kind].run)() && ok;
     ok = settle() && ok;
