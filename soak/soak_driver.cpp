@@ -231,9 +231,15 @@ bool SoakDriver::disconnect() {
     if (!waitUntil([this] { return pendingReplies() == 0; }, kSettleDeadline)) {
         return fail("connected with " + std::to_string(pendingReplies()) + " start-up replies outstanding");
     }
-    clickCom();
-    return waitUntil([this] { return !connected(); }, kConnectDeadline) ||
-           fail("COM did not disconnect (" + linkState() + ")");
+    // The switch-off direction is decided by the last auto-information state the
+    // command thread saw; a press that lands while a refused switch-on is being
+    // repeated switches on again. The operator presses once more, and so does the soak.
+    for (int press = 0; press < 2; ++press) {
+        clickCom();
+        if (waitUntil([this] { return !connected(); }, kConnectDeadline / 2)) return true;
+        std::fprintf(stderr, "soak: COM press %d did not disconnect (%s)\n", press + 1, linkState().c_str());
+    }
+    return fail("COM did not disconnect (" + linkState() + ")");
 }
 
 bool SoakDriver::valuesMatch() {

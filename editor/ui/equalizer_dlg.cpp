@@ -27,6 +27,8 @@ namespace {
 
 constexpr std::chrono::milliseconds kCommandPacing{25};
 constexpr int kPollRestart = 9;
+// Poll ticks (50 ms) a reply count may stand still before the poll reads again.
+constexpr int kPollWaitTicks = 40;
 constexpr int kLastButtonCode = 27;
 
 // Button codes of the command buttons.
@@ -309,7 +311,16 @@ void CEqualizerDlg::onRepaintTimer() {
 void CEqualizerDlg::onPollTimer() {
     // While a full read or an apply is answered, the replies are being counted: a poll
     // reply would be counted with them and end the wait before the last value is in.
-    if (m_model.pendingReplies() != 0) return;
+    // When the count stands still for kPollWaitTicks a reply was lost on the line, and
+    // the poll reads again: its replies finish the count.
+    const int pending = m_model.pendingReplies();
+    if (pending != 0) {
+        if (pending != m_pollWaitPending) {
+            m_pollWaitPending = pending;
+            m_pollWaitTicks = 0;
+        }
+        if (++m_pollWaitTicks < kPollWaitTicks) return;
+    }
     if (m_pollIndex == kPollRestart) m_pollIndex = 0;
     m_model.readParameter(m_model.currentSet(), m_pollIndex);
     pace();

@@ -177,6 +177,10 @@ private:
 
     int m_lastButton = 0;
     int m_pollIndex = 9;
+    // The poll waits while counted replies come in; these track how long the count
+    // has stood still.
+    int m_pollWaitTicks = 0;
+    int m_pollWaitPending = 0;
     bool m_cancelBusy = false;
     bool m_lampOn = false;
     int m_splashResult = 0;
