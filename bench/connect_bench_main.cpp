@@ -11,45 +11,27 @@
 //   peak memory    the process's peak resident set.
 //
 // Prints one "key value" line per figure, for scripts/bench.
-#include <pthread.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <deque>
-#include <functional>
-#include <future>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
+#include "bench/sim_process.h"
 #include "editor/engine.h"
-#include "editor/equalizer_model.h"
-#include "editor/link_handler.h"
-#include "editor/link_view.h"
-#include "editor/send_queue_sink.h"
-#include "platform/main_window_link.h"
 #include "platform/messages.h"
-#include "platform/thread_directory.h"
-#include "protocol/trx_state.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
 #include "sim/sim_config.h"
 #include "sim/simulated_transceiver.h"
-#include "bench/sim_process.h"
 #include "tests/integration/headless_host.h"
-
-extern char** environ;
 
 namespace tqm {
 namespace {
