@@ -60,7 +60,6 @@ int CEqualizerApp::run() {
     window.exec();
 
     shutdown(window);
-    MainWindowLink().retract();
     return 0;
 }
 
@@ -94,11 +93,12 @@ void CEqualizerApp::startSimulator() {
 
 void CEqualizerApp::shutdown(CEqualizerDlg& window) {
     m_shutdownSteps.clear();
-    Sio_Port().close();
-    m_shutdownSteps.push_back("port-closed");
-    CommSettingFile::save(window.model().currentSet());
-    m_shutdownSteps.push_back("settings-written");
-    Engine().stop();
+    const int shownSet = window.model().currentSet();
+    Engine().stop([this, shownSet] {
+        m_shutdownSteps.push_back("port-closed");
+        CommSettingFile::save(shownSet);
+        m_shutdownSteps.push_back("settings-written");
+    });
     m_shutdownSteps.push_back("threads-stopped");
 }
 

@@ -17,8 +17,8 @@ class SimulatedTransceiver;
 }
 
 // The application object: runs the main window for the whole run and, when it has
-// closed, shuts the engine down in order: close the port, write the port settings,
-// stop the worker threads.
+// closed, shuts the engine down in order: retract the window, close the port, write
+// the port settings, stop the worker threads.
 class CEqualizerApp final {
 public:
     // What a run does besides the window (tests set their own).
