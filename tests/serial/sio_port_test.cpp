@@ -14,6 +14,7 @@
 #include "serial/sio_port.h"
 #include "tests/serial/pty_peer.h"
 #include "tests/serial/serial_link_fixture.h"
+#include "tests/support/scratch_directory.h"
 
 namespace tqm {
 namespace {
@@ -44,7 +45,7 @@ TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndCloseEndsIt) {
 }
 
 TEST_F(SioPortTest, FailedOpensTellTheWindowAndSayWhy) {
-    const auto expectFailure = [&](SerialError code, const char* words) {
+    const auto expectFailure = [&](SerialError code, const std::string& words, const char* com = "COM1") {
         m_window.clear();
         EXPECT_FALSE(Sio_Port().open());
         EXPECT_FALSE(Sio_Port().isOpen());
@@ -54,7 +55,7 @@ TEST_F(SioPortTest, FailedOpensTellTheWindowAndSayWhy) {
         EXPECT_EQ(entry.message.lParam, 0);
         const SerialFault fault = Sio_Port().lastFault();
         EXPECT_EQ(fault.code, code);
-        EXPECT_NE(fault.reason.find("COM1"), std::string::npos) << fault.reason;
+        EXPECT_NE(fault.reason.find(com), std::string::npos) << fault.reason;
         EXPECT_NE(fault.reason.find(words), std::string::npos) << fault.reason;
     };
 
@@ -68,6 +69,14 @@ TEST_F(SioPortTest, FailedOpensTellTheWindowAndSayWhy) {
     expectFailure(SerialError::Busy, "in use");
     ::close(holder);
     EXPECT_TRUE(Sio_Port().open()) << "free again";
+    ASSERT_TRUE(Sio_Port().close());
+
+    // A map file line that cannot be used never leads to the default device.
+    test::ScratchDirectory directory;
+    ASSERT_TRUE(test::writeFile(directory / "PortMap.csv", "5=/dev/pts/1\n"));
+    PortMap().loadFile(directory / "PortMap.csv");
+    Sio_Port().setPortNumber(5);
+    expectFailure(SerialError::NotFound, "COM5 has an unusable entry in PortMap.csv", "COM5");
 }
 
 TEST_F(SioPortTest, SettersFallBackToPortOneAnd4800Baud) {
