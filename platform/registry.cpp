@@ -36,6 +36,20 @@ bool isAtOrBelow(std::string_view path, std::string_view key) {
     return path.size() == key.size() || path[key.size()] == '\\';
 }
 
+std::string lowerCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = lowerAscii(c);
+    return out;
+}
+
+// The index key of one name under a parent: the parent's position, then the name
+// without regard to letter case.
+std::string childName(std::size_t parent, std::string_view name) {
+    std::string out(reinterpret_cast<const char*>(&parent), sizeof parent);
+    for (char c : name) out.push_back(lowerAscii(c));
+    return out;
+}
+
 bool hasLineBreakOrNul(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
@@ -209,7 +223,9 @@ std::string Registry::serialize() const {
 
 void Registry::parse(std::string_view text) {
     m_keys.clear();
-    std::string current;  // the section being read; empty after a malformed one
+    m_children.clear();
+    m_pathBytes = 0;
+    std::size_t current = kNoKey;  // the section being read; none after a malformed one
     while (!text.empty()) {
         const auto end = text.find('\n');
         parseLine(trim(text.substr(0, end)), current);
@@ -218,16 +234,15 @@ void Registry::parse(std::string_view text) {
     }
 }
 
-void Registry::parseLine(std::string_view line, std::string& current) {
+void Registry::parseLine(std::string_view line, std::size_t& current) {
     if (line.empty() || line.front() == ';') return;
     if (line.front() == '[') {
         // A malformed section drops the values under it until the next good one.
         const bool closed = line.size() >= 2 && line.back() == ']';
-        const Key* key = closed ? createOne(line.substr(1, line.size() - 2)) : nullptr;
-        current = key != nullptr ? key->path : std::string();
+        current = closed ? createOne(line.substr(1, line.size() - 2)) : kNoKey;
         return;
     }
-    if (current.empty()) return;
+    if (current == kNoKey) return;
     std::string name;
     if (line.front() == '@') {
         line.remove_prefix(1);
@@ -239,61 +254,106 @@ void Registry::parseLine(std::string_view line, std::string& current) {
     line = trim(line.substr(1));
     std::string data;
     if (!readQuoted(line, data) || !trim(line).empty()) return;  // not a string value
-    storeValue(current, name, data);
+    storeValue(m_keys[current], name, data);
 }
 
 bool Registry::createKey(std::string_view key) {
-    return createOne(key) != nullptr;
+    return createOne(key) != kNoKey;
 }
 
-Registry::Key* Registry::createOne(std::string_view key) {
-    if (!isValidKeyPath(key)) return nullptr;
-    Key* found = nullptr;
-    for (std::size_t end = key.find('\\');; end = key.find('\\', end + 1)) {
-        const std::string_view prefix = key.substr(0, end);
-        found = findKey(prefix);
-        if (found == nullptr) {
-            m_keys.push_back(Key{std::string(prefix), {}});
-            found = &m_keys.back();
-        }
-        if (end == std::string_view::npos) return found;
+// Finds the deepest existing key on the path: its index (kNoKey when none) and where
+// the rest of the path starts (npos when the whole path exists).
+std::pair<std::size_t, std::size_t> Registry::deepestExisting(std::string_view key) const {
+    std::size_t parent = kNoKey;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = key.find('\\', start);
+        const auto found =
+            m_children.find(childName(parent, key.substr(start, end == std::string_view::npos ? end : end - start)));
+        if (found == m_children.end()) return {parent, start};
+        parent = found->second;
+        if (end == std::string_view::npos) return {parent, std::string_view::npos};
+        start = end + 1;
+    }
+}
+
+std::size_t Registry::createOne(std::string_view key) {
+    if (!isValidKeyPath(key)) return kNoKey;
+    auto [parent, start] = deepestExisting(key);
+    if (start == std::string_view::npos) return parent;
+    // Every missing key stores its whole path: refuse the lot unless all of them fit.
+    std::size_t cost = key.size();
+    for (std::size_t end = key.find('\\', start); end != std::string_view::npos; end = key.find('\\', end + 1)) {
+        cost += end;
+    }
+    if (cost > kMaxFileBytes - m_pathBytes) return kNoKey;
+    m_pathBytes += cost;
+    for (;;) {
+        const std::size_t end = key.find('\\', start);
+        const std::string_view name = key.substr(start, end == std::string_view::npos ? end : end - start);
+        m_keys.push_back(Key{std::string(key.substr(0, end)), parent, {}, {}});
+        parent = m_keys.size() - 1;
+        m_children.emplace(childName(m_keys[parent].parent, name), parent);
+        if (end == std::string_view::npos) return parent;
+        start = end + 1;
     }
 }
 
 bool Registry::setDefaultValue(std::string_view key, std::string_view value) {
-    return storeValue(key, {}, value);
+    return setValueOf(key, {}, value);
 }
 
 bool Registry::setValue(std::string_view key, std::string_view name, std::string_view value) {
-    return !name.empty() && storeValue(key, name, value);
+    return !name.empty() && setValueOf(key, name, value);
 }
 
-bool Registry::storeValue(std::string_view key, std::string_view name, std::string_view data) {
+bool Registry::setValueOf(std::string_view key, std::string_view name, std::string_view data) {
     if (hasLineBreakOrNul(name) || hasLineBreakOrNul(data)) return false;
-    Key* target = createOne(key);
-    if (target == nullptr) return false;
-    for (Value& value : target->values) {
-        if (equalNoCase(value.name, name)) {
-            value.data = data;
-            return true;
-        }
+    const std::size_t target = createOne(key);
+    return target != kNoKey && storeValue(m_keys[target], name, data);
+}
+
+bool Registry::storeValue(Key& key, std::string_view name, std::string_view data) {
+    const auto [slot, added] = key.valueIndex.emplace(lowerCase(name), key.values.size());
+    if (added) {
+        key.values.push_back(Value{std::string(name), std::string(data)});
+    } else {
+        key.values[slot->second].data = data;
     }
-    target->values.push_back(Value{std::string(name), std::string(data)});
     return true;
 }
 
 bool Registry::removeKey(std::string_view key) {
     const auto before = m_keys.size();
     std::erase_if(m_keys, [key](const Key& k) { return isAtOrBelow(k.path, key); });
-    return m_keys.size() != before;
+    if (m_keys.size() == before) return false;
+    reindex();
+    return true;
 }
 
 bool Registry::clearKey(std::string_view key) {
     Key* target = findKey(key);
     if (target == nullptr) return false;
     target->values.clear();
+    target->valueIndex.clear();
+    const auto before = m_keys.size();
     std::erase_if(m_keys, [key](const Key& k) { return k.path.size() != key.size() && isAtOrBelow(k.path, key); });
+    if (m_keys.size() != before) reindex();
     return true;
+}
+
+// Rebuilds the parent links and the name index after keys were removed. A parent
+// always comes before its children, so one pass in order finds every parent.
+void Registry::reindex() {
+    m_children.clear();
+    m_pathBytes = 0;
+    for (std::size_t i = 0; i < m_keys.size(); ++i) {
+        Key& key = m_keys[i];
+        const auto slash = key.path.rfind('\\');
+        key.parent = slash == std::string::npos ? kNoKey : findIndex(std::string_view(key.path).substr(0, slash));
+        const std::string_view name = slash == std::string::npos ? key.path : std::string_view(key.path).substr(slash + 1);
+        m_children.emplace(childName(key.parent, name), i);
+        m_pathBytes += key.path.size();
+    }
 }
 
 bool Registry::hasKey(std::string_view key) const {
@@ -307,10 +367,9 @@ std::optional<std::string> Registry::defaultValue(std::string_view key) const {
 std::optional<std::string> Registry::value(std::string_view key, std::string_view name) const {
     const Key* target = findKey(key);
     if (target == nullptr) return std::nullopt;
-    for (const Value& v : target->values) {
-        if (equalNoCase(v.name, name)) return v.data;
-    }
-    return std::nullopt;
+    const auto found = target->valueIndex.find(lowerCase(name));
+    if (found == target->valueIndex.end()) return std::nullopt;
+    return target->values[found->second].data;
 }
 
 std::vector<std::string> Registry::keys() const {
@@ -328,9 +387,15 @@ std::vector<std::pair<std::string, std::string>> Registry::values(std::string_vi
     return out;
 }
 
+std::size_t Registry::findIndex(std::string_view key) const {
+    if (!isValidKeyPath(key)) return kNoKey;
+    const auto [index, rest] = deepestExisting(key);
+    return rest == std::string_view::npos ? index : kNoKey;
+}
+
 Registry::Key* Registry::findKey(std::string_view key) {
-    const auto it = std::find_if(m_keys.begin(), m_keys.end(), [key](const Key& k) { return equalNoCase(k.path, key); });
-    return it == m_keys.end() ? nullptr : &*it;
+    const std::size_t index = findIndex(key);
+    return index == kNoKey ? nullptr : &m_keys[index];
 }
 
 const Registry::Key* Registry::findKey(std::string_view key) const {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -49,7 +50,8 @@ public:
     std::string serialize() const;
     void parse(std::string_view text);
 
-    // Creates the key (and its parents). False for a malformed key path.
+    // Creates the key (and its parents). False for a malformed key path, or when the
+    // key paths together would not fit in a file of kMaxFileBytes.
     bool createKey(std::string_view key);
     // Sets the key's default value (shown as @), creating the key.
     bool setDefaultValue(std::string_view key, std::string_view value);
@@ -69,23 +71,35 @@ public:
     std::vector<std::pair<std::string, std::string>> values(std::string_view key) const;
 
 private:
+    static constexpr std::size_t kNoKey = static_cast<std::size_t>(-1);
+
     struct Value {
         std::string name;  // empty: the default value
         std::string data;
     };
     struct Key {
         std::string path;
+        std::size_t parent = kNoKey;
         std::vector<Value> values;
+        std::unordered_map<std::string, std::size_t> valueIndex;  // lower-case name -> position in values
     };
 
+    // Lookups walk the path one name at a time through m_children, so reading a file
+    // takes time in proportion to its length, however many keys or levels it holds.
+    std::pair<std::size_t, std::size_t> deepestExisting(std::string_view key) const;
+    std::size_t findIndex(std::string_view key) const;
     Key* findKey(std::string_view key);
     const Key* findKey(std::string_view key) const;
-    Key* createOne(std::string_view key);
-    bool storeValue(std::string_view key, std::string_view name, std::string_view data);
-    void parseLine(std::string_view line, std::string& current);
+    std::size_t createOne(std::string_view key);
+    bool setValueOf(std::string_view key, std::string_view name, std::string_view data);
+    bool storeValue(Key& key, std::string_view name, std::string_view data);
+    void parseLine(std::string_view line, std::size_t& current);
+    void reindex();
 
     std::filesystem::path m_path = filePath();
     std::vector<Key> m_keys;
+    std::unordered_map<std::string, std::size_t> m_children;  // childName(parent, name) -> index in m_keys
+    std::size_t m_pathBytes = 0;  // the key paths' total length, at most kMaxFileBytes
 };
 
 }  // namespace tqm

@@ -90,6 +90,37 @@ TEST_F(RegistryTest, ReaderSkipsMalformedLinesAndOversizedFiles) {
     EXPECT_TRUE(registry.keys().empty()) << "a refused load leaves an empty store";
 }
 
+// The biggest files the reader takes, in the shapes that make a naive reader slow:
+// each loads in full (and quickly; the bench has the figures).
+TEST_F(RegistryTest, FilesOfTheLargestSizeLoadWhateverTheirShape) {
+    const auto fill = [](std::string text, auto line) {
+        for (int i = 0;; ++i) {
+            const std::string next = line(i);
+            if (text.size() + next.size() > Registry::kMaxFileBytes - 8) return text;
+            text += next;
+        }
+    };
+    const std::string header = "Windows Registry Editor Version 5.00\n";
+    const std::string manyKeys = fill(header, [](int i) { return "[R\\K" + std::to_string(i) + "]\n"; });
+    const std::string manyValues = fill(header + "[R]\n", [](int i) { return "\"v" + std::to_string(i) + "\"=\"\"\n"; });
+    const std::string deepKey = fill(header + "[R]\n[", [](int) { return std::string("a\\"); }) + "b]\n";
+
+    ASSERT_TRUE(test::writeFile(file(), manyKeys));
+    Registry registry(file());
+    ASSERT_TRUE(registry.load());
+    EXPECT_GT(registry.keys().size(), 80'000u);
+    EXPECT_TRUE(registry.hasKey("r\\k80000"));
+
+    ASSERT_TRUE(test::writeFile(file(), manyValues));
+    ASSERT_TRUE(registry.load());
+    EXPECT_GT(registry.values("R").size(), 80'000u);
+    EXPECT_EQ(registry.value("R", "V80000"), "");
+
+    ASSERT_TRUE(test::writeFile(file(), deepKey));
+    ASSERT_TRUE(registry.load());
+    EXPECT_EQ(registry.keys(), std::vector<std::string>{"R"}) << "a key whose levels would not fit in a file";
+}
+
 TEST_F(RegistryTest, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
     Registry registry(file());
     registry.setDefaultValue("R", "old");
