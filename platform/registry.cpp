@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 
@@ -153,50 +154,70 @@ void Registry::setPathOverride(const std::filesystem::path& path) {
     s_override = path;
 }
 
-bool Registry::load() {
+bool Registry::fail(std::string why) const {
+    m_error = m_path.string() + ": " + std::move(why);
+    return false;
+}
+
+void Registry::reset() {
     m_keys.clear();
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT;
+    m_children.clear();
+    m_pathBytes = 0;
+}
+
+bool Registry::load() {
+    reset();
+    m_error.clear();
+    // Non-blocking, so a named pipe in the file's place cannot stall the open.
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT || fail(std::strerror(errno));
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<std::size_t>(info.st_size) > kMaxFileBytes) {
         ::close(fd);
-        return false;
+        return fail(S_ISREG(info.st_mode) ? "larger than any registry file of this program"
+                                           : "not a regular file");
     }
     std::string text(kMaxFileBytes + 1, '\0');
     std::size_t length = 0;
-    bool ok = true;
+    int readError = 0;
     while (length < text.size()) {
         const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) ok = false;
+        if (got < 0) readError = errno;
         if (got <= 0) break;
         length += static_cast<std::size_t>(got);
     }
     ::close(fd);
-    if (!ok || length > kMaxFileBytes) return false;  // unreadable, or grew while read
+    if (readError != 0) return fail(std::strerror(readError));
+    if (length > kMaxFileBytes) return fail("larger than any registry file of this program");  // grew while read
     text.resize(length);
-    parse(text);
+    if (!parse(text)) {
+        return fail("not a registry file of this program (its first line is not \"" + std::string(kHeader) + "\")");
+    }
     return true;
 }
 
 bool Registry::save() const {
     const std::string text = serialize();
-    if (text.size() > kMaxFileBytes) return false;
+    if (text.size() > kMaxFileBytes) return fail("the entries would make the file too large");
     std::error_code error;
     const std::filesystem::path directory = m_path.has_parent_path() ? m_path.parent_path() : ".";
     std::filesystem::create_directories(directory, error);
-    if (error) return false;
+    if (error) return fail(directory.string() + ": " + error.message());
 
     std::filesystem::path temporary = m_path;
     temporary += ".tmp-" + std::to_string(::getpid());
     const int fd = createTemporary(temporary);
-    if (fd < 0) return false;
+    if (fd < 0) return fail(std::strerror(errno));
     const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
+    int writeError = written ? 0 : errno;
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.c_str(), m_path.c_str()) != 0) {
+    if (writeError == 0 && !closed) writeError = errno;
+    if (writeError == 0 && ::rename(temporary.c_str(), m_path.c_str()) != 0) writeError = errno;
+    if (writeError != 0) {
         ::unlink(temporary.c_str());
-        return false;
+        return fail(std::strerror(writeError));
     }
     syncDirectory(directory);
     return true;
@@ -206,55 +227,80 @@ std::string Registry::serialize() const {
     std::string out(kHeader);
     out += "\n";
     for (const Key& key : m_keys) {
-        out += "\n[" + key.path + "]\n";
+        out += key.path.empty() ? "\n" : "\n[" + key.path + "]\n";
         for (const Value& value : key.values) {
-            if (value.name.empty()) {
-                out += "@";
+            if (value.keptLine) {
+                out += value.data;
             } else {
-                appendQuoted(out, value.name);
+                if (value.name.empty()) {
+                    out += "@";
+                } else {
+                    appendQuoted(out, value.name);
+                }
+                out += "=";
+                appendQuoted(out, value.data);
             }
-            out += "=";
-            appendQuoted(out, value.data);
             out += "\n";
         }
     }
     return out;
 }
 
-void Registry::parse(std::string_view text) {
-    m_keys.clear();
-    m_children.clear();
-    m_pathBytes = 0;
-    std::size_t current = kNoKey;  // the section being read; none after a malformed one
+bool Registry::parse(std::string_view text) {
+    reset();
+    if (text.empty()) return true;
+    const auto headerEnd = text.find('\n');
+    if (trim(text.substr(0, headerEnd)) != kHeader) return false;
+    text = headerEnd == std::string_view::npos ? std::string_view() : text.substr(headerEnd + 1);
+    std::size_t current = kNoKey;  // the section being read
     while (!text.empty()) {
         const auto end = text.find('\n');
-        parseLine(trim(text.substr(0, end)), current);
+        parseLine(text.substr(0, end), current);
         if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
     }
+    return true;
 }
 
-void Registry::parseLine(std::string_view line, std::size_t& current) {
-    if (line.empty() || line.front() == ';') return;
+void Registry::parseLine(std::string_view whole, std::size_t& current) {
+    std::string_view line = trim(whole);
+    if (line.empty()) return;  // blank lines are written afresh between sections
     if (line.front() == '[') {
-        // A malformed section drops the values under it until the next good one.
         const bool closed = line.size() >= 2 && line.back() == ']';
         current = closed ? createOne(line.substr(1, line.size() - 2)) : kNoKey;
+        if (current == kNoKey) keepLine(whole, current);  // a section of its own, kept as read
         return;
     }
-    if (current == kNoKey) return;
     std::string name;
-    if (line.front() == '@') {
-        line.remove_prefix(1);
-    } else if (!readQuoted(line, name) || name.empty()) {
-        return;
-    }
-    line = trim(line);
-    if (line.empty() || line.front() != '=') return;
-    line = trim(line.substr(1));
     std::string data;
-    if (!readQuoted(line, data) || !trim(line).empty()) return;  // not a string value
-    storeValue(m_keys[current], name, data);
+    bool understood = current != kNoKey && !m_keys[current].path.empty();
+    if (understood && line.front() == '@') {
+        line.remove_prefix(1);
+    } else if (understood) {
+        understood = readQuoted(line, name) && !name.empty();
+    }
+    if (understood) {
+        line = trim(line);
+        understood = !line.empty() && line.front() == '=';
+    }
+    if (understood) {
+        line = trim(line.substr(1));
+        understood = readQuoted(line, data) && trim(line).empty();  // a string value and nothing after it
+    }
+    if (understood) {
+        storeValue(m_keys[current], name, data);
+    } else {
+        keepLine(whole, current);
+    }
+}
+
+// Keeps a line as read, in the section being read or, outside any, in a new one.
+void Registry::keepLine(std::string_view line, std::size_t& current) {
+    if (current == kNoKey) {
+        m_keys.push_back(Key{});
+        current = m_keys.size() - 1;
+    }
+    m_keys[current].values.push_back(Value{{}, std::string(line), true});
 }
 
 bool Registry::createKey(std::string_view key) {
@@ -315,7 +361,7 @@ bool Registry::setValueOf(std::string_view key, std::string_view name, std::stri
 bool Registry::storeValue(Key& key, std::string_view name, std::string_view data) {
     const auto [slot, added] = key.valueIndex.emplace(lowerCase(name), key.values.size());
     if (added) {
-        key.values.push_back(Value{std::string(name), std::string(data)});
+        key.values.push_back(Value{std::string(name), std::string(data), false});
     } else {
         key.values[slot->second].data = data;
     }
@@ -323,6 +369,7 @@ bool Registry::storeValue(Key& key, std::string_view name, std::string_view data
 }
 
 bool Registry::removeKey(std::string_view key) {
+    if (!isValidKeyPath(key)) return false;
     const auto before = m_keys.size();
     std::erase_if(m_keys, [key](const Key& k) { return isAtOrBelow(k.path, key); });
     if (m_keys.size() == before) return false;
@@ -348,6 +395,7 @@ void Registry::reindex() {
     m_pathBytes = 0;
     for (std::size_t i = 0; i < m_keys.size(); ++i) {
         Key& key = m_keys[i];
+        if (key.path.empty()) continue;  // kept lines
         const auto slash = key.path.rfind('\\');
         key.parent = slash == std::string::npos ? kNoKey : findIndex(std::string_view(key.path).substr(0, slash));
         const std::string_view name = slash == std::string::npos ? key.path : std::string_view(key.path).substr(slash + 1);
@@ -375,14 +423,18 @@ std::optional<std::string> Registry::value(std::string_view key, std::string_vie
 std::vector<std::string> Registry::keys() const {
     std::vector<std::string> out;
     out.reserve(m_keys.size());
-    for (const Key& key : m_keys) out.push_back(key.path);
+    for (const Key& key : m_keys) {
+        if (!key.path.empty()) out.push_back(key.path);
+    }
     return out;
 }
 
 std::vector<std::pair<std::string, std::string>> Registry::values(std::string_view key) const {
     std::vector<std::pair<std::string, std::string>> out;
     if (const Key* target = findKey(key)) {
-        for (const Value& v : target->values) out.emplace_back(v.name, v.data);
+        for (const Value& v : target->values) {
+            if (!v.keptLine) out.emplace_back(v.name, v.data);
+        }
     }
     return out;
 }
