@@ -262,7 +262,8 @@ Files:
                          port, baud rate and shown equalizer set
   CommoFiles/PortMap.csv lines "N,PATH": device path of a COM number
 
-Exit status: 0 on success, 2 for a bad option.
+Exit status: 0 on success, 1 when a server switch could not update the registry
+file (it says why), 2 for a bad option.
 )";
 }
 

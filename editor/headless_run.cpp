@@ -63,10 +63,11 @@ int awaitWakeByte(int fd) {
     }
 }
 
-int runServerSwitch(bool (*action)(), std::ostream& err) {
-    // The program ends after the switch in any case; a failed write is only noted.
-    if (!action()) err << kProgramName << ": could not update " << Registry::filePath().string() << '\n';
-    return kExitSuccess;
+int runServerSwitch(RegistrationResult (*action)(), std::ostream& err) {
+    const RegistrationResult result = action();
+    if (result.done) return kExitSuccess;
+    err << kProgramName << ": " << result.reason << '\n';
+    return kExitRegistrationFailed;
 }
 
 }  // namespace
