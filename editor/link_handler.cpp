@@ -76,8 +76,12 @@ void LinkHandler::onReplyPs() {
 void LinkHandler::onReplyAi() {
     if (autoInfo() != 0) return;
     m_view.setLamp(false);
-    if (!m_model.connected()) return;
+    // The link is down, also when it went before the identification: no reply that
+    // was counted or requested comes any more, and a count left behind would block
+    // COM and the file buttons for good.
     m_model.setPendingReplies(0);
+    m_connectRequested = false;
+    if (!m_model.connected()) return;
     Trx_StateGuard().set(StateField::ModelCode, 0);
     m_view.stopPoll();
     m_model.setConnected(false);

@@ -167,6 +167,24 @@ TEST_F(LinkHandlerTest, PowerReplyWithoutModelCodeFailsTheConnection) {
     EXPECT_FALSE(handler.connectRequested());
 }
 
+TEST_F(LinkHandlerTest, LinkLossBeforeTheIdentificationLeavesNothingThatBlocksCom) {
+    view.whileBoxOpen = [this] {
+        Trx_StateGuard().set(StateField::AutoInfo, 1);
+        handler.onPowerOn();
+    };
+    handler.onComAction();
+    view.whileBoxOpen = nullptr;
+    // The watchdog's loss comes before the ID reply.
+    Trx_StateGuard().set(StateField::AutoInfo, 0);
+    handler.onReplyAi();
+    EXPECT_EQ(model.pendingReplies(), 0);
+    EXPECT_FALSE(handler.connectRequested());
+    EXPECT_FALSE(model.connected());
+    handler.onComAction();
+    EXPECT_EQ(toggles(), 2u) << "COM works again";
+    EXPECT_TRUE(handler.connectRequested());
+}
+
 TEST_F(LinkHandlerTest, ConnectedPeRedrawsOnlyOnChangeAndAutoInfoOffTakesTheWindowOffline) {
     connect();
     model.setPendingReplies(0);

@@ -183,6 +183,24 @@ TEST_F(LinkEndToEnd, ComWhileConnectedOrASilentTransceiverTakesTheWindowOffline)
     EXPECT_GE(clock.elapsed(), 2500) << "the watchdog waits about 3 s";
 }
 
+TEST_F(LinkEndToEnd, ALinkLossDuringTheIdentificationLeavesComWorking) {
+    sim::SimConfig config;
+    config.replyDelay = 1000ms;
+    start(config);
+    click(kComButton);
+    // Auto information came on; the transceiver falls silent before it answers ID.
+    ASSERT_TRUE(test::waitUntil([] { return Trx_StateGuard().get(StateField::AutoInfo) != 0; }, kLong));
+    m_sim->setSilent(true);
+    ASSERT_FALSE(connected());
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return !m_link->handler().connectRequested() && m_window->model().pendingReplies() == 0; }, kLong))
+        << "the watchdog's loss ends the waiting";
+    m_sim->setSilent(false);
+    m_sim->setReplyDelay(0ms);
+    connect();
+    EXPECT_TRUE(m_window->lampOn());
+}
+
 TEST_F(LinkEndToEnd, CancelWhileConnectedSendsOnlyTheChangedValues) {
     start();
     connect();
