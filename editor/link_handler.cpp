@@ -3,6 +3,7 @@
 #include "editor/notice_table.h"
 #include "platform/thread_directory.h"
 #include "protocol/trx_state.h"
+#include "serial/sio_port.h"
 
 namespace tqm {
 namespace {
@@ -106,8 +107,12 @@ void LinkHandler::onComFailed(bool force, int row) {
         if (force) {
             m_view.showNotice(stringId);
         } else if (!m_boxInProgress) {
+            // While this box is up nobody reopens the port: each failed attempt would
+            // only stack up another notice.
             m_boxInProgress = true;
+            Sio_Port().setNoticeBoxShown(true);
             m_view.showNotice(stringId);
+            Sio_Port().setNoticeBoxShown(false);
             m_boxInProgress = false;
         }
     }

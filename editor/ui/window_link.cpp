@@ -54,11 +54,9 @@ void CWindowLink::showNotice(int stringId) {
         const SerialFault fault = Sio_Port().lastFault();
         if (!fault.reason.empty()) text += QStringLiteral("\n\n") + QString::fromStdString(fault.reason);
     }
-    Sio_Port().setNoticeBoxShown(true);
     QMessageBox box(QMessageBox::Warning, m_window.windowTitle(), text, QMessageBox::Ok, &m_window);
     box.setObjectName(QStringLiteral("notice_%1").arg(stringId));
     box.exec();
-    Sio_Port().setNoticeBoxShown(false);
 }
 
 void CWindowLink::setLamp(bool on) { m_window.drawLamp(on); }

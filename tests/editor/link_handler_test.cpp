@@ -9,10 +9,12 @@
 #include "editor/command_sink.h"
 #include "editor/equalizer_model.h"
 #include "editor/link_handler.h"
+#include "editor/notice_table.h"
 #include "editor/reply_watchdog.h"
 #include "platform/thread_directory.h"
 #include "protocol/link_flags.h"
 #include "protocol/trx_state.h"
+#include "serial/sio_port.h"
 #include "tests/support/command_thread_recorder.h"
 #include "tests/support/recording_sink.h"
 
@@ -183,6 +185,25 @@ TEST_F(LinkHandlerTest, LinkLossBeforeTheIdentificationLeavesNothingThatBlocksCo
     handler.onComAction();
     EXPECT_EQ(toggles(), 2u) << "COM works again";
     EXPECT_TRUE(handler.connectRequested());
+}
+
+TEST_F(LinkHandlerTest, OnlyTheUnforcedNoticeHoldsThePortClosedAndASecondOneIsNotShownButResets) {
+    std::vector<bool> portHeld;
+    view.whileNoticeOpen = [&] {
+        portHeld.push_back(Sio_Port().noticeBoxShown());
+        if (portHeld.size() != 2) return;
+        // COM is pressed while the port notice is up, and its open fails again.
+        handler.onComAction();
+        handler.onComFailed(false, kNoticePortOpen);
+        EXPECT_FALSE(handler.connectRequested());
+        EXPECT_EQ(model.pendingReplies(), 0);
+    };
+    handler.onComFailed(true, kNoticeConnectFailed);
+    handler.onComFailed(false, kNoticePortOpen);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"notice-111", "repaint", "notice-106", "graph-empty",
+                                                  "connect-timer-on", "box-open", "repaint", "repaint"}));
+    EXPECT_EQ(portHeld, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(Sio_Port().noticeBoxShown());
 }
 
 TEST_F(LinkHandlerTest, ConnectedPeRedrawsOnlyOnChangeAndAutoInfoOffTakesTheWindowOffline) {
