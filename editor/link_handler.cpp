@@ -21,6 +21,8 @@ LinkHandler::LinkHandler(EqualizerModel& model, LinkView& view) : m_model(model)
 void LinkHandler::onComAction() {
     if (m_model.pendingReplies() != 0) return;
     if (!m_model.connected()) Trx_StateGuard().set(StateField::ModelCode, 0);
+    // The operator asks for the port: if it still cannot be opened, say so again.
+    Sio_Port().rearmFailureNotice();
     postLinkToggle();
     if (autoInfo() != 0) return;
     m_connectRequested = true;

@@ -14,9 +14,11 @@
 #include "platform/thread_directory.h"
 #include "protocol/link_flags.h"
 #include "protocol/trx_state.h"
+#include "serial/port_map.h"
 #include "serial/sio_port.h"
 #include "tests/support/command_thread_recorder.h"
 #include "tests/support/recording_sink.h"
+#include "tests/support/recording_window.h"
 
 namespace tqm {
 namespace {
@@ -204,6 +206,18 @@ TEST_F(LinkHandlerTest, OnlyTheUnforcedNoticeHoldsThePortClosedAndASecondOneIsNo
                                                   "connect-timer-on", "box-open", "repaint", "repaint"}));
     EXPECT_EQ(portHeld, (std::vector<bool>{false, true}));
     EXPECT_FALSE(Sio_Port().noticeBoxShown());
+}
+
+TEST_F(LinkHandlerTest, ComLetsTheNextFailedPortOpenTellTheWindowAgain) {
+    test::RecordingWindow window;
+    Sio_Port().initialise();
+    ASSERT_TRUE(PortMap().setOverride(1, "/dev/tqm-no-such-device"));
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(Sio_Port().open());
+    EXPECT_EQ(window.count(UWM_COM_FAILED), 1u) << "one notice per loss of the port";
+    handler.onComAction();
+    EXPECT_FALSE(Sio_Port().open());
+    EXPECT_EQ(window.count(UWM_COM_FAILED), 2u);
+    PortMap().reset();
 }
 
 TEST_F(LinkHandlerTest, ConnectedPeRedrawsOnlyOnChangeAndAutoInfoOffTakesTheWindowOffline) {

@@ -43,15 +43,18 @@ TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndCloseEndsIt) {
     EXPECT_EQ(m_window.count(UWM_COM_FAILED), 0u);
 }
 
-TEST_F(SioPortTest, FailedOpensTellTheWindowAndSayWhy) {
-    const auto expectFailure = [&](SerialError code, const char* words) {
+TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
+    // told: whether this failure posts a notice; the reason is always kept.
+    const auto expectFailure = [&](SerialError code, const char* words, bool told) {
         m_window.clear();
         EXPECT_FALSE(Sio_Port().open());
         EXPECT_FALSE(Sio_Port().isOpen());
-        ASSERT_TRUE(m_window.waitFor(UWM_COM_FAILED));
-        const auto entry = m_window.entries().at(0);
-        EXPECT_EQ(entry.message.wParam, 0u);
-        EXPECT_EQ(entry.message.lParam, 0);
+        ASSERT_EQ(m_window.count(UWM_COM_FAILED), told ? 1u : 0u);
+        if (told) {
+            const auto entry = m_window.entries().at(0);
+            EXPECT_EQ(entry.message.wParam, 0u);
+            EXPECT_EQ(entry.message.lParam, 0);
+        }
         const SerialFault fault = Sio_Port().lastFault();
         EXPECT_EQ(fault.code, code);
         EXPECT_NE(fault.reason.find("COM1"), std::string::npos) << fault.reason;
@@ -59,15 +62,22 @@ TEST_F(SioPortTest, FailedOpensTellTheWindowAndSayWhy) {
     };
 
     PortMap().setOverride(1, "/dev/tqm-no-such-device");
-    expectFailure(SerialError::NotFound, "no such device");
+    expectFailure(SerialError::NotFound, "no such device", true);
+    expectFailure(SerialError::NotFound, "no such device", false);
     // Another program holds the device.
     PortMap().setOverride(1, m_peer->slavePath());
     const int holder = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    expectFailure(SerialError::Busy, "in use");
+    expectFailure(SerialError::Busy, "in use", false);
+    Sio_Port().rearmFailureNotice();  // the operator asks for the port again
+    expectFailure(SerialError::Busy, "in use", true);
     ::close(holder);
     EXPECT_TRUE(Sio_Port().open()) << "free again";
+    // A loss after a successful open is told again.
+    Sio_Port().close();
+    PortMap().setOverride(1, "/dev/tqm-no-such-device");
+    expectFailure(SerialError::NotFound, "no such device", true);
 }
 
 TEST_F(SioPortTest, SettersFallBackToPortOneAnd4800Baud) {
