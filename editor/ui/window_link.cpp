@@ -66,7 +66,7 @@ void CWindowLink::startPoll() { m_window.startPoll(); }
 void CWindowLink::stopPoll() { m_window.stopPoll(); }
 void CWindowLink::drawEmptyGraph() { m_window.drawEmptyGraph(); }
 void CWindowLink::drawGraph() { m_window.drawGraph(); }
-void CWindowLink::scheduleRepaint() { m_window.update(); }
+void CWindowLink::scheduleRepaint() { m_window.scheduleRepaint(); }
 void CWindowLink::pause(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
 
 }  // namespace tqm

@@ -5,9 +5,11 @@
 #include <QtCore/QElapsedTimer>
 #include <QtGui/QAction>
 
+#include "editor/notice_table.h"
 #include "editor/response_graph.h"
 #include "editor/ui/color_group_box.h"
 #include "editor/ui/color_static.h"
+#include "editor/ui/window_link.h"
 #include "tests/gui/main_window_fixture.h"
 
 namespace tqm {
@@ -102,6 +104,14 @@ TEST_F(EqualizerDlgTest, SetChangeShowsCaptionsValuesAndColoursAndKeepsTheOtherS
     control<QAction>(32784)->trigger();  // P-Prmtrc: still the defaults
     showsSet("P-PRMTRC EQ2", {"OFF", "5 dB", "10", "OFF", "5 dB", "10", "OFF", "5 dB", "10"});
     EXPECT_EQ(m_window->model().shown(1), r);
+}
+
+TEST_F(EqualizerDlgTest, TheLinkHasTheOneConnectTimerAndRepaintsThroughTheRefreshTimer) {
+    CWindowLink link(*m_window);
+    EXPECT_EQ(m_window->findChildren<QTimer*>(QStringLiteral("timer_22")).size(), 1);
+    ASSERT_TRUE(test::waitUntil([&] { return !timer(TIMER_REPAINT)->isActive(); }));
+    link.linkMessage(Message{UWM_COM_FAILED, 0, kNoticeMenuFile});  // never shown; resets and repaints
+    EXPECT_TRUE(timer(TIMER_REPAINT)->isActive());
 }
 
 TEST_F(EqualizerDlgTest, GraphAfterStepsIsTheRenderersPicture) {
