@@ -155,6 +155,7 @@ private:
     void onComButton(bool pressed);
     void onFileLoadButton(bool pressed);
     void onFileSaveButton(bool pressed);
+    void onActionButton(bool pressed, const std::function<void()>& action);
 
     void onSplashTimer();
     void onRepaintTimer();

@@ -106,6 +106,29 @@ TEST_F(EqualizerDlgTest, SetChangeShowsCaptionsValuesAndColoursAndKeepsTheOtherS
     EXPECT_EQ(m_window->model().shown(1), r);
 }
 
+TEST_F(EqualizerDlgTest, PollWaitsForCountedRepliesUntilTheCountStandsStillEachTimeAfresh) {
+    EqualizerModel& model = m_window->model();
+    int ticks = 0;
+    QObject::connect(timer(TIMER_PARAM_POLL), &QTimer::timeout, [&] { ++ticks; });
+    const auto tickOn = [&](int n) {
+        const int until = ticks + n;
+        return test::waitUntil([&] { return ticks >= until; });
+    };
+    model.setConnected(true);
+    model.setPendingReplies(3);
+    m_window->startPoll();
+    ASSERT_TRUE(test::waitUntil([&] { return !m_sink.commands.empty(); }, std::chrono::milliseconds(20000)));
+    EXPECT_GE(ticks, 40) << "a count that stands still for 2 s lets the poll read";
+    model.setPendingReplies(0);
+    ASSERT_TRUE(tickOn(2));
+    // A later apply: its count is waited for again from the start.
+    model.setPendingReplies(3);
+    m_sink.commands.clear();
+    ASSERT_TRUE(tickOn(5));
+    EXPECT_TRUE(m_sink.commands.empty());
+    m_window->stopPoll();
+}
+
 TEST_F(EqualizerDlgTest, TheLinkHasTheOneConnectTimerAndRepaintsThroughTheRefreshTimer) {
     CWindowLink link(*m_window);
     EXPECT_EQ(m_window->findChildren<QTimer*>(QStringLiteral("timer_22")).size(), 1);
