@@ -61,6 +61,8 @@ protected:
         model.reloadFromState();  // as the window's initialisation does
     }
     void TearDown() override {
+        PortMap().reset();
+        Sio_Port().initialise();
         ThreadDirectory().stop(WorkerRole::AnlSend);
         ThreadDirectory().detach(WorkerRole::AnlSend);
         ThreadDirectory().detach(WorkerRole::AnlRecv);
@@ -217,7 +219,6 @@ TEST_F(LinkHandlerTest, ComLetsTheNextFailedPortOpenTellTheWindowAgain) {
     handler.onComAction();
     EXPECT_FALSE(Sio_Port().open());
     EXPECT_EQ(window.count(UWM_COM_FAILED), 2u);
-    PortMap().reset();
 }
 
 TEST_F(LinkHandlerTest, ConnectedPeRedrawsOnlyOnChangeAndAutoInfoOffTakesTheWindowOffline) {

@@ -193,7 +193,7 @@ TEST_F(LinkEndToEnd, ComWhileConnectedOrASilentTransceiverTakesTheWindowOffline)
 
 TEST_F(LinkEndToEnd, ALinkLossDuringTheIdentificationLeavesComWorking) {
     sim::SimConfig config;
-    config.replyDelay = 1000ms;
+    config.replyDelay = 2000ms;  // time to fall silent between the AI and the ID reply
     start(config);
     click(kComButton);
     // Auto information came on; the transceiver falls silent before it answers ID.
