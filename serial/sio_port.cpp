@@ -29,6 +29,8 @@ struct PortState {
     std::atomic<int> portNumber{kDefaultComPort};
     std::atomic<int> baudRate{kDefaultBaudRate};
     std::atomic<bool> noticeBox{false};
+    // A failed open has told the window since the port last opened or COM was pressed.
+    std::atomic<bool> failureTold{false};
 };
 
 PortState& state() {
@@ -78,6 +80,17 @@ void closeAfterFault(const std::shared_ptr<SerialDevice>& device, const SerialFa
     detachDevice();
 }
 
+// One notice per loss of the port: the queued commands that each try to reopen it
+// would otherwise stack up a box apiece.
+void tellWindowOfFailure() {
+    PortState& s = state();
+    if (s.failureTold.exchange(true, std::memory_order_acq_rel)) return;
+    // With no window to tell (start-up, shutdown) the next failure tries again.
+    if (!MainWindowLink().post(UWM_COM_FAILED, kComFailedForce, kComFailedRow)) {
+        s.failureTold.store(false, std::memory_order_release);
+    }
+}
+
 bool lineUsable(SerialDevice& device, SerialFault& fault) {
     SerialStatus status;
     if (!device.status(status, fault)) return false;
@@ -99,6 +112,7 @@ bool Sio_Port::initialise() {
     s.portNumber.store(kDefaultComPort, std::memory_order_relaxed);
     s.baudRate.store(kDefaultBaudRate, std::memory_order_relaxed);
     s.noticeBox.store(false, std::memory_order_relaxed);
+    s.failureTold.store(false, std::memory_order_relaxed);
     return true;
 }
 
@@ -113,7 +127,7 @@ bool Sio_Port::open() {
         !lineUsable(*device, fault)) {
         device->close();
         keepFault(number, fault);
-        MainWindowLink().post(UWM_COM_FAILED, kComFailedForce, kComFailedRow);
+        tellWindowOfFailure();
         return false;
     }
     {
@@ -126,9 +140,10 @@ bool Sio_Port::open() {
     if (device->write(command, 4, fault) < 4 && fault.code == SerialError::LineFault) {
         keepFault(number, fault);
         detachDevice();
-        MainWindowLink().post(UWM_COM_FAILED, kComFailedForce, kComFailedRow);
+        tellWindowOfFailure();
         return false;
     }
+    s.failureTold.store(false, std::memory_order_release);
     return true;
 }
 
@@ -170,6 +185,8 @@ bool Sio_Port::probe(int index) {
     device.close();
     return usable;
 }
+
+void Sio_Port::rearmFailureNotice() { state().failureTold.store(false, std::memory_order_release); }
 
 void Sio_Port::setNoticeBoxShown(bool shown) { state().noticeBox.store(shown, std::memory_order_release); }
 
