@@ -34,23 +34,31 @@ bool eraseEntry(Registry& registry, const RegistrationEntry& entry) {
                                                          : registry.clearKey(entry.key);
 }
 
-}  // namespace
-
-bool registerServer() {
-    Registry registry;
-    if (!registry.load()) return false;
-    for (const RegistrationEntry& entry : kEntries) {
-        if (!writeEntry(registry, entry)) return false;
-    }
-    return registry.save();
+RegistrationResult failed(std::string_view what, const std::string& why) {
+    return RegistrationResult{false, std::string(what) + " failed, nothing was changed: " + why};
 }
 
-bool unregisterServer() {
+}  // namespace
+
+RegistrationResult registerServer() {
     Registry registry;
-    if (!registry.load()) return false;
+    if (!registry.load()) return failed("registration", registry.errorText());
+    for (const RegistrationEntry& entry : kEntries) {
+        if (!writeEntry(registry, entry)) {
+            return failed("registration", registry.path().string() + ": the entries do not fit in the file");
+        }
+    }
+    if (!registry.save()) return failed("registration", registry.errorText());
+    return {};
+}
+
+RegistrationResult unregisterServer() {
+    Registry registry;
+    if (!registry.load()) return failed("unregistration", registry.errorText());
     bool changed = false;
     for (const RegistrationEntry& entry : kEntries) changed = eraseEntry(registry, entry) || changed;
-    return !changed || registry.save();
+    if (changed && !registry.save()) return failed("unregistration", registry.errorText());
+    return {};
 }
 
 }  // namespace tqm

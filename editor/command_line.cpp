@@ -7,6 +7,8 @@
 #include <array>
 #include <charconv>
 
+#include "serial/port_map.h"
+
 namespace tqm {
 
 namespace {
@@ -81,17 +83,33 @@ const LongOptionEntry* findLongOption(std::string_view name) {
     return it == kLongOptions.end() ? nullptr : &*it;
 }
 
-bool parsePortMap(std::string_view text, PortMapOverride& out) {
+// Longer values are shortened in messages.
+constexpr std::size_t kQuotedValueLength = 60;
+
+std::string quotedValue(std::string_view value) {
+    if (value.size() <= kQuotedValueLength) return joinText({"'", value, "'"});
+    return joinText({"'", value.substr(0, kQuotedValueLength), "...' (", std::to_string(value.size()), " characters)"});
+}
+
+// "N=PATH" with N from 1 to 20 and a path the system can open; what is wrong otherwise.
+std::string portMapProblem(std::string_view text, PortMapOverride& out) {
     const auto equals = text.find('=');
-    if (equals == std::string_view::npos || equals == 0 || equals + 1 == text.size()) return false;
+    if (equals == std::string_view::npos) return "expected N=PATH";
     int number = 0;
     const char* first = text.data();
     const char* last = text.data() + equals;
     const auto [end, error] = std::from_chars(first, last, number);
-    if (error != std::errc() || end != last || number < kFirstComNumber || number > kLastComNumber) return false;
+    if (equals == 0 || error != std::errc() || end != last || number < kFirstComNumber || number > kLastComNumber) {
+        return "the COM number N must be one of 1 to 20";
+    }
+    const std::string_view path = text.substr(equals + 1);
+    if (path.empty()) return "the device path is empty";
+    if (path.size() > PortMap::kMaxPathLength) {
+        return "the device path is longer than " + std::to_string(PortMap::kMaxPathLength) + " characters";
+    }
     out.comNumber = number;
-    out.path = std::string(text.substr(equals + 1));
-    return true;
+    out.path = std::string(path);
+    return {};
 }
 
 class Parser {
@@ -169,9 +187,8 @@ private:
 
     void portMap(std::string_view value) {
         PortMapOverride entry;
-        if (!parsePortMap(value, entry)) {
-            return fail(joinText({"bad --port-map value '", value, "' (expected N=PATH, N from 1 to 20)"}));
-        }
+        const std::string problem = portMapProblem(value, entry);
+        if (!problem.empty()) return fail(joinText({"bad --port-map value ", quotedValue(value), ": ", problem}));
         m_result.portMap.push_back(std::move(entry));
     }
 
@@ -245,7 +262,8 @@ Files:
                          port, baud rate and shown equalizer set
   CommoFiles/PortMap.csv lines "N,PATH": device path of a COM number
 
-Exit status: 0 on success, 2 for a bad option.
+Exit status: 0 on success, 1 when a server switch could not update the registry
+file (it says why), 2 for a bad option.
 )";
 }
 

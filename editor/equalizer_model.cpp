@@ -55,7 +55,6 @@ void EqualizerModel::applyReference() {
     const EqualizerValues reference = m_reference[index(m_currentSet)];
     EqualizerValues& shown = m_shown[index(m_currentSet)];
     bool copied = false;
-    bool sentBefore = false;
     for (int p = 0; p < kEqualizerParams; ++p) {
         if (reference[p] == shown[p]) {
             continue;
@@ -65,14 +64,14 @@ void EqualizerModel::applyReference() {
             copied = true;
             continue;
         }
-        if (sentBefore && m_pause) {
-            m_pause(kApplyPacing);
-        }
         m_reloadScope = m_currentSet;
         ++m_pendingReplies;
         sendParameter(m_currentSet, p, reference[p]);
         readParameter(m_currentSet, p);
-        sentBefore = true;
+        // Every value sent is followed by the pause, the last one too.
+        if (m_pause) {
+            m_pause(kApplyPacing);
+        }
     }
     if (copied && m_view != nullptr) {
         m_view->scheduleRepaint();

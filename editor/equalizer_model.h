@@ -29,7 +29,7 @@ public:
     static constexpr int kAllSets = 3;
     static constexpr std::chrono::milliseconds kApplyPacing{25};
 
-    // How the model waits between the commands of one apply (a plain sleep unless
+    // How the model waits after each value of one apply (a plain sleep unless
     // the window installs one that keeps handling its events).
     using Pause = std::function<void(std::chrono::milliseconds)>;
 
@@ -63,7 +63,7 @@ public:
     // values; true when at least one differed.
     bool takeChangedFromState();
     // Brings the current set back to its reference values. Connected, each differing
-    // value is sent with its read-back; blocks 25 ms (the pause) between values.
+    // value is sent with its read-back; blocks 25 ms (the pause) after each value sent.
     void applyReference();
     // APPLI: the current set's shown values become its reference, unless replies are awaited.
     void acceptShown();

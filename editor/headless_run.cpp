@@ -23,10 +23,11 @@ sigset_t signalSet(const std::array<int, N>& signals) {
     return set;
 }
 
-int runServerSwitch(bool (*action)(), std::ostream& err) {
-    // The program ends after the switch in any case; a failed write is only noted.
-    if (!action()) err << kProgramName << ": could not update " << Registry::filePath().string() << '\n';
-    return kExitSuccess;
+int runServerSwitch(RegistrationResult (*action)(), std::ostream& err) {
+    const RegistrationResult result = action();
+    if (result.done) return kExitSuccess;
+    err << kProgramName << ": " << result.reason << '\n';
+    return kExitRegistrationFailed;
 }
 
 }  // namespace

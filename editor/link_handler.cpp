@@ -3,6 +3,7 @@
 #include "editor/notice_table.h"
 #include "platform/thread_directory.h"
 #include "protocol/trx_state.h"
+#include "serial/sio_port.h"
 
 namespace tqm {
 namespace {
@@ -20,6 +21,8 @@ LinkHandler::LinkHandler(EqualizerModel& model, LinkView& view) : m_model(model)
 void LinkHandler::onComAction() {
     if (m_model.pendingReplies() != 0) return;
     if (!m_model.connected()) Trx_StateGuard().set(StateField::ModelCode, 0);
+    // The operator asks for the port: if it still cannot be opened, say so again.
+    Sio_Port().rearmFailureNotice();
     postLinkToggle();
     if (autoInfo() != 0) return;
     m_connectRequested = true;
@@ -76,8 +79,12 @@ void LinkHandler::onReplyPs() {
 void LinkHandler::onReplyAi() {
     if (autoInfo() != 0) return;
     m_view.setLamp(false);
-    if (!m_model.connected()) return;
+    // The link is down, also when it went before the identification: no reply that
+    // was counted or requested comes any more, and a count left behind would block
+    // COM and the file buttons for good.
     m_model.setPendingReplies(0);
+    m_connectRequested = false;
+    if (!m_model.connected()) return;
     Trx_StateGuard().set(StateField::ModelCode, 0);
     m_view.stopPoll();
     m_model.setConnected(false);
@@ -102,8 +109,12 @@ void LinkHandler::onComFailed(bool force, int row) {
         if (force) {
             m_view.showNotice(stringId);
         } else if (!m_boxInProgress) {
+            // While this box is up nobody reopens the port: each failed attempt would
+            // only stack up another notice.
             m_boxInProgress = true;
+            Sio_Port().setNoticeBoxShown(true);
             m_view.showNotice(stringId);
+            Sio_Port().setNoticeBoxShown(false);
             m_boxInProgress = false;
         }
     }

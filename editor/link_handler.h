@@ -24,6 +24,7 @@ public:
     void onReplyAi();
     void onReplyPe();
     // A failure notice of the given row; force shows it even while another is open.
+    // An unforced box keeps the port from opening while it is up.
     // Blocks while the box is open.
     void onComFailed(bool force, int row);
 

@@ -1,19 +1,15 @@
 #include "editor/setting_file.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <optional>
-#include <vector>
 
 #include "editor/equalizer_model.h"
 #include "editor/equalizer_tables.h"
+#include "platform/atomic_file.h"
+#include "platform/decimal_int.h"
 #include "serial/csv_table.h"
 
 namespace tqm {
@@ -46,7 +42,8 @@ std::optional<std::int32_t> checkCell(int band, PeqParam kind, std::int32_t valu
 }
 
 // Checks the table row by row, left to right, staging each valid value; false at the
-// first invalid cell or when the table is not 3 x 3.
+// first invalid cell (a number too large for 32 bits included) or when the table is
+// not 3 x 3.
 bool stageTable(const CsvTable& table, EqualizerModel& model) {
     if (table.rows() != kFileRows || table.columns() != kFileColumns) {
         return false;
@@ -54,26 +51,15 @@ bool stageTable(const CsvTable& table, EqualizerModel& model) {
     for (int p = 0; p < kEqualizerParams; ++p) {
         const int band = bandOfParam(p);
         const PeqParam kind = kindOfParam(p);
-        const auto value = checkCell(band, kind, std::atoi(table.cell(band, static_cast<std::int32_t>(kind))));
+        std::int32_t number = 0;
+        if (!readDecimalInt(table.cell(band, static_cast<std::int32_t>(kind)), number)) {
+            return false;
+        }
+        const auto value = checkCell(band, kind, number);
         if (!value) {
             return false;
         }
         model.stageValue(p, *value);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(written);
     }
     return true;
 }
@@ -106,31 +92,6 @@ std::string SettingFile::format(const EqualizerValues& values) {
     return text;
 }
 
-bool SettingFile::writeReplacing(const std::string& path, const std::string& text) {
-    const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = directory + "." + name + ".XXXXXX";
-    std::vector<char> pattern(temporary.begin(), temporary.end());
-    pattern.push_back('\0');
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    temporary.assign(pattern.data());
-    // A replaced file keeps its permissions; a new one is readable by all
-    // (the temporary file starts owner-only).
-    struct stat existing {};
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644;
-    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 SaveResult SettingFile::save(const std::string& path, const EqualizerModel& model) {
     if (model.pendingReplies() != 0) {
         return SaveResult::Busy;
@@ -138,7 +99,7 @@ SaveResult SettingFile::save(const std::string& path, const EqualizerModel& mode
     if (path.size() >= kMaxPathLength) {
         return SaveResult::PathTooLong;
     }
-    return writeReplacing(path, format(model.shown(model.currentSet()))) ? SaveResult::Saved : SaveResult::Failed;
+    return writeFileAtomically(path, format(model.shown(model.currentSet()))) ? SaveResult::Saved : SaveResult::Failed;
 }
 
 LoadResult SettingFile::load(const std::string& path, EqualizerModel& model) {

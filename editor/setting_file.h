@@ -37,14 +37,12 @@ public:
     static std::string format(const EqualizerValues& values);
 
     // Blocks on writing the file. Writes the current set's shown values into a
-    // temporary file beside the target and renames it over the target.
+    // temporary file beside the target and renames it over the target; a target the
+    // user may not write is not replaced (Failed).
     static SaveResult save(const std::string& path, const EqualizerModel& model);
     // Blocks on reading the file, and connected on the paced apply. Stages the
     // values, then makes them the current set's reference and applies them.
     static LoadResult load(const std::string& path, EqualizerModel& model);
-
-    // Writes text to path through a temporary file and a rename; false on any failure.
-    static bool writeReplacing(const std::string& path, const std::string& text);
 };
 
 }  // namespace tqm

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 
@@ -34,6 +35,20 @@ bool equalNoCase(std::string_view a, std::string_view b) {
 bool isAtOrBelow(std::string_view path, std::string_view key) {
     if (path.size() < key.size() || !equalNoCase(path.substr(0, key.size()), key)) return false;
     return path.size() == key.size() || path[key.size()] == '\\';
+}
+
+std::string lowerCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = lowerAscii(c);
+    return out;
+}
+
+// The index key of one name under a parent: the parent's position, then the name
+// without regard to letter case.
+std::string childName(std::size_t parent, std::string_view name) {
+    std::string out(reinterpret_cast<const char*>(&parent), sizeof parent);
+    for (char c : name) out.push_back(lowerAscii(c));
+    return out;
 }
 
 bool hasLineBreakOrNul(std::string_view text) {
@@ -139,50 +154,70 @@ void Registry::setPathOverride(const std::filesystem::path& path) {
     s_override = path;
 }
 
-bool Registry::load() {
+bool Registry::fail(std::string why) const {
+    m_error = m_path.string() + ": " + std::move(why);
+    return false;
+}
+
+void Registry::reset() {
     m_keys.clear();
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT;
+    m_children.clear();
+    m_pathBytes = 0;
+}
+
+bool Registry::load() {
+    reset();
+    m_error.clear();
+    // Non-blocking, so a named pipe in the file's place cannot stall the open.
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno == ENOENT || fail(std::strerror(errno));
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<std::size_t>(info.st_size) > kMaxFileBytes) {
         ::close(fd);
-        return false;
+        return fail(S_ISREG(info.st_mode) ? "larger than any registry file of this program"
+                                           : "not a regular file");
     }
     std::string text(kMaxFileBytes + 1, '\0');
     std::size_t length = 0;
-    bool ok = true;
+    int readError = 0;
     while (length < text.size()) {
         const ssize_t got = ::read(fd, text.data() + length, text.size() - length);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) ok = false;
+        if (got < 0) readError = errno;
         if (got <= 0) break;
         length += static_cast<std::size_t>(got);
     }
     ::close(fd);
-    if (!ok || length > kMaxFileBytes) return false;  // unreadable, or grew while read
+    if (readError != 0) return fail(std::strerror(readError));
+    if (length > kMaxFileBytes) return fail("larger than any registry file of this program");  // grew while read
     text.resize(length);
-    parse(text);
+    if (!parse(text)) {
+        return fail("not a registry file of this program (its first line is not \"" + std::string(kHeader) + "\")");
+    }
     return true;
 }
 
 bool Registry::save() const {
     const std::string text = serialize();
-    if (text.size() > kMaxFileBytes) return false;
+    if (text.size() > kMaxFileBytes) return fail("the entries would make the file too large");
     std::error_code error;
     const std::filesystem::path directory = m_path.has_parent_path() ? m_path.parent_path() : ".";
     std::filesystem::create_directories(directory, error);
-    if (error) return false;
+    if (error) return fail(directory.string() + ": " + error.message());
 
     std::filesystem::path temporary = m_path;
     temporary += ".tmp-" + std::to_string(::getpid());
     const int fd = createTemporary(temporary);
-    if (fd < 0) return false;
+    if (fd < 0) return fail(std::strerror(errno));
     const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
+    int writeError = written ? 0 : errno;
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.c_str(), m_path.c_str()) != 0) {
+    if (writeError == 0 && !closed) writeError = errno;
+    if (writeError == 0 && ::rename(temporary.c_str(), m_path.c_str()) != 0) writeError = errno;
+    if (writeError != 0) {
         ::unlink(temporary.c_str());
-        return false;
+        return fail(std::strerror(writeError));
     }
     syncDirectory(directory);
     return true;
@@ -192,108 +227,181 @@ std::string Registry::serialize() const {
     std::string out(kHeader);
     out += "\n";
     for (const Key& key : m_keys) {
-        out += "\n[" + key.path + "]\n";
+        out += key.path.empty() ? "\n" : "\n[" + key.path + "]\n";
         for (const Value& value : key.values) {
-            if (value.name.empty()) {
-                out += "@";
+            if (value.keptLine) {
+                out += value.data;
             } else {
-                appendQuoted(out, value.name);
+                if (value.name.empty()) {
+                    out += "@";
+                } else {
+                    appendQuoted(out, value.name);
+                }
+                out += "=";
+                appendQuoted(out, value.data);
             }
-            out += "=";
-            appendQuoted(out, value.data);
             out += "\n";
         }
     }
     return out;
 }
 
-void Registry::parse(std::string_view text) {
-    m_keys.clear();
-    std::string current;  // the section being read; empty after a malformed one
+bool Registry::parse(std::string_view text) {
+    reset();
+    if (text.empty()) return true;
+    const auto headerEnd = text.find('\n');
+    if (trim(text.substr(0, headerEnd)) != kHeader) return false;
+    text = headerEnd == std::string_view::npos ? std::string_view() : text.substr(headerEnd + 1);
+    std::size_t current = kNoKey;  // the section being read
     while (!text.empty()) {
         const auto end = text.find('\n');
-        parseLine(trim(text.substr(0, end)), current);
+        parseLine(text.substr(0, end), current);
         if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
     }
+    return true;
 }
 
-void Registry::parseLine(std::string_view line, std::string& current) {
-    if (line.empty() || line.front() == ';') return;
+void Registry::parseLine(std::string_view whole, std::size_t& current) {
+    std::string_view line = trim(whole);
+    if (line.empty()) return;  // blank lines are written afresh between sections
     if (line.front() == '[') {
-        // A malformed section drops the values under it until the next good one.
         const bool closed = line.size() >= 2 && line.back() == ']';
-        const Key* key = closed ? createOne(line.substr(1, line.size() - 2)) : nullptr;
-        current = key != nullptr ? key->path : std::string();
+        current = closed ? createOne(line.substr(1, line.size() - 2)) : kNoKey;
+        if (current == kNoKey) keepLine(whole, current);  // a section of its own, kept as read
         return;
     }
-    if (current.empty()) return;
     std::string name;
-    if (line.front() == '@') {
-        line.remove_prefix(1);
-    } else if (!readQuoted(line, name) || name.empty()) {
-        return;
-    }
-    line = trim(line);
-    if (line.empty() || line.front() != '=') return;
-    line = trim(line.substr(1));
     std::string data;
-    if (!readQuoted(line, data) || !trim(line).empty()) return;  // not a string value
-    storeValue(current, name, data);
+    bool understood = current != kNoKey && !m_keys[current].path.empty();
+    if (understood && line.front() == '@') {
+        line.remove_prefix(1);
+    } else if (understood) {
+        understood = readQuoted(line, name) && !name.empty();
+    }
+    if (understood) {
+        line = trim(line);
+        understood = !line.empty() && line.front() == '=';
+    }
+    if (understood) {
+        line = trim(line.substr(1));
+        understood = readQuoted(line, data) && trim(line).empty();  // a string value and nothing after it
+    }
+    if (understood) {
+        storeValue(m_keys[current], name, data);
+    } else {
+        keepLine(whole, current);
+    }
+}
+
+// Keeps a line as read, in the section being read or, outside any, in a new one.
+void Registry::keepLine(std::string_view line, std::size_t& current) {
+    if (current == kNoKey) {
+        m_keys.push_back(Key{});
+        current = m_keys.size() - 1;
+    }
+    m_keys[current].values.push_back(Value{{}, std::string(line), true});
 }
 
 bool Registry::createKey(std::string_view key) {
-    return createOne(key) != nullptr;
+    return createOne(key) != kNoKey;
 }
 
-Registry::Key* Registry::createOne(std::string_view key) {
-    if (!isValidKeyPath(key)) return nullptr;
-    Key* found = nullptr;
-    for (std::size_t end = key.find('\\');; end = key.find('\\', end + 1)) {
-        const std::string_view prefix = key.substr(0, end);
-        found = findKey(prefix);
-        if (found == nullptr) {
-            m_keys.push_back(Key{std::string(prefix), {}});
-            found = &m_keys.back();
-        }
-        if (end == std::string_view::npos) return found;
+// Finds the deepest existing key on the path: its index (kNoKey when none) and where
+// the rest of the path starts (npos when the whole path exists).
+std::pair<std::size_t, std::size_t> Registry::deepestExisting(std::string_view key) const {
+    std::size_t parent = kNoKey;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = key.find('\\', start);
+        const auto found =
+            m_children.find(childName(parent, key.substr(start, end == std::string_view::npos ? end : end - start)));
+        if (found == m_children.end()) return {parent, start};
+        parent = found->second;
+        if (end == std::string_view::npos) return {parent, std::string_view::npos};
+        start = end + 1;
+    }
+}
+
+std::size_t Registry::createOne(std::string_view key) {
+    if (!isValidKeyPath(key)) return kNoKey;
+    auto [parent, start] = deepestExisting(key);
+    if (start == std::string_view::npos) return parent;
+    // Every missing key stores its whole path: refuse the lot unless all of them fit.
+    std::size_t cost = key.size();
+    for (std::size_t end = key.find('\\', start); end != std::string_view::npos; end = key.find('\\', end + 1)) {
+        cost += end;
+    }
+    if (cost > kMaxFileBytes - m_pathBytes) return kNoKey;
+    m_pathBytes += cost;
+    for (;;) {
+        const std::size_t end = key.find('\\', start);
+        const std::string_view name = key.substr(start, end == std::string_view::npos ? end : end - start);
+        m_keys.push_back(Key{std::string(key.substr(0, end)), parent, {}, {}});
+        parent = m_keys.size() - 1;
+        m_children.emplace(childName(m_keys[parent].parent, name), parent);
+        if (end == std::string_view::npos) return parent;
+        start = end + 1;
     }
 }
 
 bool Registry::setDefaultValue(std::string_view key, std::string_view value) {
-    return storeValue(key, {}, value);
+    return setValueOf(key, {}, value);
 }
 
 bool Registry::setValue(std::string_view key, std::string_view name, std::string_view value) {
-    return !name.empty() && storeValue(key, name, value);
+    return !name.empty() && setValueOf(key, name, value);
 }
 
-bool Registry::storeValue(std::string_view key, std::string_view name, std::string_view data) {
+bool Registry::setValueOf(std::string_view key, std::string_view name, std::string_view data) {
     if (hasLineBreakOrNul(name) || hasLineBreakOrNul(data)) return false;
-    Key* target = createOne(key);
-    if (target == nullptr) return false;
-    for (Value& value : target->values) {
-        if (equalNoCase(value.name, name)) {
-            value.data = data;
-            return true;
-        }
+    const std::size_t target = createOne(key);
+    return target != kNoKey && storeValue(m_keys[target], name, data);
+}
+
+bool Registry::storeValue(Key& key, std::string_view name, std::string_view data) {
+    const auto [slot, added] = key.valueIndex.emplace(lowerCase(name), key.values.size());
+    if (added) {
+        key.values.push_back(Value{std::string(name), std::string(data), false});
+    } else {
+        key.values[slot->second].data = data;
     }
-    target->values.push_back(Value{std::string(name), std::string(data)});
     return true;
 }
 
 bool Registry::removeKey(std::string_view key) {
+    if (!isValidKeyPath(key)) return false;
     const auto before = m_keys.size();
     std::erase_if(m_keys, [key](const Key& k) { return isAtOrBelow(k.path, key); });
-    return m_keys.size() != before;
+    if (m_keys.size() == before) return false;
+    reindex();
+    return true;
 }
 
 bool Registry::clearKey(std::string_view key) {
     Key* target = findKey(key);
     if (target == nullptr) return false;
     target->values.clear();
+    target->valueIndex.clear();
+    const auto before = m_keys.size();
     std::erase_if(m_keys, [key](const Key& k) { return k.path.size() != key.size() && isAtOrBelow(k.path, key); });
+    if (m_keys.size() != before) reindex();
     return true;
+}
+
+// Rebuilds the parent links and the name index after keys were removed. A parent
+// always comes before its children, so one pass in order finds every parent.
+void Registry::reindex() {
+    m_children.clear();
+    m_pathBytes = 0;
+    for (std::size_t i = 0; i < m_keys.size(); ++i) {
+        Key& key = m_keys[i];
+        if (key.path.empty()) continue;  // kept lines
+        const auto slash = key.path.rfind('\\');
+        key.parent = slash == std::string::npos ? kNoKey : findIndex(std::string_view(key.path).substr(0, slash));
+        const std::string_view name = slash == std::string::npos ? key.path : std::string_view(key.path).substr(slash + 1);
+        m_children.emplace(childName(key.parent, name), i);
+        m_pathBytes += key.path.size();
+    }
 }
 
 bool Registry::hasKey(std::string_view key) const {
@@ -307,30 +415,39 @@ std::optional<std::string> Registry::defaultValue(std::string_view key) const {
 std::optional<std::string> Registry::value(std::string_view key, std::string_view name) const {
     const Key* target = findKey(key);
     if (target == nullptr) return std::nullopt;
-    for (const Value& v : target->values) {
-        if (equalNoCase(v.name, name)) return v.data;
-    }
-    return std::nullopt;
+    const auto found = target->valueIndex.find(lowerCase(name));
+    if (found == target->valueIndex.end()) return std::nullopt;
+    return target->values[found->second].data;
 }
 
 std::vector<std::string> Registry::keys() const {
     std::vector<std::string> out;
     out.reserve(m_keys.size());
-    for (const Key& key : m_keys) out.push_back(key.path);
+    for (const Key& key : m_keys) {
+        if (!key.path.empty()) out.push_back(key.path);
+    }
     return out;
 }
 
 std::vector<std::pair<std::string, std::string>> Registry::values(std::string_view key) const {
     std::vector<std::pair<std::string, std::string>> out;
     if (const Key* target = findKey(key)) {
-        for (const Value& v : target->values) out.emplace_back(v.name, v.data);
+        for (const Value& v : target->values) {
+            if (!v.keptLine) out.emplace_back(v.name, v.data);
+        }
     }
     return out;
 }
 
+std::size_t Registry::findIndex(std::string_view key) const {
+    if (!isValidKeyPath(key)) return kNoKey;
+    const auto [index, rest] = deepestExisting(key);
+    return rest == std::string_view::npos ? index : kNoKey;
+}
+
 Registry::Key* Registry::findKey(std::string_view key) {
-    const auto it = std::find_if(m_keys.begin(), m_keys.end(), [key](const Key& k) { return equalNoCase(k.path, key); });
-    return it == m_keys.end() ? nullptr : &*it;
+    const std::size_t index = findIndex(key);
+    return index == kNoKey ? nullptr : &m_keys[index];
 }
 
 const Registry::Key* Registry::findKey(std::string_view key) const {

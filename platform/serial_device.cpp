@@ -110,9 +110,11 @@ bool SerialDevice::open(const std::string& path, int baud, SerialFault& fault) {
     m_modemLines.store(true, std::memory_order_relaxed);
     m_errorCounters.store(true, std::memory_order_relaxed);
     m_rts.store(-1, std::memory_order_relaxed);
+    m_haveFoundSettings = false;
+    m_madeExclusive = false;
+    m_foundRts = -1;
     if (!configure(baud, fault)) {
-        ::close(m_fd);
-        m_fd = -1;
+        close();
         return false;
     }
     std::uint32_t ignored = 0;
@@ -121,15 +123,21 @@ bool SerialDevice::open(const std::string& path, int baud, SerialFault& fault) {
 }
 
 bool SerialDevice::configure(int baud, SerialFault& fault) {
-    termios tio{};
-    if (::tcgetattr(m_fd, &tio) != 0) {
+    if (::tcgetattr(m_fd, &m_foundSettings) != 0) {
         fill(fault, errno == ENOTTY ? SerialError::NotATty : openErrorCode(errno), errno, m_path);
         return false;
     }
+    m_haveFoundSettings = true;
+    int lines = 0;
+    if (::ioctl(m_fd, TIOCMGET, &lines) == 0) m_foundRts = (lines & TIOCM_RTS) != 0 ? 1 : 0;
+    int exclusive = 0;
+    const bool wasExclusive = ::ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
     if (::ioctl(m_fd, TIOCEXCL) != 0 && !unsupported(errno)) {
         fill(fault, openErrorCode(errno), errno, m_path);
         return false;
     }
+    m_madeExclusive = !wasExclusive;
+    termios tio = m_foundSettings;
     const auto* row = std::find_if(std::begin(kSpeeds), std::end(kSpeeds),
                                    [baud](const SpeedRow& r) { return r.baud == baud; });
     if (row == std::end(kSpeeds)) {
@@ -150,16 +158,23 @@ bool SerialDevice::configure(int baud, SerialFault& fault) {
     return true;
 }
 
-void SerialDevice::restoreLine() {
-    termios tio{};
-    if (::tcgetattr(m_fd, &tio) != 0) return;
-    tio.c_cflag &= ~(CSTOPB | CRTSCTS);
-    ::tcsetattr(m_fd, TCSANOW, &tio);
+// Puts back what open found. Best effort: a device that went away takes nothing.
+// TCSANOW, so output held by flow control cannot stall the close.
+void SerialDevice::handBack() {
+    if (m_haveFoundSettings) ::tcsetattr(m_fd, TCSANOW, &m_foundSettings);
+    const int rts = m_rts.load(std::memory_order_relaxed);
+    if (m_foundRts >= 0 && rts >= 0 && rts != m_foundRts) {
+        int bits = TIOCM_RTS;
+        ::ioctl(m_fd, m_foundRts != 0 ? TIOCMBIS : TIOCMBIC, &bits);
+    }
+    if (m_madeExclusive) ::ioctl(m_fd, TIOCNXCL);
+    m_haveFoundSettings = false;
+    m_madeExclusive = false;
 }
 
 void SerialDevice::abort() {
     if (m_fd < 0 || m_aborted.exchange(true, std::memory_order_acq_rel)) return;
-    restoreLine();
+    handBack();
 }
 
 void SerialDevice::close() {

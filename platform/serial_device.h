@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include <termios.h>
+
 namespace tqm {
 
 // What went wrong on a serial device, in terms the operator can act on.
@@ -65,7 +67,8 @@ const char* serialErrorText(SerialError code);
 
 // A serial device on POSIX termios: exclusive (flock + TIOCEXCL), raw, 8 data bits,
 // no parity, 2 stop bits, RTS/CTS output flow control, RTS driven by hand.
-// Reads never block; writes wait at most 10 ms per byte + 500 ms.
+// Reads never block; writes wait at most 10 ms per byte + 500 ms. The device is
+// handed back as it was found: its settings and RTS restored, exclusive use released.
 //
 // Once open, status, read, write and setRts may be called from two threads at once;
 // abort() from any thread makes the calls under way return soon and later ones fail.
@@ -79,9 +82,9 @@ public:
 
     // Opens and configures the device at the given speed. False with the fault filled in.
     bool open(const std::string& path, int baud, SerialFault& fault);
-    // Restores the line (1 stop bit, no flow control) and closes the device.
+    // Restores the device as it was found at open and closes it.
     void close();
-    // Restores the line and makes every later call fail with NotOpen; the descriptor
+    // Restores the device and makes every later call fail with NotOpen; the descriptor
     // stays until close() or destruction, so calls under way never see it reused.
     void abort();
     bool isOpen() const { return m_fd >= 0 && !m_aborted.load(std::memory_order_acquire); }
@@ -100,10 +103,16 @@ public:
 private:
     bool configure(int baud, SerialFault& fault);
     bool readErrorCounters(std::uint32_t& errors);
-    void restoreLine();
+    void handBack();
     bool hungUp() const;
 
     int m_fd = -1;
+    // What open found, for handBack(): the settings, whether RTS was up (-1 unknown),
+    // and whether this handle made the device exclusive.
+    termios m_foundSettings{};
+    bool m_haveFoundSettings = false;
+    int m_foundRts = -1;
+    bool m_madeExclusive = false;
     std::string m_path;
     std::atomic<bool> m_aborted{false};
     std::atomic<bool> m_modemLines{true};    // false once the device said it has none

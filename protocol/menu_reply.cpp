@@ -37,11 +37,38 @@ double bitFieldValue(const std::array<char, kRecordSize>& text, std::int32_t wid
     return sum;
 }
 
-// Decimal conversion in the "C" locale whatever the process locale is, so that a
-// toolkit that adopts the user's locale cannot turn "2.5" into 2.
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// The length of the plain decimal number at the start of text (leading blanks, an
+// optional sign, digits with at most one point), 0 when there is none. Nothing else
+// counts: no exponent, no hexadecimal, no "NAN" or "INF".
+std::size_t plainDecimalLength(const char* text) {
+    std::size_t i = 0;
+    while (isBlank(text[i])) ++i;
+    if (text[i] == '+' || text[i] == '-') ++i;
+    bool digits = false;
+    bool point = false;
+    for (;; ++i) {
+        if (isDigit(text[i])) {
+            digits = true;
+        } else if (text[i] == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    return digits ? i : 0;
+}
+
+// The plain decimal number at the start of the value characters, converted in the
+// "C" locale whatever the process locale is (a toolkit that adopts the user's locale
+// cannot turn "2.5" into 2); 0 when they do not start with one.
 double decimalValue(const std::array<char, kRecordSize>& text) {
     static const locale_t s_cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return strtod_l(text.data(), nullptr, s_cLocale);
+    std::array<char, kRecordSize> number{};
+    const std::size_t length = plainDecimalLength(text.data());
+    for (std::size_t i = 0; i < length; ++i) number[i] = text[i];
+    return strtod_l(number.data(), nullptr, s_cLocale);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "protocol/pe_command.h"
 
+#include "protocol/reply_fields.h"
 #include "protocol/trx_state.h"
 
 namespace tqm {
@@ -70,7 +71,7 @@ std::size_t buildPeSet(int set, int band, int param, std::int32_t value, char* o
 }
 
 bool parsePeReply(std::int32_t replyLen, const ReplyRecord* record) {
-    if (replyLen == 0 || record == nullptr) return false;
+    if (!isParsable(replyLen, record)) return false;
     Trx_StateGuard state;
     const ReplyRecord& reply = *record;
     if (!isDigit(reply[2]) || !isDigit(reply[3]) || !isDigit(reply[4])) return false;

@@ -24,7 +24,7 @@ std::size_t buildPeRead(int set, int band, int param, char* out);
 std::size_t buildPeSet(int set, int band, int param, std::int32_t value, char* out);
 
 // Parses a "PE" reply and stores its value in the equalizer state. False (nothing
-// stored) for a zero length, a null record or a malformed reply; true for a well-formed
+// stored) for a zero or negative length, a null record or a malformed reply; true for a well-formed
 // reply, whether or not the value lay within its member's range.
 bool parsePeReply(std::int32_t replyLen, const ReplyRecord* record);
 

@@ -1,15 +1,11 @@
 #include "serial/comm_setting_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
+#include "platform/atomic_file.h"
+#include "platform/decimal_int.h"
 #include "serial/csv_table.h"
 #include "serial/sio_port.h"
 #include "serial/sio_port_tables.h"
@@ -19,59 +15,11 @@ namespace {
 
 constexpr std::int32_t kDefaultShownSet = 0;
 
+// What each of port, baud rate and shown set becomes when its number does not fit in
+// 32 bits: the value the setters give to any value they refuse.
+constexpr std::int32_t kOutOfRangeFallback[3] = {kDefaultComPort, kDefaultBaudRate, kDefaultShownSet};
+
 bool validSet(std::int32_t set) { return set >= 0 && set < CommSettingFile::kSetCount; }
-
-// Closes a descriptor when it goes, unless released.
-class FdGuard final {
-public:
-    explicit FdGuard(int fd) : m_fd(fd) {}
-    ~FdGuard() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FdGuard(const FdGuard&) = delete;
-    FdGuard& operator=(const FdGuard&) = delete;
-    int get() const { return m_fd; }
-    // Closes now and reports whether the close succeeded.
-    bool closeNow() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
-bool writeAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes text into a new temporary file beside target; the file's name on success.
-bool writeTemporary(const std::filesystem::path& target, const std::string& text, std::string& temporary) {
-    std::string pattern = target.string() + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return false;
-    temporary = pattern;
-    FdGuard guard(fd);
-    const bool written = ::fchmod(fd, 0644) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
-    return guard.closeNow() && written;
-}
-
-// The parent directory is flushed so that the rename survives a crash; a failure
-// here does not undo the rename, so it is not reported.
-void syncDirectory(const std::filesystem::path& directory) {
-    const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 bool lengthUsable(const std::filesystem::path& base) {
     const std::size_t length = base.string().size() + std::strlen(CommSettingFile::kDirectoryName) +
@@ -122,7 +70,9 @@ CommSettingRead CommSettingFile::parse(const std::filesystem::path& file, CommSe
     if (!table.load(file.c_str())) return CommSettingRead::Unreadable;
     for (std::int32_t row = 0; row < table.rows() && cells.count < 3; ++row) {
         for (std::int32_t column = 0; column < table.columns() && cells.count < 3; ++column) {
-            cells.values[cells.count++] = static_cast<std::int32_t>(std::atoi(table.cell(row, column)));
+            std::int32_t value = 0;
+            if (!readDecimalInt(table.cell(row, column), value)) value = kOutOfRangeFallback[cells.count];
+            cells.values[cells.count++] = value;
         }
     }
     return CommSettingRead::Read;
@@ -158,8 +108,8 @@ CommSettingWrite CommSettingFile::write(const std::filesystem::path& base, std::
     std::error_code error;
     std::filesystem::create_directory(file.parent_path(), error);
     if (error) return CommSettingWrite::NoDirectory;
-    return writeReplacing(file, format(port, baud, shownSet)) ? CommSettingWrite::Written
-                                                              : CommSettingWrite::Failed;
+    return writeFileAtomically(file, format(port, baud, shownSet)) ? CommSettingWrite::Written
+                                                                  : CommSettingWrite::Failed;
 }
 
 CommSettingWrite CommSettingFile::save(const std::filesystem::path& base, std::int32_t shownSet) {
@@ -171,20 +121,6 @@ CommSettingWrite CommSettingFile::save(std::int32_t shownSet) {
     std::filesystem::path base;
     if (!currentDirectory(base)) return CommSettingWrite::PathTooLong;
     return save(base, shownSet);
-}
-
-bool CommSettingFile::writeReplacing(const std::filesystem::path& file, const std::string& text) {
-    std::string temporary;
-    if (!writeTemporary(file, text, temporary)) {
-        if (!temporary.empty()) ::unlink(temporary.c_str());
-        return false;
-    }
-    if (::rename(temporary.c_str(), file.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    syncDirectory(file.parent_path());
-    return true;
 }
 
 }  // namespace tqm

@@ -21,7 +21,9 @@ enum class CommSettingWrite : std::uint8_t {
 };
 
 // The leading cells of the file in reading order (row by row, left to right), each
-// converted like atoi: count says how many of port, baud rate and shown set it held.
+// converted like atoi but without wrapping (a number too large for 32 bits gives the
+// fallback: port 1, 4800 baud, set 0): count says how many of port, baud rate and
+// shown set it held.
 struct CommSettingCells {
     int count = 0;
     std::int32_t values[3] = {};
@@ -68,18 +70,14 @@ public:
     static CommSettingRead load(CommSettingShownSet& shownSet);
 
     // Blocks on writing: creates the directory when missing and replaces the file
-    // through a temporary file beside it and a rename.
+    // through a temporary file beside it and a rename. A file the user may not write
+    // is not replaced (Failed); a replaced file keeps its permissions.
     static CommSettingWrite write(const std::filesystem::path& base, std::int32_t port, std::int32_t baud,
                                   std::int32_t shownSet);
     // Blocks on writing the serial port's port number and baud rate with shownSet under base.
     static CommSettingWrite save(const std::filesystem::path& base, std::int32_t shownSet);
     // The same under the current directory.
     static CommSettingWrite save(std::int32_t shownSet);
-
-    // Blocks on writing text to file through a temporary file in the same directory,
-    // flushed to the disk and renamed over the target. False on any failure; the
-    // temporary file is removed and the target left as it was.
-    static bool writeReplacing(const std::filesystem::path& file, const std::string& text);
 };
 
 }  // namespace tqm

@@ -1,18 +1,17 @@
 #include "serial/csv_table.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/regular_file.h"
 
 namespace tqm {
 
 namespace {
 
 constexpr int kQuote = 0x22;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+constexpr int kEnd = -1;
 
 bool isLeadByte(int byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 bool isTrailByte(int byte) { return byte >= 0x40 && byte <= 0xFC && byte != 0x7F; }
@@ -23,48 +22,38 @@ enum class CsvEvent { Store, EndField, EndLine };
 // followed by an invalid second byte is dropped alone; the second byte stays.
 class CsvByteSource {
 public:
-    explicit CsvByteSource(std::FILE* file) : m_file(file) {}
+    explicit CsvByteSource(std::string_view bytes) : m_bytes(bytes) {}
 
-    // The next ordinary byte; EOF at the end of the file or past the size limit.
+    // The next ordinary byte; kEnd at the end of the file.
     int next() {
         for (;;) {
             const int byte = read();
-            if (byte == EOF || !isLeadByte(byte)) {
+            if (byte == kEnd || !isLeadByte(byte)) {
                 return byte;
             }
             const int second = read();
-            if (second == EOF || !isTrailByte(second)) {
+            if (second == kEnd || !isTrailByte(second)) {
                 return second;  // an invalid second byte is an ordinary byte (never a lead byte)
             }
         }
     }
 
-    bool tooLarge() const { return m_bytesRead > CsvTable::kMaxFileBytes; }
-
 private:
-    int read() {
-        if (tooLarge()) {
-            return EOF;
-        }
-        const int byte = std::fgetc(m_file);
-        m_bytesRead += byte == EOF ? 0 : 1;
-        return tooLarge() ? EOF : byte;
-    }
+    int read() { return m_next < m_bytes.size() ? static_cast<unsigned char>(m_bytes[m_next++]) : kEnd; }
 
-    std::FILE* m_file;
-    long m_bytesRead = 0;
+    std::string_view m_bytes;
+    std::size_t m_next = 0;
 };
 
-// Reads the file by the shared rules and hands each stored byte, field end and line
-// end to the visitor, which returns false to stop. False when the file is larger
-// than the size limit.
+// Reads the file's bytes by the shared rules and hands each stored byte, field end
+// and line end to the visitor, which returns false to stop.
 template <typename Visitor>
-bool scanCsv(std::FILE* file, Visitor&& visit) {
-    CsvByteSource source(file);
+void scanCsv(std::string_view bytes, Visitor&& visit) {
+    CsvByteSource source(bytes);
     bool inQuotes = false;
     bool fieldStart = true;  // no byte of the current field handled yet
     bool keepGoing = true;
-    for (int byte = source.next(); byte != EOF && keepGoing; byte = source.next()) {
+    for (int byte = source.next(); byte != kEnd && keepGoing; byte = source.next()) {
         if (byte == kQuote) {
             inQuotes = !inQuotes;
             // An opening quote other than the field's first byte is kept: "" inside quotes gives ".
@@ -80,19 +69,18 @@ bool scanCsv(std::FILE* file, Visitor&& visit) {
             fieldStart = false;
         }
     }
-    return !source.tooLarge();
 }
 
 }  // namespace
 
-bool CsvTable::measure(std::FILE* file, Shape& shape) {
+void CsvTable::measure(std::string_view bytes, Shape& shape) {
     std::int32_t fields = 1;
     std::int32_t length = 0;
     const auto note = [&shape, &fields, &length]() {
         shape.columns = std::max(shape.columns, fields);
         shape.longestField = std::max(shape.longestField, length);
     };
-    const bool withinLimit = scanCsv(file, [&](CsvEvent event, char) {
+    scanCsv(bytes, [&](CsvEvent event, char) {
         if (event == CsvEvent::Store) {
             ++length;
             note();
@@ -108,16 +96,14 @@ bool CsvTable::measure(std::FILE* file, Shape& shape) {
         }
         return true;
     });
-    return withinLimit;
 }
 
-void CsvTable::fill(std::FILE* file) {
+void CsvTable::fill(std::string_view bytes) {
     std::int32_t row = 0;
     std::int32_t column = 0;
     std::int32_t position = 0;
-    // The file may have changed since it was measured: every store stays inside its
-    // cell, and cells past the measured table are not written.
-    scanCsv(file, [&](CsvEvent event, char byte) {
+    // Every store stays inside its cell, and cells past the measured table are not written.
+    scanCsv(bytes, [&](CsvEvent event, char byte) {
         if (event == CsvEvent::Store) {
             if (column < m_columns && position < m_cellSize - 1) {
                 m_cells[(static_cast<std::size_t>(row) * m_columns + column) * m_cellSize + position] = byte;
@@ -140,27 +126,24 @@ bool CsvTable::load(const char* path) {
     if (m_rows != 0 || path == nullptr) {
         return false;
     }
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "r"));
-    if (!file) {
+    std::string bytes;
+    if (readRegularFile(path, kMaxFileBytes, bytes) != FileRead::Read) {
         return false;
     }
     Shape shape;
-    if (!measure(file.get(), shape)) {
-        return false;
-    }
+    measure(bytes, shape);
     const std::int32_t cellSize = shape.longestField + 1;
     const std::size_t tableBytes =
         static_cast<std::size_t>(shape.rows) * static_cast<std::size_t>(shape.columns) * static_cast<std::size_t>(cellSize);
     if (tableBytes > kMaxTableBytes) {
         return false;
     }
-    std::rewind(file.get());
     m_rows = shape.rows;
     m_columns = shape.columns;
     m_cellSize = cellSize;
     m_cells.assign(tableBytes, '\0');
     if (m_rows > 0) {
-        fill(file.get());
+        fill(bytes);
     }
     return true;
 }

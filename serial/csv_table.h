@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <string_view>
 #include <vector>
 
 namespace tqm {
@@ -14,16 +14,18 @@ namespace tqm {
 class CsvTable final {
 public:
     // No valid file of this program comes near this size; larger files are refused.
-    static constexpr long kMaxFileBytes = 64 * 1024;
+    static constexpr std::size_t kMaxFileBytes = 64 * 1024;
     // A small file can still describe a huge table (many lines, one wide line, one
     // long field); such tables are refused too.
     static constexpr std::size_t kMaxTableBytes = 4 * 1024 * 1024;
 
     CsvTable() = default;
 
-    // Blocks on reading the file. False when the table already holds rows, or the
-    // file cannot be opened, is larger than kMaxFileBytes or describes a table larger
-    // than kMaxTableBytes; the table then stays as it was. A file without a complete line loads as 0 rows.
+    // Blocks on reading the file (never on a pipe or device: only a regular file is
+    // read). False when the table already holds rows, or the file is missing, not a
+    // regular file, unreadable, larger than kMaxFileBytes or describes a table larger
+    // than kMaxTableBytes; the table then stays as it was. A file without a complete
+    // line loads as 0 rows.
     bool load(const char* path);
     // Frees every cell; the table is empty again.
     void clear();
@@ -43,8 +45,8 @@ private:
         std::int32_t longestField = 0;
     };
 
-    static bool measure(std::FILE* file, Shape& shape);
-    void fill(std::FILE* file);
+    static void measure(std::string_view bytes, Shape& shape);
+    void fill(std::string_view bytes);
 
     std::int32_t m_rows = 0;
     std::int32_t m_columns = 0;

@@ -2,20 +2,22 @@
 
 #include <array>
 #include <charconv>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <system_error>
 
+#include "platform/decimal_int.h"
+#include "platform/regular_file.h"
 #include "serial/sio_port_tables.h"
 
 namespace tqm {
 namespace {
 
-// 20 lines of a number and a path of at most 4096 characters, with room to spare.
-constexpr std::uintmax_t kMaxMapFileBytes = 128 * 1024;
-constexpr std::size_t kMaxPathLength = 4096;
+// 20 lines of a number and a path of the longest length, with room to spare.
+constexpr std::size_t kMaxMapFileBytes = 128 * 1024;
 constexpr std::size_t kMapPathLimit = 260;  // the directory rule for data files
+// Where a COM number leads whose entry cannot be used: a path below a device that is
+// no directory, so every open fails (as a missing device), and the path says why.
+constexpr const char* kUnusablePrefix = "/dev/null/";
 
 struct DefaultRange {
     int first;
@@ -29,10 +31,13 @@ constexpr DefaultRange kDefaultRanges[] = {
     {13, 20, "/dev/ttyACM"},
 };
 
+using MapEntries = std::array<std::string, kLastComPort + 1>;
+
 struct MapState {
     std::mutex mutex;
-    std::array<std::string, kLastComPort + 1> fromFile;
-    std::array<std::string, kLastComPort + 1> overrides;
+    MapEntries fromFile;
+    MapEntries overrides;
+    std::vector<std::string> warnings;  // of the last file load
 };
 
 MapState& state() {
@@ -49,17 +54,82 @@ std::string_view trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-// "n<sep>path" with 1 <= n <= 20 and a non-empty path.
-bool splitEntry(std::string_view text, char separator, int& n, std::string& path) {
-    const auto split = text.find(separator);
+bool usablePath(std::string_view path) { return !path.empty() && path.size() <= PortMap::kMaxPathLength; }
+
+// "n=path" as the command line writes it, with 1 <= n <= 20 and a usable path.
+bool splitOverride(std::string_view text, int& n, std::string& path) {
+    const auto split = text.find('=');
     if (split == std::string_view::npos) return false;
     const std::string_view number = trim(text.substr(0, split));
     const std::string_view rest = trim(text.substr(split + 1));
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), n);
     if (error != std::errc() || end != number.data() + number.size() || !validNumber(n)) return false;
-    if (rest.empty() || rest.size() > kMaxPathLength) return false;
+    if (!usablePath(rest)) return false;
     path.assign(rest);
     return true;
+}
+
+// One line "n,path" of the map file: the COM number it names (0 when it names none)
+// and the path, or what is wrong with it.
+struct MapLine {
+    int comNumber = 0;
+    std::string path;
+    const char* problem = nullptr;
+};
+
+MapLine parseMapLine(std::string_view text) {
+    MapLine line;
+    const DecimalInt number = readDecimalInt(text);
+    if (!number.hasDigits) {
+        line.problem = "it does not start with a COM number";
+        return line;
+    }
+    if (!number.inRange || !validNumber(number.value)) {
+        line.problem = "the COM number is not one of 1 to 20";
+        return line;
+    }
+    line.comNumber = number.value;
+    const std::string_view rest = trim(text.substr(number.end));
+    const std::string_view device = rest.empty() ? rest : trim(rest.substr(1));
+    if (rest.empty() || rest.front() != ',') {
+        line.problem = "expected N,PATH";
+    } else if (!usablePath(device)) {
+        line.problem = device.empty() ? "the device path is empty" : "the device path is too long";
+    } else {
+        line.path.assign(device);
+    }
+    return line;
+}
+
+std::string unusableEntry(int n) {
+    return std::string(kUnusablePrefix) + "COM" + std::to_string(n) + " has an unusable entry in " + PortMap::kFileName;
+}
+
+// The entries of the file's text; every line that cannot be used is named in warnings.
+void readMapText(const std::string& fileName, std::string_view text, MapEntries& entries,
+                 std::vector<std::string>& warnings) {
+    int lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        const auto lineEnd = text.find('\n');
+        const std::string_view raw = text.substr(0, lineEnd);
+        text = lineEnd == std::string_view::npos ? std::string_view() : text.substr(lineEnd + 1);
+        const std::string_view content = trim(raw);
+        if (content.empty() || content.front() == '#') continue;
+        MapLine line = parseMapLine(content);
+        if (line.problem == nullptr) {
+            entries[static_cast<std::size_t>(line.comNumber)] = std::move(line.path);
+            continue;
+        }
+        std::string warning = fileName + ":" + std::to_string(lineNumber) + ": " + line.problem;
+        if (line.comNumber != 0) {
+            entries[static_cast<std::size_t>(line.comNumber)] = unusableEntry(line.comNumber);
+            warning += "; COM" + std::to_string(line.comNumber) + " will not open";
+        } else {
+            warning += "; the line is ignored";
+        }
+        warnings.push_back(std::move(warning));
+    }
 }
 
 }  // namespace
@@ -88,24 +158,22 @@ bool PortMap::deviceExists(int n) const {
 }
 
 bool PortMap::loadFile(const std::filesystem::path& file) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(file, error);
-    if (error || size > kMaxMapFileBytes) return false;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return false;
-    std::array<std::string, kLastComPort + 1> entries;
-    std::string line;
-    while (std::getline(in, line)) {
-        const std::string_view text = trim(line);
-        if (text.empty() || text.front() == '#') continue;
-        int n = 0;
-        std::string device;
-        if (splitEntry(text, ',', n, device)) entries[static_cast<std::size_t>(n)] = std::move(device);
+    std::string text;
+    const FileRead read = readRegularFile(file.c_str(), kMaxMapFileBytes, text);
+    MapEntries entries;
+    std::vector<std::string> warnings;
+    if (read == FileRead::Read) {
+        readMapText(file.string(), text, entries, warnings);
+    } else if (read != FileRead::Missing) {
+        // Which devices it names is unknown: none of the defaults may stand in for them.
+        entries.fill(std::string(kUnusablePrefix) + kFileName + " cannot be read");
+        warnings.push_back(file.string() + ": " + fileReadText(read) + "; no COM number will open until it is fixed");
     }
     MapState& s = state();
     std::lock_guard lock(s.mutex);
     s.fromFile = std::move(entries);
-    return true;
+    s.warnings = std::move(warnings);
+    return read == FileRead::Read;
 }
 
 bool PortMap::loadDefaultFile() {
@@ -115,8 +183,14 @@ bool PortMap::loadDefaultFile() {
     return loadFile(file);
 }
 
+std::vector<std::string> PortMap::warnings() const {
+    MapState& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.warnings;
+}
+
 bool PortMap::setOverride(int n, std::string path) {
-    if (!validNumber(n) || path.empty() || path.size() > kMaxPathLength) return false;
+    if (!validNumber(n) || !usablePath(path)) return false;
     MapState& s = state();
     std::lock_guard lock(s.mutex);
     s.overrides[static_cast<std::size_t>(n)] = std::move(path);
@@ -126,7 +200,7 @@ bool PortMap::setOverride(int n, std::string path) {
 bool PortMap::parseOverride(std::string_view text) {
     int n = 0;
     std::string device;
-    return splitEntry(text, '=', n, device) && setOverride(n, std::move(device));
+    return splitOverride(text, n, device) && setOverride(n, std::move(device));
 }
 
 void PortMap::clearOverride(int n) {
@@ -141,6 +215,7 @@ void PortMap::reset() {
     std::lock_guard lock(s.mutex);
     for (auto& entry : s.fromFile) entry.clear();
     for (auto& entry : s.overrides) entry.clear();
+    s.warnings.clear();
 }
 
 }  // namespace tqm

@@ -1,20 +1,27 @@
 #pragma once
 
 #include <filesystem>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tqm {
 
 // Resolves COM numbers 1..20 to device paths. Defaults: COM1-4 -> /dev/ttyS0-3,
 // COM5-12 -> /dev/ttyUSB0-7, COM13-20 -> /dev/ttyACM0-7. Lines "n,path" of the
 // port map file override single entries; overrides set for one run (the command
-// line, tests) win over both.
+// line, tests) win over both. A COM number whose line in the file cannot be used
+// (or every COM number, when the file cannot be read) never falls back to its
+// default device: it resolves to a path that no open succeeds on and that names
+// the problem.
 //
 // Data-less access object to the process-wide map; any thread may use it.
 class PortMap final {
 public:
     static constexpr const char* kFileName = "PortMap.csv";
+    // Longer device paths cannot be opened (the system's limit, less the terminator).
+    static constexpr std::size_t kMaxPathLength = 4095;
 
     // The device path of COM n; empty for a number outside 1..20.
     std::string path(int n) const;
@@ -23,19 +30,27 @@ public:
     // True when something exists at COM n's path.
     bool deviceExists(int n) const;
 
-    // Reads "n,path" lines (blank lines and lines starting with '#' are skipped).
-    // Replaces the entries of an earlier file. False when the file cannot be read or
-    // is larger than any valid map; malformed lines are skipped.
+    // Blocks on reading "n,path" lines (blank lines and lines starting with '#' are
+    // skipped); never on a pipe or device: only a regular file is read. Replaces the
+    // entries and warnings of an earlier file. A line that cannot be used (a COM
+    // number that is not 1..20 or too large, a missing comma, an empty or too long
+    // path) is a warning, and the COM number it names will not open. A file that is
+    // there but cannot be read (not a regular file, too large, unreadable) is a
+    // warning, and no COM number will open through the file. True when the file was read.
     bool loadFile(const std::filesystem::path& file);
     // Loads CommoFiles/PortMap.csv below the current directory, if it is there.
     bool loadDefaultFile();
+    // What the last load found wrong, one line each, naming the file and the line
+    // number; for the operator at start-up.
+    std::vector<std::string> warnings() const;
 
-    // Maps COM n to path for this run. False for a number outside 1..20 or an empty path.
+    // Maps COM n to path for this run. False for a number outside 1..20, an empty
+    // path or one longer than kMaxPathLength.
     bool setOverride(int n, std::string path);
     // Takes "n=path" as the command line writes it.
     bool parseOverride(std::string_view text);
     void clearOverride(int n);
-    // Back to the defaults: forgets file entries and overrides.
+    // Back to the defaults: forgets file entries, warnings and overrides.
     void reset();
 };
 

@@ -30,6 +30,8 @@ struct PortState {
     std::atomic<int> baudRate{kDefaultBaudRate};
     std::atomic<bool> noticeBox{false};
     std::atomic<bool> shuttingDown{false};  // set once the program ends: nothing opens any more
+    // A failed open has told the window since the port last opened or COM was pressed.
+    std::atomic<bool> failureTold{false};
 };
 
 PortState& state() {
@@ -79,6 +81,17 @@ void closeAfterFault(const std::shared_ptr<SerialDevice>& device, const SerialFa
     detachDevice();
 }
 
+// One notice per loss of the port: the queued commands that each try to reopen it
+// would otherwise stack up a box apiece.
+void tellWindowOfFailure() {
+    PortState& s = state();
+    if (s.failureTold.exchange(true, std::memory_order_acq_rel)) return;
+    // With no window to tell (start-up, shutdown) the next failure tries again.
+    if (!MainWindowLink().post(UWM_COM_FAILED, kComFailedForce, kComFailedRow)) {
+        s.failureTold.store(false, std::memory_order_release);
+    }
+}
+
 bool lineUsable(SerialDevice& device, SerialFault& fault) {
     SerialStatus status;
     if (!device.status(status, fault)) return false;
@@ -101,6 +114,7 @@ bool Sio_Port::initialise() {
     s.baudRate.store(kDefaultBaudRate, std::memory_order_relaxed);
     s.noticeBox.store(false, std::memory_order_relaxed);
     s.shuttingDown.store(false, std::memory_order_relaxed);
+    s.failureTold.store(false, std::memory_order_relaxed);
     return true;
 }
 
@@ -116,7 +130,7 @@ bool Sio_Port::open() {
         !lineUsable(*device, fault)) {
         device->close();
         keepFault(number, fault);
-        MainWindowLink().post(UWM_COM_FAILED, kComFailedForce, kComFailedRow);
+        tellWindowOfFailure();
         return false;
     }
     {
@@ -129,9 +143,10 @@ bool Sio_Port::open() {
     if (device->write(command, 4, fault) < 4 && fault.code == SerialError::LineFault) {
         keepFault(number, fault);
         detachDevice();
-        MainWindowLink().post(UWM_COM_FAILED, kComFailedForce, kComFailedRow);
+        tellWindowOfFailure();
         return false;
     }
+    s.failureTold.store(false, std::memory_order_release);
     return true;
 }
 
@@ -179,6 +194,8 @@ bool Sio_Port::probe(int index) {
     device.close();
     return usable;
 }
+
+void Sio_Port::rearmFailureNotice() { state().failureTold.store(false, std::memory_order_release); }
 
 void Sio_Port::setNoticeBoxShown(bool shown) { state().noticeBox.store(shown, std::memory_order_release); }
 

@@ -25,8 +25,9 @@ public:
     void beginShutdown();
 
     // Blocks up to the bounded write of "AI0;"/"AI1;". True only if this call opened the
-    // port. Does nothing while a notice box is up or the port is open; a failure posts
-    // UWM_COM_FAILED (0, 0) to the main window and keeps the fault for lastFault().
+    // port. Does nothing while a notice box is up or the port is open. A failure keeps
+    // the fault for lastFault() and posts UWM_COM_FAILED (0, 0) to the main window,
+    // once until the port opens again or rearmFailureNotice() is called.
     bool open();
     // Waits for an open under way (its bounded write). False if the port was not open.
     bool close();
@@ -45,6 +46,9 @@ public:
     // usable line. Never touches the open port.
     bool probe(int index);
 
+    // The operator asks for the port again (COM): the next failed open tells the
+    // window again, although the port has not opened since the last notice.
+    void rearmFailureNotice();
     // The main window tells whether its failure notice box is up.
     void setNoticeBoxShown(bool shown);
     bool noticeBoxShown() const;

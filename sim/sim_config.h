@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,7 @@ struct SimConfig {
     std::optional<double> powerOnAt;        // seconds after start
     std::optional<double> frontPanelPeriod; // seconds between spontaneous changes
     std::string logPath;                    // wire log file
+    std::function<void(const std::string&)> onLogFailure;  // told once why the log file failed
     std::optional<std::uint64_t> seed;      // random source; a fresh seed when empty
     PeqValues peq = radioStartValues();
 };

@@ -1,5 +1,6 @@
 // zr4700-sim: the simulated ZR-4700 transceiver as a program of its own.
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -32,12 +33,23 @@ int main(int argc, char** argv) {
     case tqm::sim::OptionsResult::Help:
         std::fputs(tqm::sim::simUsageText().c_str(), stdout);
         return 0;
+    case tqm::sim::OptionsResult::Version:
+        std::puts("zr4700-sim " TQM_SIM_VERSION);
+        return 0;
     case tqm::sim::OptionsResult::Error:
         std::fprintf(stderr, "zr4700-sim: %s\nTry 'zr4700-sim --help'.\n", error.c_str());
         return 2;
     case tqm::sim::OptionsResult::Run:
         break;
     }
+
+    // A wire log that fails while running is reported at once; the run goes on and
+    // ends with status 1, as its log is incomplete.
+    static std::atomic<bool> s_logFailed{false};
+    config.onLogFailure = [](const std::string& reason) {
+        std::fprintf(stderr, "zr4700-sim: the wire log stops here: %s\n", reason.c_str());
+        s_logFailed.store(true);
+    };
 
     std::signal(SIGPIPE, SIG_IGN);
     const sigset_t endSignals = blockEndSignals();
@@ -52,5 +64,5 @@ int main(int argc, char** argv) {
     int signal = 0;
     sigwait(&endSignals, &signal);
     transceiver.stop();
-    return 0;
+    return s_logFailed.load() ? 1 : 0;
 }

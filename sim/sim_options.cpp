@@ -8,7 +8,7 @@ namespace {
 
 enum class OptionId {
     Baud, Link, Silent, Model, IdSuffix, RefuseAi, DelayMs, Noise, Drop, PowerOffAt, PowerOnAt,
-    FrontPanel, Log, Seed, Pe, ProgramValues, Help
+    FrontPanel, Log, Seed, Pe, ProgramValues, Help, Version
 };
 
 struct OptionRow {
@@ -36,6 +36,7 @@ constexpr OptionRow s_options[] = {
     {OptionId::Pe, "--pe", "SBP=VALUE", "start value of one equalizer value, e.g. --pe 011=-3 (set, band, parameter digits)"},
     {OptionId::ProgramValues, "--program-start-values", nullptr, "start with FREQ 0, LEVEL +5, BWTH 10 everywhere instead of a used radio's values"},
     {OptionId::Help, "--help", nullptr, "show this help and exit"},
+    {OptionId::Version, "--version", nullptr, "show the version and exit"},
 };
 
 template <class T>
@@ -131,6 +132,7 @@ bool apply(OptionId id, const std::string& arg, SimConfig& config) {
         config.peq = programStartValues();
         return true;
     case OptionId::Help:
+    case OptionId::Version:
         return true;
     }
     return false;
@@ -148,7 +150,7 @@ const OptionRow* findOption(const std::string& name) {
 }  // namespace
 
 OptionsResult parseSimOptions(const std::vector<std::string>& args, SimConfig& config, std::string& error) {
-    bool help = false;
+    OptionsResult result = OptionsResult::Run;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -177,9 +179,10 @@ OptionsResult parseSimOptions(const std::vector<std::string>& args, SimConfig& c
             error = "bad value for " + name + ": " + value;
             return OptionsResult::Error;
         }
-        help = help || option->id == OptionId::Help;
+        if (result == OptionsResult::Run && option->id == OptionId::Help) result = OptionsResult::Help;
+        if (result == OptionsResult::Run && option->id == OptionId::Version) result = OptionsResult::Version;
     }
-    return help ? OptionsResult::Help : OptionsResult::Run;
+    return result;
 }
 
 std::string simUsageText() {

@@ -7,10 +7,11 @@
 
 namespace tqm::sim {
 
-enum class OptionsResult { Run, Help, Error };
+enum class OptionsResult { Run, Help, Version, Error };
 
 // Reads the command line of zr4700-sim (arguments without the program name) into
-// config. On Error, error holds a one-line reason.
+// config. On Error, error holds a one-line reason. Help or Version: the first of
+// --help and --version given, to be shown instead of running.
 OptionsResult parseSimOptions(const std::vector<std::string>& args, SimConfig& config, std::string& error);
 
 // The --help text: usage and one entry per option.

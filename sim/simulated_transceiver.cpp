@@ -53,8 +53,8 @@ bool SimulatedTransceiver::start() {
         c.dropRate < 0 || c.dropRate > 1 || (c.frontPanelPeriod && *c.frontPanelPeriod <= 0)) {
         return fail("a setting is out of its range");
     }
-    if (!c.logPath.empty() && !m_log.openFile(c.logPath)) {
-        return fail(c.logPath + ": cannot write the wire log");
+    if (!c.logPath.empty() && !m_log.openFile(c.logPath, c.onLogFailure)) {
+        return fail("cannot write the wire log: " + m_log.fileError());
     }
     if (!m_master.open()) {
         return fail(m_master.errorText());

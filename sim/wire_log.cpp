@@ -1,25 +1,51 @@
 #include "sim/wire_log.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace tqm::sim {
 
 WireLog::~WireLog() { closeFile(); }
 
-bool WireLog::openFile(const std::string& path) {
+bool WireLog::openFile(const std::string& path, FailureReport onFailure) {
     std::lock_guard lock(m_mutex);
     if (m_file != nullptr) {
         std::fclose(m_file);
     }
+    m_filePath = path;
+    m_fileError.clear();
+    m_onFailure = std::move(onFailure);
     m_file = std::fopen(path.c_str(), "w");
+    if (m_file == nullptr) {
+        m_fileError = path + ": " + std::strerror(errno);
+    }
     return m_file != nullptr;
 }
 
 void WireLog::closeFile() {
     std::lock_guard lock(m_mutex);
+    if (m_file != nullptr && std::fclose(m_file) != 0) {
+        m_file = nullptr;
+        giveUpFileLocked(errno);
+    }
+    m_file = nullptr;
+}
+
+std::string WireLog::fileError() const {
+    std::lock_guard lock(m_mutex);
+    return m_fileError;
+}
+
+// Closes the file after a failed write and tells why; later entries stay in memory only.
+void WireLog::giveUpFileLocked(int error) {
     if (m_file != nullptr) {
         std::fclose(m_file);
         m_file = nullptr;
+    }
+    m_fileError = m_filePath + ": " + std::strerror(error);
+    if (m_onFailure) {
+        m_onFailure(m_fileError);
     }
 }
 
@@ -29,8 +55,9 @@ void WireLog::append(std::chrono::milliseconds time, WireDirection direction, st
         m_entries.push_back(WireLogEntry{time, direction, std::move(bytes)});
         if (m_file != nullptr) {
             const std::string line = formatLine(m_entries.back()) + "\n";
-            std::fwrite(line.data(), 1, line.size(), m_file);
-            std::fflush(m_file);
+            if (std::fwrite(line.data(), 1, line.size(), m_file) != line.size() || std::fflush(m_file) != 0) {
+                giveUpFileLocked(errno);
+            }
         }
     }
     m_changed.notify_all();

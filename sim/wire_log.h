@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -23,7 +24,8 @@ struct WireLogEntry {
 // memory and optionally written to a file, one line per entry:
 //   "<milliseconds> <direction> <bytes>", e.g. "1523 > PE001;".
 // Bytes outside 0x20..0x7E and the backslash are written as \xNN.
-// Thread-safe.
+// A file that cannot be written is given up at the first failure, which is
+// reported once; the entries in memory go on. Thread-safe.
 class WireLog final {
 public:
     WireLog() = default;
@@ -32,9 +34,16 @@ public:
     WireLog(const WireLog&) = delete;
     WireLog& operator=(const WireLog&) = delete;
 
-    // Opens (truncates) the log file; false when it cannot be opened.
-    bool openFile(const std::string& path);
+    // Told, once, why the file could not be written ("PATH: reason").
+    using FailureReport = std::function<void(const std::string&)>;
+
+    // Opens (truncates) the log file; false when it cannot be opened, fileError()
+    // saying why. A write or close that fails later goes to onFailure (if set).
+    bool openFile(const std::string& path, FailureReport onFailure = {});
+    // Blocks on flushing and closing the file.
     void closeFile();
+    // Why the file could not be opened or written ("PATH: reason"); empty while all is well.
+    std::string fileError() const;
 
     void append(std::chrono::milliseconds time, WireDirection direction, std::string bytes);
 
@@ -57,11 +66,15 @@ public:
 
 private:
     std::size_t countLocked(WireDirection direction, std::string_view bytes) const;
+    void giveUpFileLocked(int error);
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<WireLogEntry> m_entries;
     std::FILE* m_file = nullptr;
+    std::string m_filePath;
+    std::string m_fileError;
+    FailureReport m_onFailure;
 };
 
 }  // namespace tqm::sim

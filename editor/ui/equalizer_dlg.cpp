@@ -314,7 +314,10 @@ void CEqualizerDlg::onPollTimer() {
     // When the count stands still for kPollWaitTicks a reply was lost on the line, and
     // the poll reads again: its replies finish the count.
     const int pending = m_model.pendingReplies();
-    if (pending != 0) {
+    if (pending == 0) {
+        m_pollWaitPending = 0;  // the next count is waited for afresh
+        m_pollWaitTicks = 0;
+    } else {
         if (pending != m_pollWaitPending) {
             m_pollWaitPending = pending;
             m_pollWaitTicks = 0;
@@ -398,30 +401,18 @@ void CEqualizerDlg::onApplyButton(bool pressed) {
     startPoll();
 }
 
-void CEqualizerDlg::onComButton(bool pressed) {
-    if (pressed) {
-        stopPoll();
-        return;
-    }
-    if (m_options.comAction) m_options.comAction();
-    startPoll();
-}
+// COM, FILE LOAD and FILE SAVE: the poll stops at the press; the action runs at the
+// release, inside the poll's stop and start.
+void CEqualizerDlg::onComButton(bool pressed) { onActionButton(pressed, m_options.comAction); }
+void CEqualizerDlg::onFileLoadButton(bool pressed) { onActionButton(pressed, m_options.fileLoadAction); }
+void CEqualizerDlg::onFileSaveButton(bool pressed) { onActionButton(pressed, m_options.fileSaveAction); }
 
-void CEqualizerDlg::onFileLoadButton(bool pressed) {
+void CEqualizerDlg::onActionButton(bool pressed, const std::function<void()>& action) {
     if (pressed) {
         stopPoll();
         return;
     }
-    if (m_options.fileLoadAction) m_options.fileLoadAction();
-    startPoll();
-}
-
-void CEqualizerDlg::onFileSaveButton(bool pressed) {
-    if (pressed) {
-        stopPoll();
-        return;
-    }
-    if (m_options.fileSaveAction) m_options.fileSaveAction();
+    if (action) action();
     startPoll();
 }
 
@@ -434,6 +425,8 @@ void CEqualizerDlg::onLinkMessage(const Message& message) {
 void CEqualizerDlg::startPoll() {
     if (!m_model.connected()) return;
     m_pollIndex = kPollRestart;
+    m_pollWaitPending = 0;
+    m_pollWaitTicks = 0;
     armTimer(TIMER_PARAM_POLL);
 }
 

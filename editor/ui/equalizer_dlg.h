@@ -57,9 +57,9 @@ public:
         std::function<void(const Message&)> linkMessage;
     };
 
-    // Ids of the window's own timers, each a QTimer named "timer_<id>".
-    static constexpr std::array<TimerId, 6> kOwnTimers = {TIMER_SPLASH,      TIMER_CONNECT,
-                                                          TIMER_REPAINT,     TIMER_PARAM_POLL,
+    // Ids of the window's own timers, each a QTimer named "timer_<id>". The connection
+    // time-out (TIMER_CONNECT) is the link handling's (CWindowLink), a child of the window.
+    static constexpr std::array<TimerId, 5> kOwnTimers = {TIMER_SPLASH, TIMER_REPAINT, TIMER_PARAM_POLL,
                                                           TIMER_AUTO_REPEAT, TIMER_CANCEL};
 
     explicit CEqualizerDlg(CommandSink& sink, QWidget* parent = nullptr);
@@ -100,6 +100,8 @@ public:
     bool drawEmptyGraph();
     // Draws the current set's curves, the active band on top; false while busy.
     bool drawGraph();
+    // Starts the one-shot full repaint (TIMER_REPAINT, 100 ms).
+    void scheduleRepaint() override;
 
 protected:
     void customEvent(QEvent* event) override;
@@ -130,7 +132,6 @@ private:
     // EqualizerView
     void setControlText(int controlId, std::string_view text) override;
     void redrawGraph() override;
-    void scheduleRepaint() override;
 
     void attachControls();
     void setColours();
@@ -154,6 +155,7 @@ private:
     void onComButton(bool pressed);
     void onFileLoadButton(bool pressed);
     void onFileSaveButton(bool pressed);
+    void onActionButton(bool pressed, const std::function<void()>& action);
 
     void onSplashTimer();
     void onRepaintTimer();

@@ -1,43 +1,48 @@
 #include "editor/ui/mark_combo_box.h"
 
 #include <QtGui/QPainter>
-#include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QStyledItemDelegate>
-#include <QtWidgets/QStylePainter>
 
 namespace tqm {
 namespace {
 
 const QColor kMarkedText(255, 0, 0);
+// How much of the highlight colour tints a selected entry; the rest is the list's
+// background, light enough for red text.
+constexpr float kHighlightTint = 0.2F;
 
-// Draws one list entry: highlight or window colour, focus frame, red text for the
-// marked entry and black for the others, word-wrapped at the top left.
+QColor selectedFill(const QPalette& palette) {
+    const QColor highlight = palette.color(QPalette::Highlight);
+    const QColor base = palette.color(QPalette::Base);
+    const auto mix = [](float a, float b) { return a * kHighlightTint + b * (1.0F - kHighlightTint); };
+    return QColor::fromRgbF(mix(highlight.redF(), base.redF()), mix(highlight.greenF(), base.greenF()),
+                            mix(highlight.blueF(), base.blueF()));
+}
+
+// Draws one list entry: highlight tint or window colour, focus frame, red text for
+// the marked entry and black for the others, word-wrapped at the top left.
 class MarkItemDelegate final : public QStyledItemDelegate {
 public:
-    explicit MarkItemDelegate(const CMarkComboBox* owner) : QStyledItemDelegate(nullptr), m_owner(owner) {}
+    explicit MarkItemDelegate(CMarkComboBox* owner) : QStyledItemDelegate(owner), m_owner(owner) {}
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         return QSize(QStyledItemDelegate::sizeHint(option, index).width(), CMarkComboBox::kItemHeight);
     }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         painter->save();
         const bool selected = (option.state & QStyle::State_Selected) != 0;
-        painter->fillRect(option.rect, option.palette.color(selected ? QPalette::Highlight : QPalette::Base));
+        painter->fillRect(option.rect, selected ? selectedFill(option.palette) : option.palette.color(QPalette::Base));
         if ((option.state & QStyle::State_HasFocus) != 0) {
             QStyleOptionFocusRect focus;
             focus.rect = option.rect;
             focus.state = option.state;
             focus.palette = option.palette;
-            const QWidget* widget = option.widget;
-            QStyle* style = widget != nullptr ? widget->style() : m_owner->style();
-            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+            m_owner->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, m_owner);
         }
         painter->setPen(index.row() == m_owner->markedIndex() ? kMarkedText : QColor(Qt::black));
         painter->setFont(option.font);
-        const QRect text = option.rect.adjusted(1, 1, -1, -1);
-        painter->drawText(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+        painter->drawText(option.rect.adjusted(1, 1, -1, -1), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();
     }
@@ -48,26 +53,17 @@ private:
 
 }  // namespace
 
-CMarkComboBox::CMarkComboBox(QWidget* parent) : QComboBox(parent) {
-    auto* delegate = new MarkItemDelegate(this);
-    delegate->setParent(this);
-    setItemDelegate(delegate);
+CMarkComboBox::CMarkComboBox(QWidget* parent) : QListWidget(parent) {
+    setItemDelegate(new MarkItemDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
+    // The scroll bar is always there, disabled when every entry fits.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
 void CMarkComboBox::setMarkedIndex(int index) {
     m_markedIndex = index;
-    update();
-}
-
-void CMarkComboBox::paintEvent(QPaintEvent*) {
-    QStylePainter painter(this);
-    QStyleOptionComboBox option;
-    initStyleOption(&option);
-    const QColor text = currentIndex() == m_markedIndex ? kMarkedText : QColor(Qt::black);
-    option.palette.setColor(QPalette::ButtonText, text);
-    option.palette.setColor(QPalette::Text, text);
-    painter.drawComplexControl(QStyle::CC_ComboBox, option);
-    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    viewport()->update();
 }
 
 }  // namespace tqm

@@ -1,12 +1,14 @@
 #pragma once
 
-#include <QtWidgets/QComboBox>
+#include <QtWidgets/QListWidget>
 
 namespace tqm {
 
-// Drop-down list whose marked entry (the one in use) is drawn in red, also
-// while another entry is highlighted. Every entry is 15 pixels high.
-class CMarkComboBox final : public QComboBox {
+// The always-open list of a port dialog (a simple combo box: no drop-down). The
+// marked entry (the value in use) is drawn in red, also while it is highlighted;
+// the highlight is a light tint so that red and black text both stay readable.
+// Every entry is 15 pixels high.
+class CMarkComboBox final : public QListWidget {
     Q_OBJECT
 
 public:
@@ -16,9 +18,6 @@ public:
 
     void setMarkedIndex(int index);
     int markedIndex() const { return m_markedIndex; }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
 
 private:
     int m_markedIndex = 0;

@@ -20,12 +20,17 @@ void CPortSettingDlg::attach(CMarkComboBox* list, QPushButton* ok, QPushButton* 
     m_list = list;
     m_list->setMarkedIndex(m_controller.markedIndex());
     for (const PortDialogRow& row : m_controller.rows()) {
-        m_list->addItem(toQString(row.text));
-        m_list->setItemData(m_list->count() - 1, toQString(row.text), Qt::ToolTipRole);
+        auto* item = new QListWidgetItem(toQString(row.text), m_list);
+        item->setToolTip(item->text());
     }
-    // The closed list shows the value in use; it is not a choice until the operator makes one.
-    m_list->setCurrentIndex(m_controller.markedIndex());
-    connect(m_list, &QComboBox::activated, this, [this](int index) { m_controller.select(index); });
+    // The list opens on the value in use; it is not a choice until the operator makes one.
+    m_list->setCurrentRow(m_controller.markedIndex());
+    connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) { m_controller.select(row); });
+    // A double-click chooses the entry and confirms it.
+    connect(m_list, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        m_controller.select(m_list->row(item));
+        accept();
+    });
     connect(ok, &QPushButton::clicked, this, &CPortSettingDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CPortSettingDlg::reject);
 }

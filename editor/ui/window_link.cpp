@@ -54,11 +54,9 @@ void CWindowLink::showNotice(int stringId) {
         const SerialFault fault = Sio_Port().lastFault();
         if (!fault.reason.empty()) text += QStringLiteral("\n\n") + QString::fromStdString(fault.reason);
     }
-    Sio_Port().setNoticeBoxShown(true);
     QMessageBox box(QMessageBox::Warning, m_window.windowTitle(), text, QMessageBox::Ok, &m_window);
     box.setObjectName(QStringLiteral("notice_%1").arg(stringId));
     box.exec();
-    Sio_Port().setNoticeBoxShown(false);
 }
 
 void CWindowLink::setLamp(bool on) { m_window.drawLamp(on); }
@@ -68,7 +66,7 @@ void CWindowLink::startPoll() { m_window.startPoll(); }
 void CWindowLink::stopPoll() { m_window.stopPoll(); }
 void CWindowLink::drawEmptyGraph() { m_window.drawEmptyGraph(); }
 void CWindowLink::drawGraph() { m_window.drawGraph(); }
-void CWindowLink::scheduleRepaint() { m_window.update(); }
+void CWindowLink::scheduleRepaint() { m_window.scheduleRepaint(); }
 void CWindowLink::pause(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
 
 }  // namespace tqm

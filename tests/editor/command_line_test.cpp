@@ -55,6 +55,8 @@ TEST(CommandLineParse, FlagsAndPortMapsAreCollectedAndBadOnesNamed) {
     const std::vector<std::pair<Args, std::string>> bad = {
         {{"--bogus"}, "--bogus"}, {{"--simulate=1"}, "--simulate"}, {{"--port-map"}, "--port-map"},
         {{"--port-map", "21=/dev/x"}, "21=/dev/x"}, {{"--port-map", "3="}, "3="},
+        {{"--port-map", "x3=/dev/x"}, "1 to 20"},   {{"--port-map", "3:/dev/x"}, "expected N=PATH"},
+        {{"--port-map", "3=/" + std::string(5000, 'd')}, "longer than 4095 characters"},
     };
     for (const auto& [args, culprit] : bad) {
         const CommandLine parsed = parseCommandLine(args);

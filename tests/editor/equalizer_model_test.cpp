@@ -87,6 +87,10 @@ TEST_F(EqualizerModelTest, ConnectedStepQueuesSetAndReadAndWaitsForTheReplyAndCo
     model.setShown(0, values);
     model.setActiveBand(3);
     model.setConnected(true);
+    model.setPendingReplies(2);
+    EXPECT_FALSE(model.step(10)) << "ignored while replies are awaited";
+    EXPECT_TRUE(sink.commands.empty());
+    model.setPendingReplies(0);
 
     EXPECT_TRUE(model.step(10));
     EXPECT_EQ(sink.commands, (std::vector<std::string>{"PE001+01;", "PE001;"}));
@@ -140,7 +144,8 @@ TEST_F(EqualizerModelTest, ConnectedApplySendsEachDifferenceWithPacing) {
     EXPECT_EQ(model.pendingReplies(), 3);
     EXPECT_EQ(model.reloadScope(), 2);
     EXPECT_EQ(model.shown(2), shownBefore);
-    EXPECT_EQ(s_pauses, (std::vector<std::chrono::milliseconds>(2, std::chrono::milliseconds(25))));
+    EXPECT_EQ(s_pauses, (std::vector<std::chrono::milliseconds>(3, std::chrono::milliseconds(25))))
+        << "after every value, the last included";
     EXPECT_EQ(view.repaints, 1) << "only the set change repaints";
 }
 

@@ -9,12 +9,16 @@
 #include "editor/command_sink.h"
 #include "editor/equalizer_model.h"
 #include "editor/link_handler.h"
+#include "editor/notice_table.h"
 #include "editor/reply_watchdog.h"
 #include "platform/thread_directory.h"
 #include "protocol/link_flags.h"
 #include "protocol/trx_state.h"
+#include "serial/port_map.h"
+#include "serial/sio_port.h"
 #include "tests/support/command_thread_recorder.h"
 #include "tests/support/recording_sink.h"
+#include "tests/support/recording_window.h"
 
 namespace tqm {
 namespace {
@@ -57,6 +61,8 @@ protected:
         model.reloadFromState();  // as the window's initialisation does
     }
     void TearDown() override {
+        PortMap().reset();
+        Sio_Port().initialise();
         ThreadDirectory().stop(WorkerRole::AnlSend);
         ThreadDirectory().detach(WorkerRole::AnlSend);
         ThreadDirectory().detach(WorkerRole::AnlRecv);
@@ -165,6 +171,54 @@ TEST_F(LinkHandlerTest, PowerReplyWithoutModelCodeFailsTheConnection) {
     EXPECT_EQ(view.log, (std::vector<std::string>{"notice-111", "repaint", "repaint"}));
     EXPECT_EQ(model.pendingReplies(), 0);
     EXPECT_FALSE(handler.connectRequested());
+}
+
+TEST_F(LinkHandlerTest, LinkLossBeforeTheIdentificationLeavesNothingThatBlocksCom) {
+    view.whileBoxOpen = [this] {
+        Trx_StateGuard().set(StateField::AutoInfo, 1);
+        handler.onPowerOn();
+    };
+    handler.onComAction();
+    view.whileBoxOpen = nullptr;
+    // The watchdog's loss comes before the ID reply.
+    Trx_StateGuard().set(StateField::AutoInfo, 0);
+    handler.onReplyAi();
+    EXPECT_EQ(model.pendingReplies(), 0);
+    EXPECT_FALSE(handler.connectRequested());
+    EXPECT_FALSE(model.connected());
+    handler.onComAction();
+    EXPECT_EQ(toggles(), 2u) << "COM works again";
+    EXPECT_TRUE(handler.connectRequested());
+}
+
+TEST_F(LinkHandlerTest, OnlyTheUnforcedNoticeHoldsThePortClosedAndASecondOneIsNotShownButResets) {
+    std::vector<bool> portHeld;
+    view.whileNoticeOpen = [&] {
+        portHeld.push_back(Sio_Port().noticeBoxShown());
+        if (portHeld.size() != 2) return;
+        // COM is pressed while the port notice is up, and its open fails again.
+        handler.onComAction();
+        handler.onComFailed(false, kNoticePortOpen);
+        EXPECT_FALSE(handler.connectRequested());
+        EXPECT_EQ(model.pendingReplies(), 0);
+    };
+    handler.onComFailed(true, kNoticeConnectFailed);
+    handler.onComFailed(false, kNoticePortOpen);
+    EXPECT_EQ(view.log, (std::vector<std::string>{"notice-111", "repaint", "notice-106", "graph-empty",
+                                                  "connect-timer-on", "box-open", "repaint", "repaint"}));
+    EXPECT_EQ(portHeld, (std::vector<bool>{false, true}));
+    EXPECT_FALSE(Sio_Port().noticeBoxShown());
+}
+
+TEST_F(LinkHandlerTest, ComLetsTheNextFailedPortOpenTellTheWindowAgain) {
+    test::RecordingWindow window;
+    Sio_Port().initialise();
+    ASSERT_TRUE(PortMap().setOverride(1, "/dev/tqm-no-such-device"));
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(Sio_Port().open());
+    EXPECT_EQ(window.count(UWM_COM_FAILED), 1u) << "one notice per loss of the port";
+    handler.onComAction();
+    EXPECT_FALSE(Sio_Port().open());
+    EXPECT_EQ(window.count(UWM_COM_FAILED), 2u);
 }
 
 TEST_F(LinkHandlerTest, ConnectedPeRedrawsOnlyOnChangeAndAutoInfoOffTakesTheWindowOffline) {

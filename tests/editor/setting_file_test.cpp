@@ -10,6 +10,7 @@
 #include "tests/editor/recording_view.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/idle_fifo.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
@@ -101,6 +102,10 @@ TEST_F(SettingFileTest, EachBandTakesItsOwnFrequenciesAndAnyBadValueOrShapeRejec
         {"100,5,10\n700,-3,4\n0,5,10", LoadResult::Rejected, {}},
         {"100,5,10\r\n700,-3,4\r\n0,5,10\r\n\r\n", LoadResult::Rejected, {}},
         {"100,5,10,\n700,-3,4\n0,5,10\n", LoadResult::Rejected, {}},
+        // Numbers beyond 32 bits do not wrap around to 100 Hz, +5 dB or bandwidth 1.
+        {"4294967396,5,10\n700,-3,4\n0,5,10\n", LoadResult::Rejected, {}},
+        {"100,4294967301,10\n700,-3,4\n0,5,10\n", LoadResult::Rejected, {}},
+        {"100,5,4294967297\n700,-3,4\n0,5,10\n", LoadResult::Rejected, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -111,6 +116,12 @@ TEST_F(SettingFileTest, EachBandTakesItsOwnFrequenciesAndAnyBadValueOrShapeRejec
         EXPECT_EQ(model.reference(0), c.result == LoadResult::Loaded ? c.loaded : reference);
     }
     EXPECT_EQ(SettingFile::load(file("missing.pef").string(), model), LoadResult::Rejected);
+    // A named pipe nobody writes to is refused at once, not waited for.
+    ASSERT_TRUE(test::makeIdleFifo(file("pipe.pef")));
+    LoadResult fromPipe = LoadResult::Loaded;
+    EXPECT_TRUE(test::endsWithoutAWriter(file("pipe.pef"),
+                                         [&] { fromPipe = SettingFile::load(file("pipe.pef").string(), model); }));
+    EXPECT_EQ(fromPipe, LoadResult::Rejected);
     EXPECT_TRUE(sink.commands.empty());
 }
 
@@ -128,6 +139,12 @@ TEST_F(SettingFileTest, FailedSavesAreReportedAndKeepTheOldFile) {
     EXPECT_EQ(result, SaveResult::Failed);
     EXPECT_EQ(test::readFile(file("keep.pef")), "old");
     EXPECT_EQ(entries(), std::vector<fs::path>{"keep.pef"}) << "the temporary file is removed";
+
+    // Saved through a link, the file it points to is written and the link stays.
+    fs::create_symlink("keep.pef", file("link.pef"));
+    EXPECT_EQ(SettingFile::save(file("link.pef").string(), model), SaveResult::Saved);
+    EXPECT_TRUE(fs::is_symlink(file("link.pef")));
+    EXPECT_EQ(test::readFile(file("keep.pef")), SettingFile::format(model.shown(model.currentSet())));
 }
 
 }  // namespace

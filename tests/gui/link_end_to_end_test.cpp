@@ -135,11 +135,18 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
     config.silent = true;
     start(config);
     test::ModalAnswerer answers;
+    QString notice;
+    bool portHeld = true;
+    answers.then<QMessageBox>([&](QMessageBox& box) {
+        notice = box.text();
+        portHeld = Sio_Port().noticeBoxShown();
+        box.accept();
+    });
     // The COM action runs the box modally: watch it from inside its event loop.
     QString boxText;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (m_link->connectingBox() != nullptr && answers.unscripted().empty()) {
+        if (m_link->connectingBox() != nullptr && !answers.finished()) {
             boxText = m_link->connectingBox()->findChild<QLabel*>(QStringLiteral("id_1053"))->text();
         }
     });
@@ -147,10 +154,11 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
     QElapsedTimer clock;
     clock.start();
     click(kComButton);
-    ASSERT_TRUE(test::waitUntil([&] { return !answers.unscripted().empty(); }, kLong));
+    ASSERT_TRUE(test::waitUntil([&] { return answers.finished(); }, kLong));
     EXPECT_EQ(boxText, "Connecting the COM port now.");
     EXPECT_GE(clock.elapsed(), 4500);
-    EXPECT_EQ(answers.unscripted().front(), "Failed to connect the COM port.");
+    EXPECT_EQ(notice, "Failed to connect the COM port.");
+    EXPECT_FALSE(portHeld) << "only a port failure notice holds the port closed";
     EXPECT_TRUE(!connected() && !m_window->lampOn());
 
     const QString before = text(kEq1LevelText);
@@ -185,6 +193,24 @@ TEST_F(LinkEndToEnd, ComWhileConnectedOrASilentTransceiverTakesTheWindowOffline)
     clock.start();
     ASSERT_TRUE(test::waitUntil([&] { return !connected() && !m_window->lampOn(); }, kLong));
     EXPECT_GE(clock.elapsed(), 2500) << "the watchdog waits about 3 s";
+}
+
+TEST_F(LinkEndToEnd, ALinkLossDuringTheIdentificationLeavesComWorking) {
+    sim::SimConfig config;
+    config.replyDelay = 2000ms;  // time to fall silent between the AI and the ID reply
+    start(config);
+    click(kComButton);
+    // Auto information came on; the transceiver falls silent before it answers ID.
+    ASSERT_TRUE(test::waitUntil([] { return Trx_StateGuard().get(StateField::AutoInfo) != 0; }, kLong));
+    m_sim->setSilent(true);
+    ASSERT_FALSE(connected());
+    EXPECT_TRUE(test::waitUntil(
+        [&] { return !m_link->handler().connectRequested() && m_window->model().pendingReplies() == 0; }, kLong))
+        << "the watchdog's loss ends the waiting";
+    m_sim->setSilent(false);
+    m_sim->setReplyDelay(0ms);
+    connect();
+    EXPECT_TRUE(m_window->lampOn());
 }
 
 TEST_F(LinkEndToEnd, CancelWhileConnectedSendsOnlyTheChangedValues) {

@@ -61,7 +61,9 @@ TEST_F(RegistryTest, RefusesKeysAndValuesTheFileCannotHold) {
     EXPECT_TRUE(registry.keys().empty());
 }
 
-TEST_F(RegistryTest, ReaderSkipsMalformedLinesAndOversizedFiles) {
+// Lines the reader does not understand survive a load and save where they stood;
+// only string values, sections and blank lines are written afresh.
+TEST_F(RegistryTest, LinesTheReaderDoesNotUnderstandAreWrittenBackAsTheyWere) {
     const std::string text =
         "Windows Registry Editor Version 5.00\r\n"
         "@=\"value before any section\"\n"
@@ -73,21 +75,96 @@ TEST_F(RegistryTest, ReaderSkipsMalformedLinesAndOversizedFiles) {
         "\"Unclosed\"=\"no end\n"
         "\"Trailing\"=\"x\" junk\n"
         "[R\\Unclosed\n"
-        "@=\"lost with its section\"\n"
+        "@=\"under a malformed section\"\n"
         "[-R\\Deleted]\n"
-        "@=\"lost too\"\n"
+        "@=\"under a deletion\"\n"
+        "\n"
         "  [R\\Second]  \n"
         "  \"Spaced\" = \"yes\"\n";
     ASSERT_TRUE(test::writeFile(file(), text));
     Registry registry(file());
-    ASSERT_TRUE(registry.load());
+    ASSERT_TRUE(registry.load()) << registry.errorText();
     EXPECT_EQ(registry.keys(), (std::vector<std::string>{"R", "R\\Good", "R\\Second"}));
     EXPECT_EQ(registry.values("R\\Good"), (Values{{"", "kept"}, {"Name", "also kept"}}));
     EXPECT_EQ(registry.values("R\\Second"), (Values{{"Spaced", "yes"}}));
 
-    ASSERT_TRUE(test::writeFile(file(), "[R\\A]\n@=\"" + std::string(Registry::kMaxFileBytes, 'x') + "\"\n"));
+    ASSERT_TRUE(registry.setValue("R\\Good", "Added", "new"));
+    ASSERT_TRUE(registry.save());
+    EXPECT_EQ(test::readFile(file()),
+              "Windows Registry Editor Version 5.00\n"
+              "\n@=\"value before any section\"\n; a comment\n"
+              "\n[R]\n"
+              "\n[R\\Good]\n@=\"kept\"\n\"Name\"=\"also kept\"\n\"Number\"=dword:00000001\n"
+              "\"Unclosed\"=\"no end\n\"Trailing\"=\"x\" junk\n\"Added\"=\"new\"\n"
+              "\n[R\\Unclosed\n@=\"under a malformed section\"\n"
+              "\n[-R\\Deleted]\n@=\"under a deletion\"\n"
+              "\n[R\\Second]\n\"Spaced\"=\"yes\"\n");
+    const std::string saved = test::readFile(file());
+    ASSERT_TRUE(registry.load());
+    ASSERT_TRUE(registry.save());
+    EXPECT_EQ(test::readFile(file()), saved) << "a second round changes nothing";
+
+    EXPECT_TRUE(registry.clearKey("R\\Good"));
+    EXPECT_EQ(registry.serialize().find("Number"), std::string::npos) << "a cleared key loses its kept lines too";
+}
+
+// A file that is not one of ours is refused, never taken over; an empty one is an empty store.
+TEST_F(RegistryTest, RefusesFilesThatAreNotRegistryFilesOfThisProgram) {
+    const struct {
+        std::string content;
+        const char* words;
+    } rows[] = {
+        {"first line\nsecond line\nthird line\n", "not a registry file"},
+        {"REGEDIT4\n\n[R]\n@=\"v\"\n", "not a registry file"},
+        {"\nWindows Registry Editor Version 5.00\n", "not a registry file"},
+        {"[R\\A]\n@=\"" + std::string(Registry::kMaxFileBytes, 'x') + "\"\n", "larger than"},
+    };
+    Registry registry(file());
+    for (const auto& row : rows) {
+        ASSERT_TRUE(test::writeFile(file(), row.content));
+        EXPECT_FALSE(registry.load()) << row.content.substr(0, 40);
+        EXPECT_TRUE(registry.keys().empty()) << "a refused load leaves an empty store";
+        EXPECT_NE(registry.errorText().find(row.words), std::string::npos) << registry.errorText();
+        EXPECT_NE(registry.errorText().find(file().string()), std::string::npos) << registry.errorText();
+    }
+    std::filesystem::remove(file());
+    std::filesystem::create_directory(file());
     EXPECT_FALSE(registry.load());
-    EXPECT_TRUE(registry.keys().empty()) << "a refused load leaves an empty store";
+    EXPECT_NE(registry.errorText().find("not a regular file"), std::string::npos) << registry.errorText();
+    std::filesystem::remove(file());
+    ASSERT_TRUE(test::writeFile(file(), ""));
+    EXPECT_TRUE(registry.load()) << registry.errorText();
+}
+
+// The biggest files the reader takes, in the shapes that make a naive reader slow:
+// each loads in full (and quickly; the bench has the figures).
+TEST_F(RegistryTest, FilesOfTheLargestSizeLoadWhateverTheirShape) {
+    const auto fill = [](std::string text, auto line) {
+        for (int i = 0;; ++i) {
+            const std::string next = line(i);
+            if (text.size() + next.size() > Registry::kMaxFileBytes - 8) return text;
+            text += next;
+        }
+    };
+    const std::string header = "Windows Registry Editor Version 5.00\n";
+    const std::string manyKeys = fill(header, [](int i) { return "[R\\K" + std::to_string(i) + "]\n"; });
+    const std::string manyValues = fill(header + "[R]\n", [](int i) { return "\"v" + std::to_string(i) + "\"=\"\"\n"; });
+    const std::string deepKey = fill(header + "[R]\n[", [](int) { return std::string("a\\"); }) + "b]\n";
+
+    ASSERT_TRUE(test::writeFile(file(), manyKeys));
+    Registry registry(file());
+    ASSERT_TRUE(registry.load());
+    EXPECT_GT(registry.keys().size(), 80'000u);
+    EXPECT_TRUE(registry.hasKey("r\\k80000"));
+
+    ASSERT_TRUE(test::writeFile(file(), manyValues));
+    ASSERT_TRUE(registry.load());
+    EXPECT_GT(registry.values("R").size(), 80'000u);
+    EXPECT_EQ(registry.value("R", "V80000"), "");
+
+    ASSERT_TRUE(test::writeFile(file(), deepKey));
+    ASSERT_TRUE(registry.load());
+    EXPECT_EQ(registry.keys(), std::vector<std::string>{"R"}) << "a key whose levels would not fit in a file";
 }
 
 TEST_F(RegistryTest, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {

@@ -121,6 +121,11 @@ TEST_F(AnlRecvThreadTest, MenuValuePostsOnlyWhenItChangesAndReadsAsDecimalOrBitF
     EXPECT_EQ(menuValue(31), -12.0);
     deliverAll({"EX0314x5"});
     EXPECT_EQ(menuValue(31), 4.0) << "the conversion stops at the first character that does not fit";
+    // Only a plain decimal number counts: "NAN", "INF", hexadecimal and exponents read as far as they fit.
+    EXPECT_EQ(deliverAll({"EX031NAN", "EX031NAN", "EX0310X1", "EX031INF"}), std::vector<MessageId>{UWM_REPLY_EX});
+    EXPECT_EQ(menuValue(31), 0.0);
+    deliverAll({"EX0311E2"});
+    EXPECT_EQ(menuValue(31), 1.0);
 }
 
 TEST_F(AnlRecvThreadTest, LinkLossEndsWithTheAiNotificationAfterTheMeterResets) {
@@ -140,6 +145,7 @@ TEST_F(AnlRecvThreadTest, LinkLossEndsWithTheAiNotificationAfterTheMeterResets) 
         << "one stop from the link loss, one from the AI parser's link-down branch; no toggle";
     EXPECT_EQ(LinkFlags().aiOnSent(), 0);
     EXPECT_EQ(state.get(StateField::Rm), 0);
+    EXPECT_EQ(state.get(StateField::Sm2), 0);
     EXPECT_EQ(state.get(StateField::AutoInfo), 0);
     EXPECT_FALSE(TimerService().isRunning(REPLY_TIMER_ID)) << "link loss leaves the watchdog alone";
 }

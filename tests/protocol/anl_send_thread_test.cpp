@@ -64,16 +64,24 @@ protected:
 
 // The pauses are checked from the post: a command can be taken late, never early.
 TEST_F(AnlSendThreadTest, ToggleAndIdCheckSendTheirPausedReads) {
+    Trx_ShadowGuard().setAutoInfo(2);
+    post(UWM_CMD_LINK_TOGGLE);
+    post(UWM_CMD_FLUSH);
+    ASSERT_TRUE(m_wire->waitCount(1)) << "the flush after the toggle";
+    Trx_ShadowGuard().setAutoInfo(0);
     auto posted = Clock::now();
     post(UWM_CMD_LINK_TOGGLE);
-    ASSERT_TRUE(m_wire->waitCount(2));
-    EXPECT_GE(m_wire->taken()[1].at - posted, 20ms);
+    ASSERT_TRUE(m_wire->waitCount(3));
+    EXPECT_GE(m_wire->taken()[2].at - posted, 20ms);
     posted = Clock::now();
     post(UWM_CMD_ID_CHECK);
-    ASSERT_TRUE(m_wire->waitCount(4));
+    post(UWM_CMD_FLUSH);
+    ASSERT_TRUE(m_wire->waitCount(6));
     settle();
-    EXPECT_GE(m_wire->taken()[3].at - posted, 25ms);
-    EXPECT_EQ(wire(), (std::vector<std::string>{"AI1;", "AI;", "ID;", "ID4700;"})) << "ID records of 3 and 7 bytes, no zero byte";
+    EXPECT_GE(m_wire->taken()[4].at - posted, 25ms);
+    EXPECT_GE(m_wire->taken()[5].at - posted, 50ms) << "the identification command is followed by a pause too";
+    EXPECT_EQ(wire(), (std::vector<std::string>{"", "AI1;", "AI;", "ID;", "ID4700;", ""}))
+        << "auto information 2: the toggle sends nothing; ID records of 3 and 7 bytes, no zero byte";
     EXPECT_TRUE(m_replies->taken().empty());
 }
 

@@ -101,6 +101,8 @@ TEST_F(LinkParsersTest, PowerOffAndOnFollowThePowerState) {
     EXPECT_EQ(m_state.savedAutoInfo(), 1);
     EXPECT_EQ(m_state.get(StateField::Rm), 0);
     EXPECT_EQ(m_shadow.powerState(), 0);
+    EXPECT_TRUE(parseAndNotify("PS0"));
+    EXPECT_EQ(takeEvents(), (Events{toWindow(UWM_REPLY_PS)})) << "still off: only the notification";
     EXPECT_FALSE(parseAndNotify("PSx"));
     EXPECT_EQ(takeEvents(), Events{});
 

@@ -65,6 +65,7 @@ TEST_F(PeReplyTest, SignFormsOutOfRangeAndMalformedReplies) {
     }
     const ReplyRecord record = makeReplyRecord("PE111-04");
     EXPECT_FALSE(parsePeReply(0, &record)) << "a zero length is refused";
+    EXPECT_FALSE(parsePeReply(-9, &record)) << "so is a negative one";
     EXPECT_FALSE(parsePeReply(9, nullptr));
     EXPECT_EQ(test::stateSnapshot(), before);
 }

@@ -98,6 +98,29 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
         {"BG122", true, {{S::Bg2, -1}}},      {"BG310", false, {}},
         {"PBxx", true, {}},                   {"LM01", true, {}},
     });
+
+    // The memory texts: selector 1 to 5, then the 50 characters that follow it.
+    const std::string fifty = std::string(25, 'A') + std::string(25, 'z');
+    struct TextCase {
+        std::string reply;
+        bool result;
+        TextField field;
+        std::string text;
+    };
+    const TextCase texts[] = {
+        {"KM1" + fifty + "XYZ", true, TextField::Km1, fifty}, {"KM5HELLO", true, TextField::Km5, "HELLO"},
+        {"KM0HELLO", false, TextField::Km1, ""},               {"KM6HELLO", false, TextField::Km5, ""},
+        {"KMxHELLO", false, TextField::Km1, ""},
+    };
+    for (const TextCase& c : texts) {
+        SCOPED_TRACE(c.reply);
+        test::resetLinkState();
+        EXPECT_EQ(parseReply(c.reply), c.result);
+        for (int t = 0; t < static_cast<int>(TextField::Count); ++t) {
+            const auto field = static_cast<TextField>(t);
+            EXPECT_EQ(Trx_StateGuard().getText(field), field == c.field ? c.text : "") << "KM" << t + 1;
+        }
+    }
 }
 
 TEST_F(ReplyParsersTest, InformationReplies) {

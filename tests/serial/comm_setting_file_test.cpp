@@ -1,5 +1,7 @@
 #include "serial/comm_setting_file.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -67,6 +69,8 @@ TEST_F(CommSettingFileTest, LoadSetsPortBaudAndShownSetThroughTheSetters) {
         {"25,57600,1\n", CommSettingRead::Read, 1, 4800, true, 1},
         {"4,38400,3\r\n", CommSettingRead::Read, 4, 38400, true, 0},
         {"4,38400,x\r\n", CommSettingRead::Read, 4, 38400, true, 0},
+        // Beyond 32 bits nothing wraps (to 2, 9600 and 2): each number takes its fallback.
+        {"4294967298,4294976896,4294967298\r\n", CommSettingRead::Read, 1, 4800, true, 0},
         {"2,9600,2", CommSettingRead::Read, 7, 19200, false, 0},
         {nullptr, CommSettingRead::Unreadable, 1, 4800, true, 0},
     };
@@ -85,10 +89,14 @@ TEST_F(CommSettingFileTest, LoadSetsPortBaudAndShownSetThroughTheSetters) {
     }
 }
 
-TEST_F(CommSettingFileTest, SaveWritesOneCrLfLineThatReadsBackAndAFailedWriteKeepsIt) {
+TEST_F(CommSettingFileTest, SaveWritesOneCrLfLineThatReadsBackKeepsTheModeAndAFailedWriteKeepsIt) {
+    givenFile("old");
+    ASSERT_EQ(::chmod(settingsFile().c_str(), 0600), 0);
     givenPort(3, 38400);
     EXPECT_EQ(CommSettingFile::save(m_base, 1), CommSettingWrite::Written);
     EXPECT_EQ(readFile(settingsFile()), "3,38400,1\r\n");
+    EXPECT_EQ(fs::status(settingsFile()).permissions(), fs::perms::owner_read | fs::perms::owner_write)
+        << "a private file stays private";
     givenPort(7, 19200);
     CommSettingShownSet shown;
     EXPECT_EQ(CommSettingFile::load(m_base, shown), CommSettingRead::Read);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "serial/csv_table.h"
+#include "tests/support/idle_fifo.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
@@ -62,8 +63,14 @@ TEST_F(CsvTableTest, ShiftJisCharactersAreDroppedFromTheirCells) {
     EXPECT_STREQ(table.cell(0, 2), "3");
 }
 
-TEST_F(CsvTableTest, RefusesMissingAndOversizedFilesAndLoadingOverData) {
+TEST_F(CsvTableTest, RefusesMissingOversizedAndNonRegularFilesAndLoadingOverData) {
     EXPECT_FALSE(table.load((m_directory / "missing.csv").c_str()));
+    EXPECT_FALSE(table.load(m_directory.path().c_str())) << "a directory";
+    const auto fifo = m_directory / "pipe.csv";
+    ASSERT_TRUE(test::makeIdleFifo(fifo));
+    bool loaded = true;
+    EXPECT_TRUE(test::endsWithoutAWriter(fifo, [&] { loaded = table.load(fifo.c_str()); })) << "waited for a writer";
+    EXPECT_FALSE(loaded) << "a named pipe";
     EXPECT_FALSE(loadBytes(std::string(CsvTable::kMaxFileBytes, 'a') + "b\n"));
     // Small, but it would describe a table of billions of bytes.
     EXPECT_FALSE(loadBytes(std::string(3000, ',') + "\n" + std::string(3000, 'x') + "\n" + std::string(3000, '\n')));

@@ -41,14 +41,46 @@ int exitCode(test::ChildProcess& process) {
     return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
-TEST(SimExecutableTest, HelpAndABadOption) {
+// Starts that end at once: what the user reads and the exit status.
+TEST(SimExecutableTest, HelpVersionAndStartsThatCannotRun) {
     test::ScratchDirectory dir;
-    test::ChildProcess help = runSim({"--help"}, dir / "help");
-    EXPECT_EQ(exitCode(help), 0);
-    EXPECT_NE(readFile(dir / "help").find("--refuse-ai"), std::string::npos);
-    test::ChildProcess bad = runSim({"--baud", "300"}, dir / "bad");
-    EXPECT_EQ(exitCode(bad), 2);
-    EXPECT_NE(readFile(dir / "bad").find("--baud"), std::string::npos);
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* words;
+    } rows[] = {
+        {{"--help"}, 0, "--refuse-ai"},
+        {{"--version"}, 0, "zr4700-sim 1."},
+        {{"--baud", "300"}, 2, "--baud"},
+        {{"--log", (dir / "missing" / "wire.log").string()}, 1, "wire.log: No such file or directory"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args[0]);
+        test::ChildProcess sim = runSim(row.args, dir / "out");
+        EXPECT_EQ(exitCode(sim), row.exitCode);
+        EXPECT_NE(readFile(dir / "out").find(row.words), std::string::npos) << readFile(dir / "out");
+    }
+}
+
+// A log that takes nothing (a full disk) is reported once, with the reason, and the
+// run ends with status 1; the radio goes on answering.
+TEST(SimExecutableTest, AWireLogThatCannotBeWrittenIsReportedOnce) {
+    test::ScratchDirectory dir;
+    test::ChildProcess sim = runSim({"--log", "/dev/full"}, dir / "out");
+    const auto output = [&] { return readFile(dir / "out"); };
+    ASSERT_TRUE(test::waitUntil([&] { return output().find('\n') != std::string::npos; }, 5000ms));
+    {
+        test::SlaveClient client;
+        ASSERT_TRUE(client.open(output().substr(0, output().find('\n'))));
+        EXPECT_EQ(client.ask("ID;"), "ID4700;");
+        EXPECT_EQ(client.ask("PS;"), "PS1;");
+    }
+    ASSERT_TRUE(sim.signal(SIGTERM));
+    EXPECT_EQ(exitCode(sim), 1);
+    const std::string text = output();
+    const std::string reason = "/dev/full: No space left on device";
+    EXPECT_NE(text.find(reason), std::string::npos) << text;
+    EXPECT_EQ(text.find(reason), text.rfind(reason)) << "reported once: " << text;
 }
 
 TEST(SimExecutableTest, PrintsItsDeviceServesItAndEndsCleanlyOnSignals) {
