@@ -1,9 +1,17 @@
 #include "app/equalizer_app.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
 
+#include <QtCore/QTimer>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QDialog>
 #include <QtWidgets/QMessageBox>
 
+#include "app/termination_watch.h"
 #include "editor/engine.h"
 #include "editor/send_queue_sink.h"
 #include "editor/string_table.h"
@@ -21,6 +29,34 @@
 #include "sim/simulated_transceiver.h"
 
 namespace tqm {
+namespace {
+
+// While a signal's end of the run waits for nested boxes to unwind, boxes that open
+// meanwhile are cancelled this often.
+constexpr int kCancelIntervalMs = 50;
+
+struct SaveFailureText {
+    CommSettingWrite result;
+    const char* text;
+};
+constexpr SaveFailureText kSaveFailureTexts[] = {
+    {CommSettingWrite::PathTooLong, "the path is too long"},
+    {CommSettingWrite::NoDirectory, "its folder cannot be created"},
+    {CommSettingWrite::Failed, "the file cannot be written"},
+};
+
+// Ends every box and dialog open over the window, as a cancel would; the connecting
+// box and the splash, which ignore a cancel, end too.
+void cancelDialogsOver(const QDialog& window) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog != nullptr && dialog != &window && dialog->isVisible()) dialog->done(QDialog::Rejected);
+    }
+}
+
+}  // namespace
+
+CEqualizerApp::CEqualizerApp(CommandLine commandLine) : CEqualizerApp(std::move(commandLine), Hooks{}) {}
 
 CEqualizerApp::CEqualizerApp(CommandLine commandLine, Hooks hooks)
     : m_commandLine(std::move(commandLine)), m_hooks(std::move(hooks)) {}
@@ -30,6 +66,7 @@ CEqualizerApp::~CEqualizerApp() {
 }
 
 int CEqualizerApp::run() {
+    m_endRequested = false;
     PortMap portMap;
     portMap.loadDefaultFile();
     for (const auto& entry : m_commandLine.portMap) portMap.setOverride(entry.comNumber, entry.path);
@@ -39,6 +76,10 @@ int CEqualizerApp::run() {
     MainWindowLink().publish(&window);
     CWindowLink link(window);
     CPowerWatch powerWatch(&window);
+    QTimer canceller;
+    canceller.setInterval(kCancelIntervalMs);
+    QObject::connect(&canceller, &QTimer::timeout, [&window] { cancelDialogsOver(window); });
+    CTerminationWatch termination([&](int) { endBySignal(window, canceller); });
 
     CEqualizerDlg::StartOptions options;
     options.showSplash = !m_commandLine.noSplash;
@@ -57,11 +98,20 @@ int CEqualizerApp::run() {
     };
     window.initialise(options);
     if (m_hooks.beforeExec) m_hooks.beforeExec(window, link);
-    window.exec();
+    // A signal during the start-up has closed the window already.
+    if (!m_endRequested) window.exec();
+    canceller.stop();
 
     shutdown(window);
-    MainWindowLink().retract();
     return 0;
+}
+
+void CEqualizerApp::endBySignal(CEqualizerDlg& window, QTimer& canceller) {
+    if (m_endRequested) return;
+    m_endRequested = true;
+    cancelDialogsOver(window);
+    window.reject();  // as EXIT does
+    canceller.start();
 }
 
 void CEqualizerApp::startEngine(CEqualizerDlg& window) {
@@ -94,12 +144,30 @@ void CEqualizerApp::startSimulator() {
 
 void CEqualizerApp::shutdown(CEqualizerDlg& window) {
     m_shutdownSteps.clear();
-    Sio_Port().close();
-    m_shutdownSteps.push_back("port-closed");
-    CommSettingFile::save(window.model().currentSet());
-    m_shutdownSteps.push_back("settings-written");
-    Engine().stop();
+    const int shownSet = window.model().currentSet();
+    Engine().stop([this, shownSet] {
+        m_shutdownSteps.push_back("port-closed");
+        m_shutdownSteps.push_back(saveSettings(shownSet) ? "settings-written" : "settings-not-written");
+    });
     m_shutdownSteps.push_back("threads-stopped");
+}
+
+bool CEqualizerApp::saveSettings(int shownSet) {
+    errno = 0;
+    const CommSettingWrite result = CommSettingFile::save(shownSet);
+    const int error = errno;
+    if (result == CommSettingWrite::Written) return true;
+    std::error_code ignored;
+    const std::filesystem::path file = std::filesystem::current_path(ignored) / CommSettingFile::kDirectoryName /
+                                       CommSettingFile::kFileName;
+    std::ostream& err = m_hooks.err != nullptr ? *m_hooks.err : std::cerr;
+    err << "tqm4700-peq: the port settings were not saved to " << file.string() << ": ";
+    for (const SaveFailureText& row : kSaveFailureTexts) {
+        if (row.result == result) err << row.text;
+    }
+    if (result == CommSettingWrite::Failed && error != 0) err << " (" << std::strerror(error) << ')';
+    err << std::endl;
+    return false;
 }
 
 }  // namespace tqm

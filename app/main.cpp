@@ -6,6 +6,9 @@
 
 int main(int argc, char** argv) {
     const tqm::CommandLine commandLine = tqm::parseCommandLine(argc, argv);
+    // Before any thread starts: the signals that end the run wait, in every thread,
+    // until the automation start's wait or the window's thread takes them.
+    tqm::blockSignals(tqm::terminationSignals(commandLine.action));
     // Registration, automation start, --help, --version and bad options end here,
     // before any window or thread exists.
     const int headless = tqm::runHeadless(commandLine);

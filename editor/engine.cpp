@@ -5,6 +5,7 @@
 #include "editor/reply_watchdog.h"
 #include "editor/send_queue_sink.h"
 #include "menulist/menu_list_loader.h"
+#include "platform/main_window_link.h"
 #include "platform/serial_device.h"
 #include "platform/sio_queue.h"
 #include "platform/thread_directory.h"
@@ -42,8 +43,15 @@ bool Engine::startLink() {
     return started && Anl_Recv().isAlive() && ThreadDirectory().isAlive(WorkerRole::AnlSend);
 }
 
-bool Engine::stop() {
-    Sio_Port().close();
+bool Engine::stop(const std::function<void()>& afterPortClosed) {
+    // A thread that sends to the window during the stops returns at once.
+    MainWindowLink().retract();
+    // No tick posts to a worker thread any more, and nothing reopens the port.
+    TimerService().stopAll();
+    Sio_Port port;
+    port.beginShutdown();
+    port.close();
+    if (afterPortClosed) afterPortClosed();
     bool ended = SioRecvThreadProxy().stop() && !SioRecvThreadProxy().isAlive();
     ended = Anl_Recv().stop() && ended;
     Anl_Send_Thread::stopCommandThread();
@@ -51,8 +59,6 @@ bool Engine::stop() {
     ended = SioSendThreadProxy().stop() && !SioSendThreadProxy().isAlive() && ended;
     // The menu-list thread has ended by itself long ago; this joins it.
     ended = ThreadDirectory().stop(WorkerRole::MenuList) && ended;
-    Sio_Port().close();  // a thread may have reopened it for a last command while stopping
-    TimerService().reset();
     return ended;
 }
 

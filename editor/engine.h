@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 namespace tqm {
 
@@ -10,7 +11,7 @@ namespace tqm {
 //   initialiseState();  (read the port settings and set the port here)
 //   startLink();        opens the port, starts the four threads
 //   ...
-//   stop();             closes the port, stops the threads
+//   stop();             retracts the window, closes the port, stops the threads
 class Engine final {
 public:
     // Resets everything a caller can observe (flags, queues, timers, the port's
@@ -21,10 +22,13 @@ public:
     // Sio_Recv_Thread, Sio_Send_Thread and Anl_Send_Thread, in that order; installs the
     // reply watchdog on timer 17. False when a thread did not start.
     bool startLink();
-    // Closes the port, then stops Sio_Recv_Thread, Anl_Recv_Thread, Anl_Send_Thread and
-    // Sio_Send_Thread with the bounded stop (blocks up to about 5.1 s each) and every
-    // worker timer. True when every thread ended.
-    bool stop();
+    // The end of a run, in this order: retracts the main window (a thread that sends
+    // to it returns at once), stops every worker timer, makes the port refuse any
+    // later open and closes it, runs afterPortClosed (the program writes its port
+    // settings there), then stops Sio_Recv_Thread, Anl_Recv_Thread, Anl_Send_Thread
+    // and Sio_Send_Thread with the bounded stop (blocks up to about 5.1 s each).
+    // True when every thread ended. initialiseState() undoes the refusals.
+    bool stop(const std::function<void()>& afterPortClosed = {});
 
     // Blocks up to timeout until the menu list is ready.
     bool waitMenuListReady(std::chrono::milliseconds timeout) const;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -38,6 +39,7 @@ public:
         if (period.count() <= 0) return false;
         {
             std::lock_guard lock(m_mutex);
+            if (m_stopped) return false;
             TimerEntry& entry = m_timers[id];
             entry.running = true;
             entry.due = Clock::now() + period;
@@ -67,30 +69,37 @@ public:
         return it == m_timers.end() ? 0 : it->second.ticks;
     }
 
-    void reset() {
+    // Clears every timer and ends the thread. stopped: set() refuses until the next
+    // reset. From inside a tick the thread cannot wait for itself: it is let go and
+    // ends once the tick returns.
+    void end(bool stopped) {
         std::thread thread;
         {
             std::lock_guard lock(m_mutex);
             m_timers.clear();
-            m_stopping = true;
+            m_stopped = stopped;
+            ++m_generation;  // the running thread leaves its loop
             thread = std::move(m_thread);
         }
         m_wake.notify_all();
-        if (thread.joinable() && thread.get_id() != std::this_thread::get_id()) thread.join();
-        std::lock_guard lock(m_mutex);
-        m_stopping = false;
+        if (!thread.joinable()) return;
+        if (thread.get_id() == std::this_thread::get_id()) {
+            thread.detach();
+        } else {
+            thread.join();
+        }
     }
 
 private:
     void startThreadLocked() {
         if (m_thread.joinable()) return;
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this, generation = m_generation] { run(generation); });
     }
 
-    void run() {
+    void run(std::uint64_t generation) {
         pthread_setname_np(pthread_self(), "tqm-timers");
         std::unique_lock lock(m_mutex);
-        while (!m_stopping) {
+        while (m_generation == generation) {
             Clock::time_point next = Clock::time_point::max();
             TimerId dueId = 0;
             bool found = false;
@@ -126,7 +135,8 @@ private:
     std::condition_variable m_wake;
     std::map<TimerId, TimerEntry> m_timers;
     std::thread m_thread;
-    bool m_stopping = false;
+    std::uint64_t m_generation = 0;  // a thread runs while this is the value it started with
+    bool m_stopped = false;
 };
 
 }  // namespace
@@ -136,6 +146,7 @@ bool TimerService::set(TimerId id) { return TimerEngine::instance().set(id); }
 bool TimerService::kill(TimerId id) { return TimerEngine::instance().kill(id); }
 bool TimerService::isRunning(TimerId id) const { return TimerEngine::instance().isRunning(id); }
 unsigned long TimerService::tickCount(TimerId id) const { return TimerEngine::instance().tickCount(id); }
-void TimerService::reset() { TimerEngine::instance().reset(); }
+void TimerService::reset() { TimerEngine::instance().end(false); }
+void TimerService::stopAll() { TimerEngine::instance().end(true); }
 
 }  // namespace tqm

@@ -26,8 +26,12 @@ public:
     // Number of ticks of the id since the last reset (for tests and measurements).
     unsigned long tickCount(TimerId id) const;
     // Blocks until a tick that is running has returned: kills every timer, drops every
-    // handler and ends the thread. The service starts again on the next set().
+    // handler and ends the thread. The service starts again on the next set(). Called
+    // from inside a tick it returns at once; the thread ends when the tick returns.
     void reset();
+    // Blocks as reset() does, and set() refuses from then on until the next reset():
+    // at shutdown nothing is posted to a worker thread any more, whoever asks.
+    void stopAll();
 };
 
 }  // namespace tqm

@@ -29,6 +29,7 @@ struct PortState {
     std::atomic<int> portNumber{kDefaultComPort};
     std::atomic<int> baudRate{kDefaultBaudRate};
     std::atomic<bool> noticeBox{false};
+    std::atomic<bool> shuttingDown{false};  // set once the program ends: nothing opens any more
     // A failed open has told the window since the port last opened or COM was pressed.
     std::atomic<bool> failureTold{false};
 };
@@ -112,6 +113,7 @@ bool Sio_Port::initialise() {
     s.portNumber.store(kDefaultComPort, std::memory_order_relaxed);
     s.baudRate.store(kDefaultBaudRate, std::memory_order_relaxed);
     s.noticeBox.store(false, std::memory_order_relaxed);
+    s.shuttingDown.store(false, std::memory_order_relaxed);
     s.failureTold.store(false, std::memory_order_relaxed);
     return true;
 }
@@ -119,6 +121,7 @@ bool Sio_Port::initialise() {
 bool Sio_Port::open() {
     PortState& s = state();
     std::lock_guard life(s.lifecycle);
+    if (s.shuttingDown.load(std::memory_order_acquire)) return false;
     if (s.noticeBox.load(std::memory_order_acquire) || s.open.load(std::memory_order_acquire)) return false;
     const int number = s.portNumber.load(std::memory_order_relaxed);
     auto device = std::make_shared<SerialDevice>();
@@ -153,6 +156,12 @@ bool Sio_Port::close() {
     if (!s.open.load(std::memory_order_acquire)) return false;
     detachDevice();
     return true;
+}
+
+void Sio_Port::beginShutdown() {
+    PortState& s = state();
+    std::lock_guard life(s.lifecycle);  // an open under way finishes first; close() then closes it
+    s.shuttingDown.store(true, std::memory_order_release);
 }
 
 bool Sio_Port::isOpen() const { return state().open.load(std::memory_order_acquire); }

@@ -17,8 +17,12 @@ namespace tqm {
 // fault seen by any call closes the port; the next Open reopens it.
 class Sio_Port final {
 public:
-    // Back to the start: closes the port, COM1, 4800 baud, no notice box, no fault.
+    // Back to the start: closes the port, COM1, 4800 baud, no notice box, no fault,
+    // not shutting down.
     bool initialise();
+    // Waits for an open under way. From then on open() refuses silently until the next
+    // initialise(): once the program ends, nothing reopens the port.
+    void beginShutdown();
 
     // Blocks up to the bounded write of "AI0;"/"AI1;". True only if this call opened the
     // port. Does nothing while a notice box is up or the port is open. A failure keeps

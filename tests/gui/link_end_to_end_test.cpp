@@ -1,14 +1,18 @@
+#include <signal.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 #include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QTimer>
+#include <QtWidgets/QMessageBox>
 
 #include "app/equalizer_app.h"
 #include "editor/engine.h"
@@ -238,14 +242,30 @@ TEST_F(LinkEndToEnd, NewBaudRateWhileConnectedSwitchesAutoInformationOffBeforeTh
     EXPECT_GE(m_sim->commandCount("AI0;"), 1u) << "auto information went off on the wire first";
 }
 
-// The whole application: start-up on a pseudo-terminal, EXIT, and the shutdown order.
-TEST(ApplicationShutdown, ClosesThePortWritesTheSettingsThenStopsTheThreads) {
+// How a run of the whole application ends: EXIT or a signal from the desktop, with
+// the settings file writable or not.
+struct RunEnding {
+    const char* name;
+    int signal;  // 0: EXIT
+    bool settingsWritable;
+    bool overABox = false;  // the signal comes while a notice box is open over the window
+};
+
+void PrintTo(const RunEnding& ending, std::ostream* out) { *out << ending.name; }
+
+class ApplicationShutdown : public ::testing::TestWithParam<RunEnding> {};
+
+// Start-up on a pseudo-terminal, a change of the shown set and the baud rate, the end,
+// and the shutdown order.
+TEST_P(ApplicationShutdown, ClosesThePortWritesTheSettingsThenStopsTheThreads) {
+    const RunEnding ending = GetParam();
     test::guiApp();
     sim::SimulatedTransceiver radio;
     ASSERT_TRUE(radio.start());
     test::ScratchDirectory directory;
-    std::filesystem::create_directories(directory / "CommoFiles");
-    ASSERT_TRUE(test::writeFile(directory / "CommoFiles" / "CommSetting.csv", "3,9600,2\r\n"));
+    const std::filesystem::path settings = directory / "CommoFiles" / "CommSetting.csv";
+    std::filesystem::create_directories(settings.parent_path());
+    ASSERT_TRUE(test::writeFile(settings, "3,9600,2\r\n"));
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(directory.path().string())));
 
@@ -253,11 +273,32 @@ TEST(ApplicationShutdown, ClosesThePortWritesTheSettingsThenStopsTheThreads) {
     commandLine.noSplash = true;
     commandLine.portMap.push_back({3, radio.devicePath()});
     bool portWasOpen = false;
+    bool boxOutlived = false;
+    std::ostringstream err;
     CEqualizerApp::Hooks hooks;
+    hooks.err = &err;
     hooks.beforeExec = [&](CEqualizerDlg& window, CWindowLink&) {
-        QTimer::singleShot(300, &window, [&window, &portWasOpen] {
+        QTimer::singleShot(300, &window, [&] {
             portWasOpen = Sio_Port().isOpen();
-            window.reject();  // EXIT
+            window.model().selectSet(1);
+            Sio_Port().setBaudRate(19200);
+            if (!ending.settingsWritable) {  // a folder in the file's place
+                std::filesystem::remove(settings);
+                std::filesystem::create_directories(settings / "inside");
+            }
+            if (ending.signal == 0) {
+                window.reject();  // EXIT
+            } else if (!ending.overABox) {
+                ::raise(ending.signal);
+            } else {
+                QMessageBox box(QMessageBox::Warning, "", "", QMessageBox::Ok, &window);
+                QTimer::singleShot(50, &box, [&] { ::raise(ending.signal); });
+                QTimer::singleShot(10000, &box, [&] {
+                    boxOutlived = true;
+                    box.accept();
+                });
+                box.exec();
+            }
         });
     };
     CEqualizerApp app(commandLine, hooks);
@@ -265,14 +306,30 @@ TEST(ApplicationShutdown, ClosesThePortWritesTheSettingsThenStopsTheThreads) {
     QDir::setCurrent(previous);
 
     EXPECT_TRUE(portWasOpen) << "COM3 from the settings file led to the simulated transceiver";
-    EXPECT_EQ(app.shutdownSteps(), (std::vector<std::string>{"port-closed", "settings-written", "threads-stopped"}));
+    EXPECT_FALSE(boxOutlived) << "the signal ended the box as well";
+    const char* saved = ending.settingsWritable ? "settings-written" : "settings-not-written";
+    EXPECT_EQ(app.shutdownSteps(), (std::vector<std::string>{"port-closed", saved, "threads-stopped"}));
     for (auto role : {WorkerRole::AnlRecv, WorkerRole::SioRecv, WorkerRole::SioSend, WorkerRole::AnlSend}) {
         EXPECT_FALSE(ThreadDirectory().isAlive(role));
     }
-    EXPECT_EQ(test::readFile(directory / "CommoFiles" / "CommSetting.csv"), "3,9600,2\r\n");
+    const std::string report = err.str();
+    if (ending.settingsWritable) {
+        EXPECT_EQ(test::readFile(settings), "3,19200,1\r\n");
+        EXPECT_EQ(report, "");
+    } else {
+        EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1) << report;
+        EXPECT_NE(report.find(settings.string() + ": "), std::string::npos) << report;
+    }
     radio.stop();
     PortMap().reset();
 }
+
+INSTANTIATE_TEST_SUITE_P(Endings, ApplicationShutdown,
+                         ::testing::Values(RunEnding{"Exit", 0, true}, RunEnding{"Sigterm", SIGTERM, true},
+                                           RunEnding{"Sigint", SIGINT, true}, RunEnding{"Sighup", SIGHUP, true},
+                                           RunEnding{"SigtermOverABox", SIGTERM, true, true},
+                                           RunEnding{"ExitUnwritable", 0, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tqm

@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <memory>
@@ -8,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "editor/engine.h"
+#include "platform/sio_queue.h"
+#include "protocol/anl_recv.h"
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
@@ -72,6 +77,17 @@ protected:
     void waitForPowerOff() {
         m_sim->powerOff();
         ASSERT_TRUE(m_host->waitUntil([] { return Trx_ShadowGuard().powerState() == 0; }, kLinkTimeout));
+    }
+
+    // Writes a read of VFO A to the device from outside the program and waits until the
+    // transceiver has taken it: whatever the program wrote before has arrived by then.
+    void flushLine() {
+        const int fd = ::open(m_sim->devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(fd, 0) << m_sim->devicePath();
+        const std::size_t before = m_sim->commandCount("FA;");
+        EXPECT_EQ(::write(fd, "FA;", 3), 3);
+        EXPECT_TRUE(m_sim->waitForCommand("FA;", kLinkTimeout, before + 1));
+        ::close(fd);
     }
 
     std::unique_ptr<sim::SimulatedTransceiver> m_sim;
@@ -208,6 +224,35 @@ TEST_F(ConnectionSequence, PulledAdapterClosesThePortAndAReconnectWorks) {
     connect();
     EXPECT_TRUE(m_host->waitUntil([this] { return stateMatchesTransceiver(); }, kLinkTimeout));
     EXPECT_EQ(Trx_StateGuard().getPeq(2, 2, PeqParam::Level), -9);
+}
+
+// The end of a run while connected, at several distances (ms) after a poll: once the
+// stop has closed the port nothing reopens it, which would show as "AI1;" or "AI0;".
+class ShutdownAfterAPoll : public ConnectionSequence, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ShutdownAfterAPoll, NothingReachesTheTransceiverOnceThePortHasClosed) {
+    startAll();
+    connect();
+    m_sim->clearWireLog();
+    ASSERT_TRUE(m_sim->waitForCommand("PS;", kLinkTimeout));
+    std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
+    bool closed = false;
+    EXPECT_TRUE(Engine().stop([&closed] { closed = !Sio_Port().isOpen(); }));
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(Sio_Port().isOpen());
+    flushLine();
+    EXPECT_EQ(m_sim->commandCount("AI1;") + m_sim->commandCount("AI0;"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Offsets, ShutdownAfterAPoll, ::testing::Values(300, 800, 950));
+
+TEST_F(ConnectionSequence, AWindowThatHandlesNoMoreMessagesDoesNotHoldTheStopBack) {
+    startAll();
+    m_host->closeWindow();
+    // Auto information reported on: the reply thread sends UWM_POWER_ON and waits.
+    ASSERT_GT(SioReceiveQueue().push(3, "AI1"), 0);
+    ASSERT_TRUE(Anl_Recv().postReply());
+    EXPECT_TRUE(Engine().stop()) << "every thread ended; none was abandoned";
 }
 
 }  // namespace

@@ -43,12 +43,13 @@ bool HeadlessHost::runTasksUntil(const std::function<bool()>& stop) {
         {
             std::unique_lock lock(m_mutex);
             // Idle, the thread sleeps until a message comes, as a window does.
-            const auto ready = [this] { return m_quit || !m_tasks.empty(); };
+            const auto ready = [this] { return m_quit || (!m_closed && !m_tasks.empty()); };
             if (m_connectTimer) {
                 m_wake.wait_until(lock, m_connectDeadline, ready);
             } else {
                 m_wake.wait(lock, ready);
             }
+            if (m_closed) m_wake.wait(lock, [this] { return m_quit; });
             if (m_quit) return false;
             if (!m_tasks.empty()) {
                 task = std::move(m_tasks.front());
@@ -90,6 +91,14 @@ void HeadlessHost::dispatch(const Message& message) {
 
 void HeadlessHost::pressCom() {
     enqueue([this] { m_handler.onComAction(); });
+}
+
+void HeadlessHost::closeWindow() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+    }
+    m_wake.notify_all();
 }
 
 void HeadlessHost::runOnUi(const std::function<void()>& fn) {

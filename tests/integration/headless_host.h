@@ -34,6 +34,9 @@ public:
     void setAfterMessage(std::function<void(const Message&)> hook) { m_afterMessage = std::move(hook); }
     // Runs fn on the host's thread and blocks until it has run.
     void runOnUi(const std::function<void()>& fn);
+    // From now on no message is handled, as by a window whose run has ended, but the
+    // host stays published. Nothing may be run or asked on the host's thread afterwards.
+    void closeWindow();
 
     bool lampOn() const { return m_lamp.load(); }
     bool connected() { return ask([this] { return m_model.connected(); }); }
@@ -82,6 +85,7 @@ private:
     std::condition_variable m_wake;
     std::deque<Task> m_tasks;
     bool m_quit = false;
+    bool m_closed = false;
     std::vector<int> m_notices;
     std::atomic<bool> m_lamp{false};
 

@@ -68,7 +68,7 @@ TEST_F(TimerServiceTest, SettingARunningTimerRestartsItsPeriod) {
     EXPECT_TRUE(waitUntil([&] { return timers.tickCount(TIMER_STANDBY) > counted; }));
 }
 
-TEST_F(TimerServiceTest, HandlersMayKillAndSetTimersFromATick) {
+TEST_F(TimerServiceTest, HandlersMayKillSetAndResetTimersFromATick) {
     TimerService timers;
     std::atomic<int> pollTicks{0};
     std::atomic<int> stepTicks{0};
@@ -83,6 +83,35 @@ TEST_F(TimerServiceTest, HandlersMayKillAndSetTimersFromATick) {
     ASSERT_TRUE(waitUntil([&] { return stepTicks.load() >= 1; }));
     EXPECT_EQ(pollTicks.load(), 3);
     EXPECT_EQ(timers.tickCount(TIMER_SIO_POLL), 3u);
+
+    // A reset from inside a tick cannot wait for its own thread; the service goes on.
+    std::atomic<bool> resetInTick{false};
+    timers.setHandler(TIMER_STANDBY, [&] {
+        TimerService().reset();
+        resetInTick = true;
+    });
+    timers.set(TIMER_STANDBY);
+    ASSERT_TRUE(waitUntil([&] { return resetInTick.load(); }));
+    EXPECT_FALSE(timers.isRunning(TIMER_READ_STEP));
+    stepTicks = 0;
+    timers.setHandler(TIMER_READ_STEP, [&] { ++stepTicks; });
+    ASSERT_TRUE(timers.set(TIMER_READ_STEP));
+    EXPECT_TRUE(waitUntil([&] { return stepTicks.load() >= 2; }));
+}
+
+TEST_F(TimerServiceTest, StopAllEndsEveryTimerAndRefusesNewOnesUntilTheNextReset) {
+    TimerService timers;
+    std::atomic<int> ticks{0};
+    timers.setHandler(TIMER_SIO_POLL, [&] { ++ticks; });
+    timers.set(TIMER_SIO_POLL);
+    ASSERT_TRUE(waitUntil([&] { return ticks.load() >= 1; }));
+    timers.stopAll();
+    const int stopped = ticks.load();
+    EXPECT_FALSE(timers.set(TIMER_SIO_POLL));
+    EXPECT_FALSE(timers.isRunning(TIMER_SIO_POLL));
+    EXPECT_EQ(ticks.load(), stopped) << "no tick after the stop has returned";
+    timers.reset();
+    EXPECT_TRUE(timers.set(TIMER_SIO_POLL));
 }
 
 }  // namespace
