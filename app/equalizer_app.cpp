@@ -69,6 +69,7 @@ int CEqualizerApp::run() {
     m_endRequested = false;
     PortMap portMap;
     portMap.loadDefaultFile();
+    for (const std::string& warning : portMap.warnings()) std::fprintf(stderr, "tqm4700-peq: %s\n", warning.c_str());
     for (const auto& entry : m_commandLine.portMap) portMap.setOverride(entry.comNumber, entry.path);
 
     SendQueueSink sink;
