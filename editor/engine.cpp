@@ -26,7 +26,7 @@ void Engine::initialiseState() {
     SioSendQueue().reset();
     SioReceiveQueue().reset();
     Sio_Port().initialise();
-    Trx_ShadowGuard().resetForTest();
+    Trx_ShadowGuard().reset();
     Trx_StateGuard::setMenuLoaderStart(&startMenuListThread);
     PortOpener::install([] { Sio_Port().open(); });
     SendQueueSink::setPushHook([](const char* bytes, std::size_t length) { return SioSendQueue().push(length, bytes) > 0; });

@@ -28,7 +28,7 @@ protected:
         ASSERT_FALSE(m_device.slavePath().empty());
         Sio_Port().initialise();
         Trx_StateGuard().initialise();
-        Trx_ShadowGuard().resetForTest();
+        Trx_ShadowGuard().reset();
         PortMap map;
         map.reset();
         map.setOverride(3, m_device.slavePath());
