@@ -12,7 +12,7 @@
 #include <QtWidgets/QMessageBox>
 
 #include "app/termination_watch.h"
-#include "editor/engine.h"
+#include "app/engine.h"
 #include "editor/send_queue_sink.h"
 #include "editor/string_table.h"
 #include "editor/ui/baud_rate_dlg.h"

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "bench/sim_process.h"
-#include "editor/engine.h"
+#include "app/engine.h"
 #include "platform/messages.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"

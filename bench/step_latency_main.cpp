@@ -36,7 +36,7 @@
 
 #include "app/equalizer_app.h"
 #include "bench/sim_process.h"
-#include "editor/command_line.h"
+#include "app/command_line.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "serial/comm_setting_file.h"
 

@@ -22,7 +22,7 @@
 #include <QtWidgets/QApplication>
 
 #include "app/equalizer_app.h"
-#include "editor/command_line.h"
+#include "app/command_line.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"

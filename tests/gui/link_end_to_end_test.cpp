@@ -15,7 +15,7 @@
 #include <QtWidgets/QMessageBox>
 
 #include "app/equalizer_app.h"
-#include "editor/engine.h"
+#include "app/engine.h"
 #include "editor/send_queue_sink.h"
 #include "editor/ui/window_link.h"
 #include "platform/main_window_link.h"

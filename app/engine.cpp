@@ -1,4 +1,4 @@
-#include "editor/engine.h"
+#include "app/engine.h"
 
 #include <thread>
 
