@@ -14,6 +14,7 @@
 #include "protocol/anl_send_thread.h"
 #include "protocol/link_flags.h"
 #include "protocol/port_opener.h"
+#include "protocol/reply_dispatch.h"
 #include "protocol/trx_state.h"
 #include "serial/sio_port.h"
 #include "serial/sio_thread_proxies.h"

@@ -1,7 +1,7 @@
 #include <QtWidgets/QApplication>
 
-#include "app/equalizer_app.h"
 #include "app/command_line.h"
+#include "app/equalizer_app.h"
 #include "app/headless_run.h"
 
 int main(int argc, char** argv) {

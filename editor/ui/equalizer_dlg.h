@@ -12,8 +12,9 @@
 #include "editor/equalizer_model.h"
 #include "editor/equalizer_view.h"
 #include "editor/response_graph.h"
+#include "editor/ui/window_messages.h"
+#include "editor/ui/window_timers.h"
 #include "platform/main_window_link.h"
-#include "platform/timer_ids.h"
 
 class QTimer;
 

@@ -4,6 +4,7 @@
 
 #include <QtWidgets/QPushButton>
 
+#include "editor/ui/window_messages.h"
 #include "platform/main_window_link.h"
 
 namespace tqm {

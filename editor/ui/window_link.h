@@ -8,7 +8,8 @@
 #include "editor/link_handler.h"
 #include "editor/ui/connecting_dlg.h"
 #include "editor/link_view.h"
-#include "platform/messages.h"
+#include "protocol/protocol_messages.h"
+#include "serial/serial_messages.h"
 
 class QTimer;
 

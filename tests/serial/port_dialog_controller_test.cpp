@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/messages.h"
+#include "protocol/protocol_messages.h"
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
