@@ -19,9 +19,7 @@
 #include "editor/ui/qt_text.h"
 #include "editor/ui/resource_init.h"
 #include "editor/ui/version_dlg.h"
-#include "protocol/protocol_messages.h"
 #include "protocol/trx_state.h"
-#include "serial/serial_messages.h"
 #include "ui_equalizer_dlg.h"
 
 namespace tqm {

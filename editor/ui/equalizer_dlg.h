@@ -15,6 +15,8 @@
 #include "editor/ui/window_messages.h"
 #include "editor/ui/window_timers.h"
 #include "platform/main_window_link.h"
+#include "protocol/protocol_messages.h"
+#include "serial/serial_messages.h"
 
 class QTimer;
 
