@@ -40,7 +40,7 @@ public:
     static constexpr int kFaultKinds = 7;
     static constexpr int kDefaultFaultKinds = 6;
 
-    SoakDriver(sim::SimulatedTransceiver& radio, CEqualizerDlg& window, CWindowLink& link, std::uint64_t seed);
+    SoakDriver(sim::SimulatedTransceiver& transceiver, CEqualizerDlg& window, CWindowLink& link, std::uint64_t seed);
 
     // Runs only the named kinds ("silence,adapter-pulled"), in that order. False, changing
     // nothing, when a name is unknown or none is given.
@@ -89,7 +89,7 @@ private:
     bool fail(std::string reason);
     void checkUsage();
 
-    sim::SimulatedTransceiver& m_radio;
+    sim::SimulatedTransceiver& m_sim;
     CEqualizerDlg& m_window;
     CWindowLink& m_link;
     BoxAnswerer m_answerer;
