@@ -4,6 +4,7 @@
 
 #include <QtWidgets/QPushButton>
 
+#include "editor/ui/button_codes.h"
 #include "platform/main_window_link.h"
 
 namespace tqm {
@@ -16,13 +17,9 @@ class CStepButton final : public QPushButton {
     Q_OBJECT
 
 public:
-    // Codes 4..21 step a value; 22..27 are the command buttons.
-    static constexpr std::int32_t kFirstCommandCode = 22;
-    static constexpr std::int32_t kFileLoadCode = 26;
-    static constexpr std::int32_t kFileSaveCode = 27;
-
     explicit CStepButton(QWidget* parent = nullptr);
 
+    // Codes 4..21 step a value; 22..27 are the command buttons.
     void setCode(std::int32_t code) { m_code = code; }
     std::int32_t code() const { return m_code; }
     // The window that receives the notifications; null sends nothing.
