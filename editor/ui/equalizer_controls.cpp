@@ -34,16 +34,15 @@ struct ButtonId {
 };
 
 constexpr std::array<ButtonId, EqualizerControls::kButtonCount> kButtonIds = {{
-    {4, Eq1FreqUp},    {5, Eq1FreqDown},   {6, Eq2FreqUp},      {7, Eq2FreqDown},
-    {8, Eq3FreqUp},    {9, Eq3FreqDown},   {10, Eq1LevelUp},    {11, Eq1LevelDown},
-    {12, Eq2LevelUp},  {13, Eq2LevelDown}, {14, Eq3LevelUp},    {15, Eq3LevelDown},
-    {16, Eq1BwthUp},   {17, Eq1BwthDown},  {18, Eq2BwthUp},     {19, Eq2BwthDown},
-    {20, Eq3BwthUp},   {21, Eq3BwthDown},  {kCancelCode, CancelButton}, {kExitCode, ExitButton},
-    {kApplyCode, AppliButton}, {kComCode, ComButton}, {kFileLoadCode, FileLoadButton}, {kFileSaveCode, FileSaveButton},
+    {4, Eq1FreqUp},   {5, Eq1FreqDown},   {6, Eq2FreqUp},   {7, Eq2FreqDown},   {8, Eq3FreqUp},   {9, Eq3FreqDown},
+    {10, Eq1LevelUp}, {11, Eq1LevelDown}, {12, Eq2LevelUp}, {13, Eq2LevelDown}, {14, Eq3LevelUp}, {15, Eq3LevelDown},
+    {16, Eq1BwthUp},  {17, Eq1BwthDown},  {18, Eq2BwthUp},  {19, Eq2BwthDown},  {20, Eq3BwthUp},  {21, Eq3BwthDown},
+    {kCancelCode, CancelButton},     {kExitCode, ExitButton},         {kApplyCode, AppliButton},
+    {kComCode, ComButton},           {kFileLoadCode, FileLoadButton}, {kFileSaveCode, FileSaveButton},
 }};
 static_assert(std::ranges::all_of(kButtonIds, [](const ButtonId& button) {
-    return button.code >= EqualizerControls::kFirstButtonCode &&
-           button.code < EqualizerControls::kFirstButtonCode + static_cast<std::int32_t>(EqualizerControls::kButtonCount);
+    const auto slot = button.code - EqualizerControls::kFirstButtonCode;
+    return slot >= 0 && static_cast<std::size_t>(slot) < EqualizerControls::kButtonCount;
 }));
 
 }  // namespace

@@ -99,7 +99,7 @@ TEST_F(EqualizerDlgTest, SetChangeShowsCaptionsValuesAndColoursAndKeepsTheOtherS
     for (int band = 0; band < 3; ++band) {
         EXPECT_EQ(control<CColorGroupBox>(bands[band][0])->textColor(), colours[band]);
         for (int k = 1; k < 4; ++k) EXPECT_EQ(control<CColorStatic>(bands[band][k])->textColor(), colours[band]);
-        for (int k = 4; k < 7; ++k) EXPECT_EQ(control<CColorStatic>(bands[band][k])->backgroundColor(), QColor(Qt::white));
+        for (int k = 4; k < 7; ++k) EXPECT_EQ(control<CColorStatic>(bands[band][k])->backgroundColor(), Qt::white);
     }
     control<QAction>(MenuSetP)->trigger();  // still the defaults
     showsSet("P-PRMTRC", {"OFF", "5 dB", "10", "OFF", "5 dB", "10", "OFF", "5 dB", "10"});
