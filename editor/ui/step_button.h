@@ -22,7 +22,7 @@ public:
     // Codes 4..21 step a value; 22..27 are the command buttons.
     void setCode(std::int32_t code) { m_code = code; }
     std::int32_t code() const { return m_code; }
-    // The window that receives the notifications; null sends nothing.
+    // Where the notifications go (the main window's message adapter); null sends nothing.
     void setOwner(WindowEndpoint* owner) { m_owner = owner; }
     // True while a press by space bar or Enter is in progress.
     bool keyHeld() const { return m_keyDown; }
