@@ -8,7 +8,7 @@
 #include <QtWidgets/QWidget>
 
 #include "editor/ui/equalizer_dlg.h"
-#include "editor/ui/window_link.h"
+#include "editor/ui/control_id.h"
 #include "protocol/trx_state.h"
 #include "serial/sio_port.h"
 #include "sim/peq_value_table.h"
@@ -19,7 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kComButton = 1167;
 constexpr double kLineFaultRate = 0.01;
 constexpr int kChurnCycles = 5;
 constexpr int kConnectAttempts = 3;
@@ -39,9 +38,9 @@ const std::array<SoakDriver::Fault, SoakDriver::kFaultKinds> SoakDriver::s_fault
     {"noisy-connect", &SoakDriver::noisyConnect},
 }};
 
-SoakDriver::SoakDriver(sim::SimulatedTransceiver& transceiver, CEqualizerDlg& window, CWindowLink& link,
+SoakDriver::SoakDriver(sim::SimulatedTransceiver& transceiver, CEqualizerDlg& window,
                        std::uint64_t seed)
-    : m_sim(transceiver), m_window(window), m_link(link), m_random(seed) {
+    : m_sim(transceiver), m_window(window), m_random(seed) {
     for (int kind = 0; kind < kFaultKinds; ++kind) m_tallies[kind].name = s_faults[kind].name;
     for (int kind = 0; kind < kDefaultFaultKinds; ++kind) m_kinds.push_back(kind);
 }
@@ -144,7 +143,7 @@ bool SoakDriver::otherModel() {
     const std::size_t notices = m_answerer.answered();
     m_sim.radio().setModelCode("4701");
     clickCom();
-    ok = (waitUntil([&] { return m_answerer.answered() > notices && m_link.connectingBox() == nullptr; }, 15s) ||
+    ok = (waitUntil([&] { return m_answerer.answered() > notices && m_window.connectingBox() == nullptr; }, 15s) ||
           fail("no failure notice for another model")) && ok;
     ok = ((settle() && !connected()) || fail("connected to another model")) && ok;
     m_sim.radio().setModelCode("4700");
@@ -192,11 +191,11 @@ bool SoakDriver::noisyConnect() {
 // Waits until no box is open, no start-up reply is outstanding and the link's auto
 // information agrees with the window's connected state.
 bool SoakDriver::settle() {
-    return waitUntil([this] { return m_link.connectingBox() == nullptr && !BoxAnswerer::boxOpen() &&
+    return waitUntil([this] { return m_window.connectingBox() == nullptr && !BoxAnswerer::boxOpen() &&
                                      pendingReplies() == 0 && autoInformation() == connected(); },
                      kSettleDeadline) ||
            fail("did not settle: pending replies " + std::to_string(pendingReplies()) +
-                (m_link.connectingBox() ? ", connecting box open" : "") + ", auto information " +
+                (m_window.connectingBox() ? ", connecting box open" : "") + ", auto information " +
                 (autoInformation() ? "on" : "off") + " (" + linkState() + ")");
 }
 
@@ -267,7 +266,7 @@ void SoakDriver::randomiseRadio() {
 // Press and release on the COM button. The release may run the connecting box and
 // a notice modally before it returns.
 void SoakDriver::clickCom() {
-    auto* button = m_window.findChild<QWidget*>(QStringLiteral("id_%1").arg(kComButton));
+    auto* button = m_window.findChild<QWidget*>(controlName(ControlId::ComButton));
     if (button == nullptr) return;
     const QPoint centre = button->mapTo(&m_window, button->rect().center());
     QTest::mousePress(m_window.windowHandle(), Qt::LeftButton, {}, centre);
