@@ -57,7 +57,7 @@ protected:
             engine.startLink();
         };
         MainWindowFixture::start(options);
-        ASSERT_TRUE(m_sim->waitForCommand("AI0;", kLong)) << "the port opened";
+        ASSERT_TRUE(m_sim->monitor().waitForCommand("AI0;", kLong)) << "the port opened";
     }
 
     void TearDown() override {
@@ -72,7 +72,7 @@ protected:
     bool connected() const { return m_window->model().connected(); }
     bool stateMatchesSimulator() const {
         for (int p = 0; p < 27; ++p) {
-            if (m_window->model().shown(p / 9)[p % 9] != m_sim->peValue({p / 9, p % 9 / 3, p % 3})) return false;
+            if (m_window->model().shown(p / 9)[p % 9] != m_sim->radio().peValue({p / 9, p % 9 / 3, p % 3})) return false;
         }
         return true;
     }
@@ -84,7 +84,7 @@ protected:
     // The commands the transceiver received since the log was cleared that start so.
     std::vector<std::string> received(const std::string& prefix, std::size_t length) const {
         std::vector<std::string> commands;
-        for (const auto& entry : m_sim->wireLog()) {
+        for (const auto& entry : m_sim->monitor().log()) {
             if (entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == length &&
                 entry.bytes.rfind(prefix, 0) == 0)
                 commands.push_back(entry.bytes);
@@ -108,14 +108,14 @@ TEST_F(LinkEndToEnd, ComConnectsReloadsAllSetsAndStepsGoToTheTransceiver) {
     EXPECT_TRUE(stateMatchesSimulator()) << "the 27th reply reloads all three sets";
 
     // A connected step: the set command and its read-back, then the display follows.
-    const int level = m_sim->peValue({0, 0, 1}) + 1;
+    const int level = m_sim->radio().peValue({0, 0, 1}) + 1;
     ASSERT_LE(level, 10);
     click(Eq1LevelUp);
-    ASSERT_TRUE(m_sim->waitForCommand("PE001" + sim::formatPeValue({0, 0, 1}, level) + ";", kLong));
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("PE001" + sim::formatPeValue({0, 0, 1}, level) + ";", kLong));
     EXPECT_TRUE(test::waitUntil([&] { return text(Eq1LevelValue) == QStringLiteral("%1 dB").arg(level); }, kLong));
 
     // The poll reads the parameters of the shown set, one every 50 ms.
-    m_sim->clearWireLog();
+    m_sim->monitor().clear();
     QTest::qWait(1000);
     const std::vector<std::string> reads = received("PE0", 6);
     EXPECT_EQ(std::set<std::string>(reads.begin(), reads.end()).size(), 9u) << "all nine of set F within a second";
@@ -165,7 +165,7 @@ TEST_F(LinkEndToEnd, AnotherModelIsSwitchedOffWithTheFailureNotice) {
     click(ComButton);
     ASSERT_TRUE(test::waitUntil([&] { return !answers.unscripted().empty(); }, kLong));
     EXPECT_EQ(answers.unscripted().front(), "Failed to connect the COM port.");
-    EXPECT_TRUE(test::waitUntil([&] { return !m_sim->autoInformation(); }, kLong));
+    EXPECT_TRUE(test::waitUntil([&] { return !m_sim->radio().autoInformation(); }, kLong));
     EXPECT_FALSE(connected());
 }
 
@@ -174,12 +174,12 @@ TEST_F(LinkEndToEnd, ComWhileConnectedOrASilentTransceiverTakesTheWindowOffline)
     connect();
     click(ComButton);
     ASSERT_TRUE(test::waitUntil([&] { return !connected() && !m_window->lampOn(); }, kLong));
-    m_sim->clearWireLog();
+    m_sim->monitor().clear();
     QTest::qWait(400);
     EXPECT_TRUE(received("PE", 6).empty()) << "the poll stopped";
 
     connect();
-    m_sim->setSilent(true);
+    m_sim->line().setSilent(true);
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(test::waitUntil([&] { return !connected() && !m_window->lampOn(); }, kLong));
@@ -193,13 +193,13 @@ TEST_F(LinkEndToEnd, ALinkLossDuringTheIdentificationLeavesComWorking) {
     click(ComButton);
     // Auto information came on; the transceiver falls silent before it answers ID.
     ASSERT_TRUE(test::waitUntil([] { return Trx_StateGuard().get(StateField::AutoInfo) != 0; }, kLong));
-    m_sim->setSilent(true);
+    m_sim->line().setSilent(true);
     ASSERT_FALSE(connected());
     EXPECT_TRUE(test::waitUntil(
         [&] { return !m_window->linkHandler().connectRequested() && m_window->model().pendingReplies() == 0; }, kLong))
         << "the watchdog's loss ends the waiting";
-    m_sim->setSilent(false);
-    m_sim->setReplyDelay(0ms);
+    m_sim->line().setSilent(false);
+    m_sim->line().setReplyDelay(0ms);
     connect();
     EXPECT_TRUE(m_window->lampOn());
 }
@@ -207,16 +207,16 @@ TEST_F(LinkEndToEnd, ALinkLossDuringTheIdentificationLeavesComWorking) {
 TEST_F(LinkEndToEnd, CancelWhileConnectedSendsOnlyTheChangedValues) {
     start();
     connect();
-    const int before = m_sim->peValue({0, 0, 1});
+    const int before = m_sim->radio().peValue({0, 0, 1});
     ASSERT_LE(before, 9);
     click(Eq1LevelUp);
     ASSERT_TRUE(test::waitUntil([&] { return m_window->model().shown(0)[1] == before + 1; }, kLong));
-    m_sim->clearWireLog();
+    m_sim->monitor().clear();
     click(CancelButton);
     ASSERT_TRUE(test::waitUntil([&] { return m_window->model().shown(0)[1] == before; }, kLong));
     EXPECT_EQ(received("PE", 9), (std::vector<std::string>{"PE001" + sim::formatPeValue({0, 0, 1}, before) + ";"}))
         << "only the value that differs is sent";
-    EXPECT_GE(m_sim->commandCount("PE001;"), 1u) << "with its read-back";
+    EXPECT_GE(m_sim->monitor().commandCount("PE001;"), 1u) << "with its read-back";
 }
 
 TEST_F(LinkEndToEnd, NewBaudRateWhileConnectedSwitchesAutoInformationOffBeforeTheClose) {
@@ -227,10 +227,10 @@ TEST_F(LinkEndToEnd, NewBaudRateWhileConnectedSwitchesAutoInformationOffBeforeTh
     const auto row = std::find_if(dialog.rows().begin(), dialog.rows().end(), [](auto& r) { return r.value == 9600; });
     ASSERT_NE(row, dialog.rows().end());
     dialog.select(static_cast<int>(row - dialog.rows().begin()));
-    m_sim->clearWireLog();
+    m_sim->monitor().clear();
     EXPECT_EQ(dialog.ok(), PortDialogOk::Close);
     EXPECT_TRUE(!Sio_Port().isOpen() && Sio_Port().baudRate() == 9600);
-    EXPECT_GE(m_sim->commandCount("AI0;"), 1u) << "auto information went off on the wire first";
+    EXPECT_GE(m_sim->monitor().commandCount("AI0;"), 1u) << "auto information went off on the wire first";
 }
 
 // How a run of the whole application ends: EXIT or a signal from the desktop, with
