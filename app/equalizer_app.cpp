@@ -15,14 +15,9 @@
 #include "app/termination_watch.h"
 #include "editor/send_queue_sink.h"
 #include "editor/string_table.h"
-#include "editor/ui/baud_rate_dlg.h"
-#include "editor/ui/com_select_dlg.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "editor/ui/power_watch.h"
 #include "editor/ui/qt_text.h"
-#include "editor/ui/setting_file_actions.h"
-#include "editor/ui/window_link.h"
-#include "platform/main_window_link.h"
 #include "serial/comm_setting_file.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
@@ -74,8 +69,6 @@ int CEqualizerApp::run() {
 
     SendQueueSink sink;
     CEqualizerDlg window(sink);
-    MainWindowLink().publish(&window);
-    CWindowLink link(window);
     CPowerWatch powerWatch(&window);
     QTimer canceller;
     canceller.setInterval(kCancelIntervalMs);
@@ -85,20 +78,8 @@ int CEqualizerApp::run() {
     CEqualizerDlg::StartOptions options;
     options.showSplash = !m_commandLine.noSplash;
     options.startEngine = [this, &window] { startEngine(window); };
-    options.comAction = [&link] { link.comAction(); };
-    options.fileLoadAction = [&window] { fileLoad(window); };
-    options.fileSaveAction = [&window] { fileSave(window); };
-    options.linkMessage = [&link](const Message& message) { link.linkMessage(message); };
-    options.comSelectDialog = [&window] {
-        CComSelectDlg dialog(window.model().currentSet(), &window);
-        dialog.exec();
-    };
-    options.baudRateDialog = [&window] {
-        CBaudRateDlg dialog(window.model().currentSet(), &window);
-        dialog.exec();
-    };
     window.initialise(options);
-    if (m_hooks.beforeExec) m_hooks.beforeExec(window, link);
+    if (m_hooks.beforeExec) m_hooks.beforeExec(window);
     // A signal during the start-up has closed the window already.
     if (!m_endRequested) window.exec();
     canceller.stop();

@@ -13,7 +13,6 @@ class QTimer;
 namespace tqm {
 
 class CEqualizerDlg;
-class CWindowLink;
 
 namespace sim {
 class SimulatedTransceiver;
@@ -28,7 +27,7 @@ public:
     // What a run does besides the window (tests set their own).
     struct Hooks {
         // Called with the window after it is set up and before it runs modally.
-        std::function<void(CEqualizerDlg&, CWindowLink&)> beforeExec;
+        std::function<void(CEqualizerDlg&)> beforeExec;
         // Where a settings file that could not be saved at the end is reported
         // (standard error when null).
         std::ostream* err = nullptr;

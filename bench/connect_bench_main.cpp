@@ -182,11 +182,11 @@ double lineMs(std::size_t bytes, int baud) { return static_cast<double>(bytes) *
 // One connect and disconnect; the time and the bytes of the connect.
 std::optional<std::pair<double, ConnectWire>> connectOnce(RunningEngine& engine, sim::SimulatedTransceiver& transceiver) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // let the line settle
-    transceiver.clearWireLog();
+    transceiver.monitor().clear();
     engine.pressCom();
     const std::optional<Millis> elapsed = engine.waitConnected(kWait);
     if (!elapsed) return std::nullopt;
-    const ConnectWire bytes = connectWire(transceiver.wireLog());
+    const ConnectWire bytes = connectWire(transceiver.monitor().log());
     engine.pressCom();
     if (bytes.chained == 0 || !engine.waitDisconnected(kWait)) return std::nullopt;
     return std::make_pair(elapsed->count(), bytes);
@@ -202,7 +202,7 @@ std::optional<ConnectFigures> measureConnect(int baud) {
         return std::nullopt;
     }
     RunningEngine engine(transceiver.devicePath(), baud);
-    if (!engine.ok() || !transceiver.waitForCommand("AI0;", kWait)) {
+    if (!engine.ok() || !transceiver.monitor().waitForCommand("AI0;", kWait)) {
         std::fprintf(stderr, "tqm_connect_bench: the engine did not start at %d baud\n", baud);
         return std::nullopt;
     }

@@ -2,7 +2,7 @@
 // platform, the link handling and the engine threads - against zr4700-sim running as
 // a process of its own, at 38400 baud, connected with the COM button.
 //
-//   step latency   press of EQ1 LEVEL up or down -> the level static (id_1077) showing
+//   step latency   press of EQ1 LEVEL up or down -> the EQ1 level static showing
 //                  the value that came back from the transceiver. While connected the
 //                  press only sends the set command and its read-back; the static
 //                  changes when the reply is taken in. Up and down in turn, so the
@@ -37,6 +37,7 @@
 #include "app/command_line.h"
 #include "app/equalizer_app.h"
 #include "bench/sim_process.h"
+#include "editor/ui/control_id.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "serial/comm_setting_file.h"
 
@@ -49,10 +50,6 @@ using namespace std::chrono_literals;
 
 constexpr int kBaud = 38400;
 constexpr int kComNumber = 1;
-constexpr int kComButton = 1167;
-constexpr int kLevelUp = 1157;
-constexpr int kLevelDown = 1158;
-constexpr int kLevelText = 1077;
 constexpr int kLevelIndex = 1;  // EQ1 LEVEL among the nine values of a set
 constexpr int kLevelMax = 10;
 constexpr int kWarmUpSteps = 10;
@@ -133,12 +130,12 @@ public:
     explicit WindowDriver(CEqualizerDlg& window) : m_window(window) {}
 
     bool connect() {
-        click(kComButton);
+        click(ControlId::ComButton);
         return runEventLoopUntil([this] { return connected() && m_window.model().pendingReplies() == 0; }, kWait);
     }
 
     bool disconnect() {
-        click(kComButton);
+        click(ControlId::ComButton);
         return runEventLoopUntil([this] { return !connected(); }, kWait);
     }
 
@@ -147,12 +144,12 @@ public:
     // One step on EQ1 LEVEL; the time from the press to the static showing the value
     // that came back, or nothing when it did not come or was not the stepped value.
     std::optional<double> step(bool up) {
-        QLabel* const text = m_window.findChild<QLabel*>(controlName(kLevelText));
+        QLabel* const text = m_window.findChild<QLabel*>(controlName(ControlId::Eq1LevelValue));
         const QString before = text->text();
         const int set = m_window.model().currentSet();
         const int expected = m_window.model().shown(set)[kLevelIndex] + (up ? 1 : -1);
         const Clock::time_point pressed = Clock::now();
-        click(up ? kLevelUp : kLevelDown);
+        click(up ? ControlId::Eq1LevelUp : ControlId::Eq1LevelDown);
         if (!runEventLoopUntil([&] { return text->text() != before; }, kWait)) return std::nullopt;
         const Clock::time_point shown = Clock::now();
         if (m_window.model().shown(set)[kLevelIndex] != expected) {
@@ -166,10 +163,8 @@ public:
     int level() const { return m_window.model().shown(m_window.model().currentSet())[kLevelIndex]; }
 
 private:
-    static QString controlName(int id) { return QStringLiteral("id_%1").arg(id); }
-
     // Press and release at the control's centre.
-    void click(int id) {
+    void click(ControlId id) {
         QWidget* const widget = m_window.findChild<QWidget*>(controlName(id));
         const QPoint centre = widget->mapTo(&m_window, widget->rect().center());
         QTest::mousePress(m_window.windowHandle(), Qt::LeftButton, {}, centre);
@@ -267,7 +262,7 @@ int main(int argc, char** argv) {
     Figures figures;
     bool ok = false;
     CEqualizerApp::Hooks hooks;
-    hooks.beforeExec = [&](CEqualizerDlg& window, CWindowLink&) {
+    hooks.beforeExec = [&](CEqualizerDlg& window) {
         // Runs inside the window's own modal loop, then closes it (EXIT).
         QTimer::singleShot(0, &window, [&] {
             ok = runBench(window, figures);

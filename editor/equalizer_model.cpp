@@ -109,7 +109,7 @@ bool EqualizerModel::step(int code) {
     shown[rule->param] = value;
     updateBandTexts(band);
     if (m_view != nullptr) {
-        m_view->redrawGraph();
+        m_view->showGraph();
     }
     return true;
 }
@@ -147,20 +147,18 @@ void EqualizerModel::updateBandTexts(int band) {
     if (m_view == nullptr || band < 0 || band >= kEqualizerBands) {
         return;
     }
-    const BandTexts texts = bandTexts(band, m_shown[index(m_currentSet)]);
-    const BandControlIds& ids = kBandControlIds[static_cast<std::size_t>(band)];
-    m_view->setControlText(ids.freqText, texts.freq);
-    m_view->setControlText(ids.levelText, texts.level);
-    m_view->setControlText(ids.bwthText, texts.bwth);
+    m_view->showBandTexts(band, bandTexts(band, m_shown[index(m_currentSet)]));
+}
+
+void EqualizerModel::updateAllBandTexts() {
+    for (int band = kEqualizerBands - 1; band >= 0; --band) {
+        updateBandTexts(band);
+    }
 }
 
 void EqualizerModel::updateCaptions() {
-    if (m_view == nullptr) {
-        return;
-    }
-    for (int band = 0; band < kEqualizerBands; ++band) {
-        m_view->setControlText(kBandControlIds[static_cast<std::size_t>(band)].groupBox,
-                               kBandCaptions[index(m_currentSet)][static_cast<std::size_t>(band)]);
+    if (m_view != nullptr) {
+        m_view->showCaptions(kBandCaptions[index(m_currentSet)]);
     }
 }
 

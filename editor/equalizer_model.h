@@ -14,13 +14,6 @@
 
 namespace tqm {
 
-// The three texts of one band's value statics.
-struct BandTexts {
-    std::string freq;
-    std::string level;
-    std::string bwth;
-};
-
 // The editor's copy of the transceiver's equalizer: the shown, reference and staged
 // values of the three sets, the step rules, and the moves between them and the
 // transceiver state. Used on the user-interface thread only.
@@ -29,8 +22,8 @@ public:
     static constexpr int kAllSets = 3;
     static constexpr std::chrono::milliseconds kApplyPacing{25};
 
-    // How the model waits after each value of one apply (a plain sleep unless
-    // the window installs one that keeps handling its events).
+    // How the model waits after each value of one apply: a plain sleep that blocks
+    // the window's thread. Tests and the fuzzer install one that does not wait.
     using Pause = std::function<void(std::chrono::milliseconds)>;
 
     explicit EqualizerModel(CommandSink& sink, EqualizerView* view = nullptr);
@@ -75,9 +68,11 @@ public:
     // Queue one set or read "PE" command; false when the sink refused it.
     bool sendParameter(int set, int p, std::int32_t value);
     bool readParameter(int set, int p);
-    // Writes the three value texts of one band (0..2) of the current set.
+    // Shows the three value texts of one band (0..2) of the current set.
     void updateBandTexts(int band);
-    // Writes the three group-box captions of the current set.
+    // Shows the value texts of all three bands of the current set, EQ3 first.
+    void updateAllBandTexts();
+    // Shows the three band captions of the current set.
     void updateCaptions();
     // Shows another set (0..2); nothing is sent.
     void selectSet(int set);

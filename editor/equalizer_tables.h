@@ -52,19 +52,4 @@ inline constexpr std::array<std::array<std::string_view, kEqualizerBands>, kEqua
     {"P-PRMTRC EQ1", "P-PRMTRC EQ2", "P-PRMTRC EQ3"},
 }};
 
-// Control ids of the main dialog: the group box and the FREQ, LEVEL and BWTH value
-// statics of each band.
-struct BandControlIds {
-    int groupBox;
-    int freqText;
-    int levelText;
-    int bwthText;
-};
-
-inline constexpr std::array<BandControlIds, kEqualizerBands> kBandControlIds = {{
-    {1082, 1076, 1077, 1081},
-    {1097, 1089, 1090, 1094},
-    {1110, 1102, 1103, 1107},
-}};
-
 }  // namespace tqm

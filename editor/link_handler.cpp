@@ -100,8 +100,8 @@ void LinkHandler::onReplyPe() {
         if (m_model.pendingReplies() > 0) return;
         m_model.reloadFromState();
     }
-    for (int band = kEqualizerBands - 1; band >= 0; --band) m_model.updateBandTexts(band);
-    m_view.drawGraph();
+    m_model.updateAllBandTexts();
+    m_view.showGraph();
 }
 
 void LinkHandler::onComFailed(bool force, int row) {

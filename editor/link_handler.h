@@ -8,16 +8,20 @@
 namespace tqm {
 
 // The main window's side of the transceiver link: the COM action, the reactions to
-// the reply notifications (ID, PS, AI, PE) and the failure notices. It decides when the editor counts as connected. User-interface thread only.
+// the reply notifications (ID, PS, AI, PE) and the failure notices. It decides when
+// the editor counts as connected. User-interface thread only.
 class LinkHandler final {
 public:
     static constexpr int kStartupReplies = 27;
 
     LinkHandler(EqualizerModel& model, LinkView& view);
 
-    // COM pressed: connect or disconnect. Blocks while the connecting box is open.
+    // COM released: connect or disconnect. Blocks while the connecting box is open.
     void onComAction();
+    // Auto information came on: closes the connecting box. Blocks 25 ms after it.
     void onPowerOn();
+    // The connection time-out: closes the box and tells the failure. Blocks 25 ms and
+    // then while the notice box is open.
     void onConnectTimer();
     void onReplyId();
     void onReplyPs();

@@ -15,17 +15,20 @@ public:
     // Blocks (a nested event loop) until the operator closes the box.
     virtual void showNotice(int stringId) = 0;
     virtual void setLamp(bool on) = 0;
+    // The connection time-out (TIMER_CONNECT); its tick calls LinkHandler::onConnectTimer.
     virtual void startConnectTimer() = 0;
     virtual void stopConnectTimer() = 0;
     virtual void startPoll() = 0;
+    // Blocks 25 ms after stopping the poll, to pace the commands.
     virtual void stopPoll() = 0;
     // Draws the grid with no curves.
     virtual void drawEmptyGraph() = 0;
     // Draws the curves of the shown values with the active band on top.
-    virtual void drawGraph() = 0;
-    // Schedules a full repaint (the refresh timer).
+    virtual void showGraph() = 0;
+    // Starts the one-shot full repaint (TIMER_REPAINT, 100 ms).
     virtual void scheduleRepaint() = 0;
-    // Blocks for the given time (the window keeps handling its events meanwhile).
+    // Blocks the window's thread for the given time, to pace the commands; nothing is
+    // handled meanwhile.
     virtual void pause(std::chrono::milliseconds duration) = 0;
 };
 

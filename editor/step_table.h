@@ -6,11 +6,10 @@
 
 namespace tqm {
 
-// One step button: the step code it sends, its control id, the parameter it moves,
-// the direction, and the value at or beyond which the step is ignored.
+// One step: the code its button sends, the parameter it moves, the direction, and
+// the value at or beyond which the step is ignored.
 struct StepRule {
     int code;
-    int buttonId;
     int param;
     std::int32_t delta;
     std::int32_t limit;
@@ -19,12 +18,9 @@ struct StepRule {
 inline constexpr int kFirstStepCode = 4;
 
 inline constexpr std::array<StepRule, 18> kStepRules = {{
-    {4, 1156, 0, +1, 7},     {5, 1155, 0, -1, 0},     {6, 1160, 3, +1, 9},
-    {7, 1159, 3, -1, 0},     {8, 1164, 6, +1, 18},    {9, 1163, 6, -1, 0},
-    {10, 1157, 1, +1, 10},   {11, 1158, 1, -1, -20},  {12, 1161, 4, +1, 10},
-    {13, 1162, 4, -1, -20},  {14, 1165, 7, +1, 10},   {15, 1166, 7, -1, -20},
-    {16, 1078, 2, +1, 10},   {17, 1079, 2, -1, 1},    {18, 1091, 5, +1, 10},
-    {19, 1092, 5, -1, 1},    {20, 1104, 8, +1, 10},   {21, 1105, 8, -1, 1},
+    {4, 0, +1, 7},    {5, 0, -1, 0},     {6, 3, +1, 9},    {7, 3, -1, 0},     {8, 6, +1, 18},   {9, 6, -1, 0},
+    {10, 1, +1, 10},  {11, 1, -1, -20},  {12, 4, +1, 10},  {13, 4, -1, -20},  {14, 7, +1, 10},  {15, 7, -1, -20},
+    {16, 2, +1, 10},  {17, 2, -1, 1},    {18, 5, +1, 10},  {19, 5, -1, 1},    {20, 8, +1, 10},  {21, 8, -1, 1},
 }};
 
 // The rule of a step code 4..21; none for any other code.

@@ -1,6 +1,7 @@
 #include "sim/sim_config.h"
 
 #include <algorithm>
+#include <random>
 
 namespace tqm::sim {
 
@@ -13,6 +14,14 @@ bool startsPoweredOff(const SimConfig& config) {
         return false;
     }
     return !config.powerOffAt || *config.powerOffAt >= *config.powerOnAt;
+}
+
+std::uint64_t seedFor(const SimConfig& config) {
+    if (config.seed) {
+        return *config.seed;
+    }
+    std::random_device device;
+    return (static_cast<std::uint64_t>(device()) << 32) ^ device();
 }
 
 }  // namespace tqm::sim

@@ -47,4 +47,7 @@ bool isValidModelCode(const std::string& code);
 // no power-off time comes before it.
 bool startsPoweredOff(const SimConfig& config);
 
+// The configured seed, or a fresh one from the system's random source.
+std::uint64_t seedFor(const SimConfig& config);
+
 }  // namespace tqm::sim

@@ -85,11 +85,6 @@ bool WireLog::waitFor(WireDirection direction, std::string_view bytes, std::chro
                               [&] { return countLocked(direction, bytes) >= occurrences; });
 }
 
-bool WireLog::waitForSize(std::size_t n, std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] { return m_entries.size() >= n; });
-}
-
 std::string WireLog::formatLine(const WireLogEntry& entry) {
     std::string line = std::to_string(entry.time.count());
     line += ' ';

@@ -58,9 +58,6 @@ public:
     bool waitFor(WireDirection direction, std::string_view bytes, std::chrono::milliseconds timeout,
                  std::size_t occurrences = 1) const;
 
-    // Blocks until the log holds at least n entries, or the timeout passes.
-    bool waitForSize(std::size_t n, std::chrono::milliseconds timeout) const;
-
     // The file line of one entry, without the line end.
     static std::string formatLine(const WireLogEntry& entry);
 

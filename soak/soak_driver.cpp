@@ -8,7 +8,7 @@
 #include <QtWidgets/QWidget>
 
 #include "editor/ui/equalizer_dlg.h"
-#include "editor/ui/window_link.h"
+#include "editor/ui/control_id.h"
 #include "protocol/trx_state.h"
 #include "serial/sio_port.h"
 #include "sim/peq_value_table.h"
@@ -19,7 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kComButton = 1167;
 constexpr double kLineFaultRate = 0.01;
 constexpr int kChurnCycles = 5;
 constexpr int kConnectAttempts = 3;
@@ -39,9 +38,9 @@ const std::array<SoakDriver::Fault, SoakDriver::kFaultKinds> SoakDriver::s_fault
     {"noisy-connect", &SoakDriver::noisyConnect},
 }};
 
-SoakDriver::SoakDriver(sim::SimulatedTransceiver& radio, CEqualizerDlg& window, CWindowLink& link,
+SoakDriver::SoakDriver(sim::SimulatedTransceiver& transceiver, CEqualizerDlg& window,
                        std::uint64_t seed)
-    : m_radio(radio), m_window(window), m_link(link), m_random(seed) {
+    : m_sim(transceiver), m_window(window), m_random(seed) {
     for (int kind = 0; kind < kFaultKinds; ++kind) m_tallies[kind].name = s_faults[kind].name;
     for (int kind = 0; kind < kDefaultFaultKinds; ++kind) m_kinds.push_back(kind);
 }
@@ -66,7 +65,7 @@ void SoakDriver::run(std::chrono::seconds duration) {
     QElapsedTimer clock;
     clock.start();
     if (!QTest::qWaitForWindowExposed(&m_window) ||
-        !waitUntil([this] { return m_radio.commandCount("AI0;") > 0; }, 12s)) {
+        !waitUntil([this] { return m_sim.monitor().commandCount("AI0;") > 0; }, 12s)) {
         fail("the window did not come up with the port open");
         ++m_failedChecks;
         return;
@@ -80,7 +79,7 @@ void SoakDriver::runRound(int round, int kind) {
     FaultTally& tally = m_tallies[kind];
     ++tally.rounds;
     m_reason.clear();
-    m_radio.clearWireLog();  // the simulator keeps every line of it in memory
+    m_sim.monitor().clear();  // the simulator keeps every line of it in memory
     bool ok = settle();
     ok = (this->*s_faults[kind].run)() && ok;
     ok = settle() && ok;
@@ -105,11 +104,11 @@ void SoakDriver::runRound(int round, int kind) {
 // connected with replies outstanding, where COM does nothing.
 bool SoakDriver::lineNoise() {
     const bool ok = connected() || connectAndCheck();
-    m_radio.setNoiseRate(kLineFaultRate);
-    m_radio.setDropRate(kLineFaultRate);
+    m_sim.line().setNoiseRate(kLineFaultRate);
+    m_sim.line().setDropRate(kLineFaultRate);
     hold(6s);
-    m_radio.setNoiseRate(0.0);
-    m_radio.setDropRate(0.0);
+    m_sim.line().setNoiseRate(0.0);
+    m_sim.line().setDropRate(0.0);
     return ok;
 }
 
@@ -117,7 +116,7 @@ bool SoakDriver::silence() {
     QElapsedTimer clock;
     clock.start();
     const bool wasConnected = connected();
-    m_radio.setSilent(true);
+    m_sim.line().setSilent(true);
     bool ok = true;
     if (wasConnected) {
         // The reply watchdog takes the window offline.
@@ -127,35 +126,35 @@ bool SoakDriver::silence() {
     }
     hold(std::max(std::chrono::milliseconds(0), std::chrono::milliseconds(kSilence) -
                                                      std::chrono::milliseconds(clock.elapsed())));
-    m_radio.setSilent(false);
+    m_sim.line().setSilent(false);
     return ok;
 }
 
 bool SoakDriver::powerCycle() {
-    m_radio.powerOff();
+    m_sim.radio().powerOff();
     if (!connected()) clickCom();
     hold(3s);
-    m_radio.powerOn();
+    m_sim.radio().powerOn();
     return true;
 }
 
 bool SoakDriver::otherModel() {
     bool ok = disconnect() && settle();
     const std::size_t notices = m_answerer.answered();
-    m_radio.setModelCode("4701");
+    m_sim.radio().setModelCode("4701");
     clickCom();
-    ok = (waitUntil([&] { return m_answerer.answered() > notices && m_link.connectingBox() == nullptr; }, 15s) ||
+    ok = (waitUntil([&] { return m_answerer.answered() > notices && m_window.connectingBox() == nullptr; }, 15s) ||
           fail("no failure notice for another model")) && ok;
     ok = ((settle() && !connected()) || fail("connected to another model")) && ok;
-    m_radio.setModelCode("4700");
+    m_sim.radio().setModelCode("4700");
     return ok;
 }
 
 bool SoakDriver::adapterPulled() {
-    if (!m_radio.closeMaster()) return fail("the simulator did not close its side");
+    if (!m_sim.line().unplug()) return fail("the simulator did not close its side");
     if (!connected()) clickCom();
     hold(3s);
-    return m_radio.reopenMaster() || fail("the simulator did not reopen its side");
+    return m_sim.line().plugIn() || fail("the simulator did not reopen its side");
 }
 
 bool SoakDriver::connectChurn() {
@@ -171,32 +170,32 @@ bool SoakDriver::connectChurn() {
 // window must give up. When it is stuck, silence makes the reply watchdog end the link.
 bool SoakDriver::noisyConnect() {
     bool ok = disconnect() && settle();
-    m_radio.setNoiseRate(kLineFaultRate);
-    m_radio.setDropRate(kLineFaultRate);
+    m_sim.line().setNoiseRate(kLineFaultRate);
+    m_sim.line().setDropRate(kLineFaultRate);
     const std::size_t notices = m_answerer.answered();
     clickCom();
     const bool ended = waitUntil([&] { return (connected() && pendingReplies() == 0) ||
                                               m_answerer.answered() > notices; },
                                  kConnectDeadline);
-    m_radio.setNoiseRate(0.0);
-    m_radio.setDropRate(0.0);
+    m_sim.line().setNoiseRate(0.0);
+    m_sim.line().setDropRate(0.0);
     if (ended) return ok;
     ok = fail("start-up reload stuck (" + linkState() + ")");
     if (waitUntil([this] { return pendingReplies() == 0; }, 10s)) return ok;
-    m_radio.setSilent(true);
+    m_sim.line().setSilent(true);
     const bool recovered = waitUntil([this] { return !connected(); }, 12s);
-    m_radio.setSilent(false);
+    m_sim.line().setSilent(false);
     return recovered ? ok : fail("silence did not end the stuck link");
 }
 
 // Waits until no box is open, no start-up reply is outstanding and the link's auto
 // information agrees with the window's connected state.
 bool SoakDriver::settle() {
-    return waitUntil([this] { return m_link.connectingBox() == nullptr && !BoxAnswerer::boxOpen() &&
+    return waitUntil([this] { return m_window.connectingBox() == nullptr && !BoxAnswerer::boxOpen() &&
                                      pendingReplies() == 0 && autoInformation() == connected(); },
                      kSettleDeadline) ||
            fail("did not settle: pending replies " + std::to_string(pendingReplies()) +
-                (m_link.connectingBox() ? ", connecting box open" : "") + ", auto information " +
+                (m_window.connectingBox() ? ", connecting box open" : "") + ", auto information " +
                 (autoInformation() ? "on" : "off") + " (" + linkState() + ")");
 }
 
@@ -246,7 +245,7 @@ bool SoakDriver::valuesMatch() {
     for (std::size_t i = 0; i < sim::kPeCount; ++i) {
         const sim::PeAddress address = sim::peAddressAt(i);
         const int shown = m_window.model().shown(address.set)[static_cast<std::size_t>(address.band * 3 + address.param)];
-        const int radio = m_radio.peValue(address);
+        const int radio = m_sim.radio().peValue(address);
         if (shown != radio) {
             return fail("value " + std::to_string(i) + ": window " + std::to_string(shown) + ", transceiver " +
                         std::to_string(radio));
@@ -260,14 +259,14 @@ void SoakDriver::randomiseRadio() {
         const sim::PeAddress address = sim::peAddressAt(i);
         const sim::PeRange range = sim::peRange(address);
         std::uniform_int_distribution<int> value(range.min, range.max);
-        m_radio.setPeValue(address, value(m_random));
+        m_sim.radio().setPeValue(address, value(m_random));
     }
 }
 
 // Press and release on the COM button. The release may run the connecting box and
 // a notice modally before it returns.
 void SoakDriver::clickCom() {
-    auto* button = m_window.findChild<QWidget*>(QStringLiteral("id_%1").arg(kComButton));
+    auto* button = m_window.findChild<QWidget*>(controlName(ControlId::ComButton));
     if (button == nullptr) return;
     const QPoint centre = button->mapTo(&m_window, button->rect().center());
     QTest::mousePress(m_window.windowHandle(), Qt::LeftButton, {}, centre);
@@ -281,8 +280,8 @@ std::string SoakDriver::linkState() const {
            std::to_string(pendingReplies()) + ", state AI " +
            std::to_string(Trx_StateGuard().get(StateField::AutoInfo)) + ", shadow AI " +
            std::to_string(Trx_ShadowGuard().autoInfo()) + ", port " + (Sio_Port().isOpen() ? "open" : "closed") +
-           ", radio AI " + (m_radio.autoInformation() ? "on" : "off") + ", radio power " +
-           (m_radio.isPoweredOn() ? "on" : "off");
+           ", radio AI " + (m_sim.radio().autoInformation() ? "on" : "off") + ", radio power " +
+           (m_sim.radio().isPoweredOn() ? "on" : "off");
 }
 
 bool SoakDriver::autoInformation() const { return Trx_StateGuard().get(StateField::AutoInfo) != 0; }

@@ -14,7 +14,6 @@
 namespace tqm {
 
 class CEqualizerDlg;
-class CWindowLink;
 
 namespace sim {
 class SimulatedTransceiver;
@@ -40,7 +39,7 @@ public:
     static constexpr int kFaultKinds = 7;
     static constexpr int kDefaultFaultKinds = 6;
 
-    SoakDriver(sim::SimulatedTransceiver& radio, CEqualizerDlg& window, CWindowLink& link, std::uint64_t seed);
+    SoakDriver(sim::SimulatedTransceiver& transceiver, CEqualizerDlg& window, std::uint64_t seed);
 
     // Runs only the named kinds ("silence,adapter-pulled"), in that order. False, changing
     // nothing, when a name is unknown or none is given.
@@ -89,9 +88,8 @@ private:
     bool fail(std::string reason);
     void checkUsage();
 
-    sim::SimulatedTransceiver& m_radio;
+    sim::SimulatedTransceiver& m_sim;
     CEqualizerDlg& m_window;
-    CWindowLink& m_link;
     BoxAnswerer m_answerer;
     std::mt19937_64 m_random;
     std::array<FaultTally, kFaultKinds> m_tallies{};

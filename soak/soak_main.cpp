@@ -163,8 +163,8 @@ int runSoak(std::chrono::seconds duration, std::uint64_t seed, int argc, char** 
     SoakDriver* driver = nullptr;
     std::unique_ptr<SoakDriver> ownedDriver;
     CEqualizerApp::Hooks hooks;
-    hooks.beforeExec = [&](CEqualizerDlg& window, CWindowLink& link) {
-        ownedDriver = std::make_unique<SoakDriver>(*radio, window, link, seed);
+    hooks.beforeExec = [&](CEqualizerDlg& window) {
+        ownedDriver = std::make_unique<SoakDriver>(*radio, window, seed);
         const QByteArray faults = qgetenv("TQM_SOAK_FAULTS");
         if (!faults.isEmpty() && !ownedDriver->selectFaults(faults.toStdString())) {
             std::fprintf(stderr, "tqm_soak: unknown fault in TQM_SOAK_FAULTS=%s\n", faults.constData());

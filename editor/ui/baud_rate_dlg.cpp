@@ -5,12 +5,9 @@
 namespace tqm {
 
 CBaudRateDlg::CBaudRateDlg(std::int32_t shownSet, QWidget* parent, std::filesystem::path settingsBase)
-    : CPortSettingDlg(PortSetting::BaudRate, shownSet, std::move(settingsBase), parent),
-      m_ui(std::make_unique<Ui::BaudRateDlg>()) {
-    m_ui->setupUi(this);
-    attach(m_ui->id_1019, m_ui->id_1, m_ui->id_2);
+    : CPortSettingDlg(PortSetting::BaudRate, shownSet, std::move(settingsBase), parent) {
+    Ui::BaudRateDlg().setupUi(this);
+    attach();
 }
-
-CBaudRateDlg::~CBaudRateDlg() = default;
 
 }  // namespace tqm

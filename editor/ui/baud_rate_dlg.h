@@ -2,13 +2,8 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 
 #include "editor/ui/port_setting_dlg.h"
-
-namespace Ui {
-class BaudRateDlg;
-}
 
 namespace tqm {
 
@@ -21,10 +16,6 @@ public:
     // the current directory).
     explicit CBaudRateDlg(std::int32_t shownSet, QWidget* parent = nullptr,
                           std::filesystem::path settingsBase = {});
-    ~CBaudRateDlg() override;
-
-private:
-    std::unique_ptr<Ui::BaudRateDlg> m_ui;
 };
 
 }  // namespace tqm

@@ -2,13 +2,8 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 
 #include "editor/ui/port_setting_dlg.h"
-
-namespace Ui {
-class ComSelectDlg;
-}
 
 namespace tqm {
 
@@ -22,10 +17,6 @@ public:
     // the current directory).
     explicit CComSelectDlg(std::int32_t shownSet, QWidget* parent = nullptr,
                            std::filesystem::path settingsBase = {});
-    ~CComSelectDlg() override;
-
-private:
-    std::unique_ptr<Ui::ComSelectDlg> m_ui;
 };
 
 }  // namespace tqm

@@ -6,6 +6,7 @@
 #include <QtWidgets/QVBoxLayout>
 
 #include "editor/string_table.h"
+#include "editor/ui/control_id.h"
 #include "editor/ui/qt_text.h"
 
 namespace tqm {
@@ -19,7 +20,7 @@ constexpr int kHeight = 132;
 
 CConnectingDlg::CConnectingDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
-    setObjectName(QStringLiteral("id_902"));
+    setObjectName(controlName(ControlId::ConnectingBox));
     setModal(true);
     setFixedSize(kWidth, kHeight);
     QFont font(QStringLiteral("Liberation Sans"));
@@ -28,17 +29,17 @@ CConnectingDlg::CConnectingDlg(QWidget* parent)
     setStyleSheet(QStringLiteral("CConnectingDlg { border: 1px solid #808080; }"));
 
     m_text = new QLabel(toQString(loadString(IDS_CONNECTING)), this);
-    m_text->setObjectName(QStringLiteral("id_1053"));
+    m_text->setObjectName(controlName(ControlId::ConnectingText));
     m_text->setAlignment(Qt::AlignCenter);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_text);
 
     // The template's buttons, kept but never shown.
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("id_1"));
+    ok->setObjectName(controlName(ControlId::DialogOk));
     ok->hide();
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("id_2"));
+    cancel->setObjectName(controlName(ControlId::DialogCancel));
     cancel->hide();
 }
 

@@ -2,24 +2,29 @@
 
 #include <thread>
 
-#include <QtCore/QCoreApplication>
-#include <QtCore/QThread>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtGui/QPixmap>
-#include <QtWidgets/QGroupBox>
 #include <QtWidgets/QLabel>
 
+#include "editor/graph_palette.h"
 #include "editor/step_table.h"
+#include "editor/string_table.h"
+#include "editor/ui/baud_rate_dlg.h"
 #include "editor/ui/color_group_box.h"
 #include "editor/ui/color_static.h"
+#include "editor/ui/com_select_dlg.h"
+#include "editor/ui/control_id.h"
 #include "editor/ui/graph_static.h"
-#include "editor/ui/splash_dlg.h"
-#include "editor/ui/step_button.h"
+#include "editor/ui/notice_box.h"
 #include "editor/ui/qt_text.h"
 #include "editor/ui/resource_init.h"
+#include "editor/ui/setting_file_actions.h"
+#include "editor/ui/splash_dlg.h"
+#include "editor/ui/step_button.h"
 #include "editor/ui/version_dlg.h"
 #include "protocol/trx_state.h"
+#include "serial/sio_port.h"
 #include "ui_equalizer_dlg.h"
 
 namespace tqm {
@@ -29,109 +34,60 @@ constexpr std::chrono::milliseconds kCommandPacing{25};
 constexpr int kPollRestart = 9;
 // Poll ticks (50 ms) a reply count may stand still before the poll reads again.
 constexpr int kPollWaitTicks = 40;
-constexpr int kLastButtonCode = 27;
 
-// Button codes of the command buttons.
-constexpr int kCancelCode = 22;
-constexpr int kExitCode = 23;
-constexpr int kApplyCode = 24;
-constexpr int kComCode = 25;
-constexpr int kFileLoadCode = 26;
-constexpr int kFileSaveCode = 27;
-
-struct CommandButton {
-    int controlId;
-    int code;
-};
-constexpr CommandButton kCommandButtons[] = {
-    {1026, kCancelCode}, {1172, kExitCode},     {1114, kApplyCode},
-    {1167, kComCode},    {1027, kFileLoadCode}, {1028, kFileSaveCode},
-};
-
-// One band's frame and row labels, drawn in the band's colour.
-struct BandColours {
-    int groupBox;
-    std::array<int, 3> rowLabels;
-    QRgb colour;
-};
-constexpr BandColours kBandColours[] = {
-    {1082, {1074, 1075, 1080}, qRgb(255, 0, 0)},
-    {1097, {1087, 1088, 1093}, qRgb(0, 0, 255)},
-    {1110, {1100, 1101, 1106}, qRgb(0, 255, 0)},
-};
-constexpr int kValueStatics[] = {1076, 1077, 1081, 1089, 1090, 1094, 1102, 1103, 1107};
-
-constexpr int kLampControl = 1171;
 const char* const kLampOnBitmap = ":/bitmaps/923";
 const char* const kLampOffBitmap = ":/bitmaps/924";
 
-// Menu 130.
-constexpr int kMenuExit = 32779;
-constexpr int kMenuComSelect = 32780;
-constexpr int kMenuBaudRate = 32781;
-constexpr int kMenuSetF = 32782;
-constexpr int kMenuVersion = 32785;
+// Setup > COM Select and Setup > Baud rate.
+template <typename Dialog>
+void runPortDialog(CEqualizerDlg& window) {
+    Dialog dialog(window.model().currentSet(), &window);
+    dialog.exec();
+}
 
-QString controlName(int id) { return QStringLiteral("id_%1").arg(id); }
-
-QEvent::Type messageEventType() {
-    static const auto s_type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return s_type;
+void showVersion(CEqualizerDlg& window) {
+    CVersionDlg version(&window);
+    version.exec();
 }
 
 }  // namespace
 
-// A window message travelling to the window's thread, with the ticket of a send.
-class CEqualizerDlg::MessageEvent final : public QEvent {
-public:
-    MessageEvent(const Message& message, std::shared_ptr<SendTicket> ticket)
-        : QEvent(messageEventType()), m_message(message), m_ticket(std::move(ticket)) {}
-
-    const Message& message() const { return m_message; }
-    void complete() {
-        if (m_ticket) m_ticket->complete();
-        m_ticket.reset();
-    }
-
-private:
-    Message m_message;
-    std::shared_ptr<SendTicket> m_ticket;
-};
-
-const CEqualizerDlg::MessageEntry CEqualizerDlg::s_messageMap[] = {
-    {UWM_BUTTON_EVENT, &CEqualizerDlg::onButtonEvent},
-    {UWM_COM_FAILED, &CEqualizerDlg::onLinkMessage},
-    {UWM_POWER_ON, &CEqualizerDlg::onLinkMessage},
-    {UWM_REPLY_ID, &CEqualizerDlg::onLinkMessage},
-    {UWM_REPLY_PS, &CEqualizerDlg::onLinkMessage},
-    {UWM_REPLY_PE, &CEqualizerDlg::onLinkMessage},
-    {UWM_REPLY_AI, &CEqualizerDlg::onLinkMessage},
-};
-
-const CEqualizerDlg::TimerEntry CEqualizerDlg::s_timerMap[] = {
-    {TIMER_SPLASH, &CEqualizerDlg::onSplashTimer},     {TIMER_REPAINT, &CEqualizerDlg::onRepaintTimer},
-    {TIMER_PARAM_POLL, &CEqualizerDlg::onPollTimer},   {TIMER_AUTO_REPEAT, &CEqualizerDlg::onRepeatTimer},
-    {TIMER_CANCEL, &CEqualizerDlg::onCancelTimer},
-};
-
+// The command buttons act at the release; APPLI, COM, FILE LOAD and FILE SAVE have
+// stopped the poll at the press and start it again after their action.
 const CEqualizerDlg::ButtonEntry CEqualizerDlg::s_buttonMap[] = {
-    {kCancelCode, &CEqualizerDlg::onCancelButton},     {kExitCode, &CEqualizerDlg::onExitButton},
-    {kApplyCode, &CEqualizerDlg::onApplyButton},       {kComCode, &CEqualizerDlg::onComButton},
-    {kFileLoadCode, &CEqualizerDlg::onFileLoadButton}, {kFileSaveCode, &CEqualizerDlg::onFileSaveButton},
+    {kCancelCode, &CEqualizerDlg::onCancelButton, nullptr},
+    {kExitCode, &CEqualizerDlg::onExitButton, nullptr},
+    {kApplyCode, &CEqualizerDlg::onCommandButton, [](CEqualizerDlg& window) { window.m_model.acceptShown(); }},
+    {kComCode, &CEqualizerDlg::onCommandButton, [](CEqualizerDlg& window) { window.m_link.onComAction(); }},
+    {kFileLoadCode, &CEqualizerDlg::onCommandButton,
+     [](CEqualizerDlg& window) { fileLoad(window, window.m_model); }},
+    {kFileSaveCode, &CEqualizerDlg::onCommandButton,
+     [](CEqualizerDlg& window) { fileSave(window, window.m_model); }},
 };
+
+// The window's own timers, each a QTimer named "timer_<id>".
+const std::array<CEqualizerDlg::TimerEntry, CEqualizerDlg::kTimerCount> CEqualizerDlg::s_timerMap = {{
+    {TIMER_SPLASH, &CEqualizerDlg::onSplashTimer},
+    {TIMER_CONNECT, &CEqualizerDlg::onConnectTimer},
+    {TIMER_REPAINT, &CEqualizerDlg::onRepaintTimer},
+    {TIMER_PARAM_POLL, &CEqualizerDlg::onPollTimer},
+    {TIMER_AUTO_REPEAT, &CEqualizerDlg::onRepeatTimer},
+    {TIMER_CANCEL, &CEqualizerDlg::onCancelTimer},
+}};
 
 CEqualizerDlg::CEqualizerDlg(CommandSink& sink, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_ui(std::make_unique<Ui::EqualizerDlg>()),
-      m_model(sink) {
+      m_model(sink, this),
+      m_link(m_model, *this) {
     ensureResources();
-    m_ui->setupUi(this);
+    Ui::EqualizerDlg().setupUi(this);
     setFixedSize(size());
-    attachControls();
+    m_controls = EqualizerControls::find(*this);
+    m_controls.graph->setPicture(m_graph.picture(), kGraphWidth, kGraphHeight);
     setUpTimers();
     setUpMenu();
-    MainWindowLink().publish(this);
+    MainWindowLink().publish(&m_messages);
 }
 
 CEqualizerDlg::~CEqualizerDlg() {
@@ -140,35 +96,30 @@ CEqualizerDlg::~CEqualizerDlg() {
     for (QTimer* each : m_timers) each->stop();
 }
 
-void CEqualizerDlg::attachControls() {
-    m_graphControl = findChild<CGraphStatic*>(controlName(1071));
-    m_graphControl->setPicture(m_graph.picture(), kGraphWidth, kGraphHeight);
-    m_model.setView(this);
-}
-
 void CEqualizerDlg::setUpTimers() {
-    for (std::size_t i = 0; i < kOwnTimers.size(); ++i) {
-        const TimerId id = kOwnTimers[i];
+    for (std::size_t i = 0; i < s_timerMap.size(); ++i) {
+        const TimerEntry& entry = s_timerMap[i];
         auto* each = new QTimer(this);
-        each->setObjectName(QStringLiteral("timer_%1").arg(id));
-        each->setInterval(timerPeriod(id));
+        each->setObjectName(QStringLiteral("timer_%1").arg(entry.id));
+        each->setInterval(timerPeriod(entry.id));
         each->setTimerType(Qt::PreciseTimer);
-        connect(each, &QTimer::timeout, this, [this, id] { onTimer(id); });
+        connect(each, &QTimer::timeout, this, entry.handler);
         m_timers[i] = each;
     }
 }
 
 void CEqualizerDlg::setUpMenu() {
-    const auto action = [this](int id) { return findChild<QAction*>(controlName(id)); };
-    connect(action(kMenuExit), &QAction::triggered, this, &CEqualizerDlg::reject);
-    connect(action(kMenuComSelect), &QAction::triggered, this,
-            [this] { runAction(m_options.comSelectDialog); });
-    connect(action(kMenuBaudRate), &QAction::triggered, this,
-            [this] { runAction(m_options.baudRateDialog); });
-    for (int set = 0; set < kEqualizerSets; ++set) {
-        connect(action(kMenuSetF + set), &QAction::triggered, this, [this, set] { selectSet(set); });
-    }
-    connect(action(kMenuVersion), &QAction::triggered, this, &CEqualizerDlg::showVersion);
+    using enum ControlId;
+    const auto onMenu = [this](ControlId id, auto slot) {
+        connect(&requireControl<QAction>(*this, id), &QAction::triggered, this, slot);
+    };
+    onMenu(MenuExit, &CEqualizerDlg::reject);
+    onMenu(MenuComSelect, [this] { runAction(&runPortDialog<CComSelectDlg>); });
+    onMenu(MenuBaudRate, [this] { runAction(&runPortDialog<CBaudRateDlg>); });
+    onMenu(MenuSetF, [this] { selectSet(0); });
+    onMenu(MenuSetR, [this] { selectSet(1); });
+    onMenu(MenuSetP, [this] { selectSet(2); });
+    onMenu(MenuVersion, [this] { showVersion(*this); });
 }
 
 void CEqualizerDlg::initialise(const StartOptions& options) {
@@ -201,22 +152,20 @@ void CEqualizerDlg::runSplash() {
 }
 
 void CEqualizerDlg::setColours() {
-    for (const BandColours& band : kBandColours) {
-        const QColor colour = QColor::fromRgb(band.colour);
-        findChild<CColorGroupBox*>(controlName(band.groupBox))->setTextColor(colour);
-        for (int label : band.rowLabels) findChild<CColorStatic*>(controlName(label))->setTextColor(colour);
+    for (std::size_t band = 0; band < m_controls.bands.size(); ++band) {
+        const QColor colour = QColor::fromRgba(kBandColours[band]);
+        const BandControls& controls = m_controls.bands[band];
+        controls.frame->setTextColor(colour);
+        for (CColorStatic* label : controls.rowLabels) label->setTextColor(colour);
+        for (CColorStatic* value : controls.values) value->setBackgroundColor(Qt::white);
     }
-    for (int id : kValueStatics) findChild<CColorStatic*>(controlName(id))->setBackgroundColor(Qt::white);
 }
 
 void CEqualizerDlg::setUpButtons() {
-    const auto attach = [this](int controlId, int code) {
-        auto* button = findChild<CStepButton*>(controlName(controlId));
-        button->setCode(code);
-        button->setOwner(this);
-    };
-    for (const StepRule& rule : kStepRules) attach(rule.buttonId, rule.code);
-    for (const CommandButton& button : kCommandButtons) attach(button.controlId, button.code);
+    for (std::size_t i = 0; i < m_controls.buttons.size(); ++i) {
+        m_controls.buttons[i]->setCode(EqualizerControls::kFirstButtonCode + static_cast<std::int32_t>(i));
+        m_controls.buttons[i]->setOwner(&m_messages);
+    }
 }
 
 void CEqualizerDlg::startModel() {
@@ -235,31 +184,6 @@ void CEqualizerDlg::reject() {
     QDialog::reject();
 }
 
-void CEqualizerDlg::deliver(const Message& message, std::shared_ptr<SendTicket> ticket) {
-    QCoreApplication::postEvent(this, new MessageEvent(message, std::move(ticket)));
-}
-
-bool CEqualizerDlg::isWindowThread() const { return QThread::currentThread() == thread(); }
-
-void CEqualizerDlg::handleNow(const Message& message) {
-    for (const MessageEntry& entry : s_messageMap) {
-        if (entry.id == message.id) {
-            (this->*entry.handler)(message);
-            return;
-        }
-    }
-}
-
-void CEqualizerDlg::customEvent(QEvent* event) {
-    if (event->type() != messageEventType()) {
-        QDialog::customEvent(event);
-        return;
-    }
-    auto* messageEvent = static_cast<MessageEvent*>(event);
-    handleNow(messageEvent->message());
-    messageEvent->complete();
-}
-
 void CEqualizerDlg::paintEvent(QPaintEvent* event) {
     // Every repaint is followed by a full repaint of the graph, the texts and the lamp.
     if (!isMinimized()) armTimer(TIMER_REPAINT);
@@ -274,8 +198,8 @@ void CEqualizerDlg::changeEvent(QEvent* event) {
 // --- timers ---------------------------------------------------------------
 
 QTimer* CEqualizerDlg::timer(TimerId id) const {
-    for (std::size_t i = 0; i < kOwnTimers.size(); ++i) {
-        if (kOwnTimers[i] == id) return m_timers[i];
+    for (std::size_t i = 0; i < s_timerMap.size(); ++i) {
+        if (s_timerMap[i].id == id) return m_timers[i];
     }
     return nullptr;
 }
@@ -284,28 +208,19 @@ void CEqualizerDlg::armTimer(TimerId id) { timer(id)->start(); }
 
 void CEqualizerDlg::disarmTimer(TimerId id) { timer(id)->stop(); }
 
-void CEqualizerDlg::onTimer(TimerId id) {
-    for (const TimerEntry& entry : s_timerMap) {
-        if (entry.id == id) {
-            (this->*entry.handler)();
-            return;
-        }
-    }
-}
-
 void CEqualizerDlg::onSplashTimer() {
     disarmTimer(TIMER_SPLASH);
     if (m_splash != nullptr) m_splash->closeSplash();
 }
 
+void CEqualizerDlg::onConnectTimer() { m_link.onConnectTimer(); }
+
 void CEqualizerDlg::onRepaintTimer() {
     disarmTimer(TIMER_REPAINT);
-    if (!m_graph.open()) return;
-    drawLamp(m_model.connected());
-    showAllBandTexts();
-    m_graph.drawCurves(m_model.shown(m_model.currentSet()), m_model.activeBand());
-    m_graph.close();
-    m_graphControl->update();
+    if (m_graph.isBusy()) return;
+    setLamp(m_model.connected());
+    m_model.updateAllBandTexts();
+    showGraph();
 }
 
 void CEqualizerDlg::onPollTimer() {
@@ -326,7 +241,7 @@ void CEqualizerDlg::onPollTimer() {
     }
     if (m_pollIndex == kPollRestart) m_pollIndex = 0;
     m_model.readParameter(m_model.currentSet(), m_pollIndex);
-    pace();
+    pause(kCommandPacing);
     ++m_pollIndex;
 }
 
@@ -336,23 +251,16 @@ void CEqualizerDlg::onCancelTimer() {
     disarmTimer(TIMER_CANCEL);
     if (m_model.connected()) {
         m_model.reloadFromState();
-        const bool opened = m_graph.open();
-        showAllBandTexts();
-        if (opened) {
-            m_graph.drawCurves(m_model.shown(m_model.currentSet()), m_model.activeBand());
-            m_graph.close();
-            m_graphControl->update();
-        }
+        m_model.updateAllBandTexts();
+        showGraph();
     }
     startPoll();
     m_cancelBusy = false;
 }
 
-// --- buttons --------------------------------------------------------------
+// --- buttons and menu -----------------------------------------------------
 
-void CEqualizerDlg::onButtonEvent(const Message& message) {
-    const int code = static_cast<int>(message.wParam);
-    const bool pressed = message.lParam != 0;
+void CEqualizerDlg::onButtonEvent(int code, bool pressed) {
     m_lastButton = code;
     if (findStepRule(code)) {
         onStepButton(pressed);
@@ -360,7 +268,7 @@ void CEqualizerDlg::onButtonEvent(const Message& message) {
     }
     for (const ButtonEntry& entry : s_buttonMap) {
         if (entry.code == code) {
-            (this->*entry.handler)(pressed);
+            (this->*entry.handler)(pressed, entry.action);
             return;
         }
     }
@@ -377,7 +285,7 @@ void CEqualizerDlg::onStepButton(bool pressed) {
     }
 }
 
-void CEqualizerDlg::onCancelButton(bool pressed) {
+void CEqualizerDlg::onCancelButton(bool pressed, Action) {
     if (m_cancelBusy) return;
     if (pressed) {
         stopPoll();
@@ -388,39 +296,35 @@ void CEqualizerDlg::onCancelButton(bool pressed) {
     m_cancelBusy = true;
 }
 
-void CEqualizerDlg::onExitButton(bool pressed) {
+void CEqualizerDlg::onExitButton(bool pressed, Action) {
     if (!pressed) reject();
 }
 
-void CEqualizerDlg::onApplyButton(bool pressed) {
+void CEqualizerDlg::onCommandButton(bool pressed, Action action) {
     if (pressed) {
         stopPoll();
-        return;
+    } else {
+        finishAction(action);
     }
-    m_model.acceptShown();
+}
+
+void CEqualizerDlg::runAction(Action action) {
+    stopPoll();
+    finishAction(action);
+}
+
+void CEqualizerDlg::finishAction(Action action) {
+    action(*this);
     startPoll();
 }
 
-// COM, FILE LOAD and FILE SAVE: the poll stops at the press; the action runs at the
-// release, inside the poll's stop and start.
-void CEqualizerDlg::onComButton(bool pressed) { onActionButton(pressed, m_options.comAction); }
-void CEqualizerDlg::onFileLoadButton(bool pressed) { onActionButton(pressed, m_options.fileLoadAction); }
-void CEqualizerDlg::onFileSaveButton(bool pressed) { onActionButton(pressed, m_options.fileSaveAction); }
-
-void CEqualizerDlg::onActionButton(bool pressed, const std::function<void()>& action) {
-    if (pressed) {
-        stopPoll();
-        return;
-    }
-    if (action) action();
-    startPoll();
+void CEqualizerDlg::selectSet(int set) {
+    drawEmptyGraph();
+    m_model.selectSet(set);
+    armTimer(TIMER_REPAINT);
 }
 
-void CEqualizerDlg::onLinkMessage(const Message& message) {
-    if (m_options.linkMessage) m_options.linkMessage(message);
-}
-
-// --- poll, lamp, graph ----------------------------------------------------
+// --- poll -----------------------------------------------------------------
 
 void CEqualizerDlg::startPoll() {
     if (!m_model.connected()) return;
@@ -432,69 +336,67 @@ void CEqualizerDlg::startPoll() {
 
 void CEqualizerDlg::stopPoll() {
     disarmTimer(TIMER_PARAM_POLL);
-    pace();
+    pause(kCommandPacing);
 }
 
-void CEqualizerDlg::pace() { std::this_thread::sleep_for(kCommandPacing); }
+// --- what the model and the link handling show ----------------------------
 
-void CEqualizerDlg::drawLamp(bool on) {
-    auto* lamp = findChild<QLabel*>(controlName(kLampControl));
-    if (on == m_lampOn && !lamp->pixmap().isNull()) return;
-    m_lampOn = on;
-    lamp->setPixmap(QPixmap(on ? kLampOnBitmap : kLampOffBitmap));
+void CEqualizerDlg::showBandTexts(int band, const BandTexts& texts) {
+    const auto& values = m_controls.bands[static_cast<std::size_t>(band)].values;
+    values[0]->setText(toQString(texts.freq));
+    values[1]->setText(toQString(texts.level));
+    values[2]->setText(toQString(texts.bwth));
 }
 
-bool CEqualizerDlg::drawEmptyGraph() {
-    if (!m_graph.open()) return false;
-    m_graph.close();
-    m_graphControl->update();
-    return true;
-}
-
-bool CEqualizerDlg::drawGraph() {
-    if (!m_graph.open()) return false;
-    m_graph.drawCurves(m_model.shown(m_model.currentSet()), m_model.activeBand());
-    m_graph.close();
-    m_graphControl->update();
-    return true;
-}
-
-void CEqualizerDlg::showAllBandTexts() {
-    for (int band = kEqualizerBands - 1; band >= 0; --band) m_model.updateBandTexts(band);
-}
-
-// --- EqualizerView --------------------------------------------------------
-
-void CEqualizerDlg::setControlText(int controlId, std::string_view text) {
-    QWidget* control = findChild<QWidget*>(controlName(controlId));
-    if (auto* box = qobject_cast<QGroupBox*>(control)) {
-        box->setTitle(toQString(text));
-    } else if (auto* label = qobject_cast<QLabel*>(control)) {
-        label->setText(toQString(text));
+void CEqualizerDlg::showCaptions(const std::array<std::string_view, kEqualizerBands>& captions) {
+    for (std::size_t band = 0; band < captions.size(); ++band) {
+        m_controls.bands[band].frame->setTitle(toQString(captions[band]));
     }
 }
 
-void CEqualizerDlg::redrawGraph() { drawGraph(); }
+void CEqualizerDlg::showGraph() { paintGraph(true); }
+
+void CEqualizerDlg::drawEmptyGraph() { paintGraph(false); }
+
+// Draws a fresh picture (the grid, and with curves the current set's curves with the
+// active band on top) and shows it; nothing while another drawing is open.
+void CEqualizerDlg::paintGraph(bool withCurves) {
+    if (!m_graph.open()) return;
+    if (withCurves) m_graph.drawCurves(m_model.shown(m_model.currentSet()), m_model.activeBand());
+    m_graph.close();
+    m_controls.graph->update();
+}
 
 void CEqualizerDlg::scheduleRepaint() { armTimer(TIMER_REPAINT); }
 
-// --- menu -----------------------------------------------------------------
-
-void CEqualizerDlg::selectSet(int set) {
-    drawEmptyGraph();
-    m_model.selectSet(set);
-    armTimer(TIMER_REPAINT);
+void CEqualizerDlg::setLamp(bool on) {
+    if (on == m_lampOn && !m_controls.lamp->pixmap().isNull()) return;
+    m_lampOn = on;
+    m_controls.lamp->setPixmap(QPixmap(on ? kLampOnBitmap : kLampOffBitmap));
 }
 
-void CEqualizerDlg::showVersion() {
-    CVersionDlg version(this);
-    version.exec();
+void CEqualizerDlg::runConnectingBox() {
+    CConnectingDlg box(this);
+    m_connectingBox = &box;
+    box.exec();
+    m_connectingBox = nullptr;
 }
 
-void CEqualizerDlg::runAction(const std::function<void()>& action) {
-    stopPoll();
-    if (action) action();
-    startPoll();
+void CEqualizerDlg::closeConnectingBox() {
+    if (m_connectingBox) m_connectingBox->closeByWindow();
 }
+
+void CEqualizerDlg::showNotice(int stringId) {
+    // The port layer knows why a port did not open: a missing, busy or forbidden device.
+    const QString reason =
+        stringId == IDS_PORT_OPEN_FAILED ? QString::fromStdString(Sio_Port().lastFault().reason) : QString();
+    showNoticeBox(this, windowTitle(), stringId, reason);
+}
+
+void CEqualizerDlg::startConnectTimer() { armTimer(TIMER_CONNECT); }
+
+void CEqualizerDlg::stopConnectTimer() { disarmTimer(TIMER_CONNECT); }
+
+void CEqualizerDlg::pause(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
 
 }  // namespace tqm

@@ -3,39 +3,32 @@
 #include <array>
 #include <chrono>
 #include <functional>
-#include <memory>
 
-#include <QtCore/QEvent>
+#include <QtCore/QPointer>
 #include <QtWidgets/QDialog>
 
 #include "editor/command_sink.h"
 #include "editor/equalizer_model.h"
 #include "editor/equalizer_view.h"
+#include "editor/link_handler.h"
+#include "editor/link_view.h"
 #include "editor/response_graph.h"
+#include "editor/ui/connecting_dlg.h"
+#include "editor/ui/equalizer_controls.h"
 #include "editor/ui/window_messages.h"
 #include "editor/ui/window_timers.h"
-#include "platform/main_window_link.h"
-#include "protocol/protocol_messages.h"
-#include "serial/serial_messages.h"
 
 class QTimer;
 
-namespace Ui {
-class EqualizerDlg;
-}
-
 namespace tqm {
 
-class CColorGroupBox;
-class CColorStatic;
-class CGraphStatic;
 class CSplashDlg;
 
-// The program's main window: the graph of the set being edited, the value
-// statics and step buttons of the three bands, the command buttons and the
-// connection lamp. It owns the equalizer model and the graph, runs its own
-// timers, and takes window messages from every thread through the main-window link.
-class CEqualizerDlg final : public QDialog, public WindowEndpoint, private EqualizerView {
+// The program's main window: the graph of the set being edited, the value statics and
+// step buttons of the three bands, the command buttons and the connection lamp, with
+// the window's timers. It shows what the equalizer model and the link handling tell it,
+// and acts on its buttons and menu. Window messages reach it through its adapter.
+class CEqualizerDlg final : public QDialog, private EqualizerView, private LinkView {
     Q_OBJECT
 
 public:
@@ -46,24 +39,7 @@ public:
         // state, reads the COM settings, opens the port and starts the worker threads.
         // Null: the window initialises the state itself and runs offline.
         std::function<void()> startEngine;
-        // Release actions of COM, FILE LOAD and FILE SAVE (the link handling and the
-        // setting-file dialogs); the window stops the poll around each. Null: nothing.
-        std::function<void()> comAction;
-        std::function<void()> fileLoadAction;
-        std::function<void()> fileSaveAction;
-        // Setup > COM Select and Setup > Baud rate dialogs; the window stops the poll
-        // around each. Null: nothing.
-        std::function<void()> comSelectDialog;
-        std::function<void()> baudRateDialog;
-        // The link's window messages (UWM_COM_FAILED, UWM_POWER_ON, UWM_REPLY_*).
-        // Null: they are ignored.
-        std::function<void(const Message&)> linkMessage;
     };
-
-    // Ids of the window's own timers, each a QTimer named "timer_<id>". The connection
-    // time-out (TIMER_CONNECT) is the link handling's (CWindowLink), a child of the window.
-    static constexpr std::array<TimerId, 5> kOwnTimers = {TIMER_SPLASH, TIMER_REPAINT, TIMER_PARAM_POLL,
-                                                          TIMER_AUTO_REPEAT, TIMER_CANCEL};
 
     explicit CEqualizerDlg(CommandSink& sink, QWidget* parent = nullptr);
     ~CEqualizerDlg() override;
@@ -80,103 +56,95 @@ public:
     // repaint, then close. Blocks 25 ms (the poll's pacing).
     void reject() override;
 
-    // WindowEndpoint: messages from any thread to this window.
-    void deliver(const Message& message, std::shared_ptr<SendTicket> ticket) override;
-    bool isWindowThread() const override;
-    // Handles the message at once; a step or command button's press blocks 25 ms
-    // (the poll's pacing), and the hooked actions block as long as their dialogs.
-    void handleNow(const Message& message) override;
+    // A press or release of the button that sends this code (4..27). Blocks 25 ms on
+    // the press of a step or command button (the poll's pacing), and while the action
+    // of a release runs its boxes and dialogs.
+    void onButtonEvent(int code, bool pressed);
 
     EqualizerModel& model() { return m_model; }
-    const ResponseGraph& graph() const { return m_graph; }
+    LinkHandler& linkHandler() { return m_link; }
     bool cancelBusy() const { return m_cancelBusy; }
     // The connection lamp as last drawn.
     bool lampOn() const { return m_lampOn; }
+    // The connecting box while it is open, else null.
+    CConnectingDlg* connectingBox() const { return m_connectingBox; }
 
-    // Poll of the current set's parameters while connected.
-    void startPoll();
+    // The poll of the current set's parameters, while connected.
+    void startPoll() override;
     // Blocks 25 ms after stopping the poll, to pace the commands.
-    void stopPoll();
-    // Draws the lamp yellow (link up) or grey.
-    void drawLamp(bool on);
-    // Opens and closes the graph with no curves; false while a drawing is open.
-    bool drawEmptyGraph();
-    // Draws the current set's curves, the active band on top; false while busy.
-    bool drawGraph();
-    // Starts the one-shot full repaint (TIMER_REPAINT, 100 ms).
-    void scheduleRepaint() override;
+    void stopPoll() override;
 
 protected:
-    void customEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    class MessageEvent;
-    using MessageHandler = void (CEqualizerDlg::*)(const Message&);
+    // What a command button or a menu item does, run inside the poll's stop and start.
+    using Action = void (*)(CEqualizerDlg& window);
+    using ButtonHandler = void (CEqualizerDlg::*)(bool pressed, Action action);
     using TimerHandler = void (CEqualizerDlg::*)();
-    using ButtonHandler = void (CEqualizerDlg::*)(bool pressed);
-    struct MessageEntry {
-        MessageId id;
-        MessageHandler handler;
+    struct ButtonEntry {
+        int code;
+        ButtonHandler handler;
+        Action action;
     };
     struct TimerEntry {
         TimerId id;
         TimerHandler handler;
     };
-    struct ButtonEntry {
-        int code;
-        ButtonHandler handler;
-    };
-    static const MessageEntry s_messageMap[];
-    static const TimerEntry s_timerMap[];
+    static constexpr std::size_t kTimerCount = 6;
     static const ButtonEntry s_buttonMap[];
+    static const std::array<TimerEntry, kTimerCount> s_timerMap;
 
     // EqualizerView
-    void setControlText(int controlId, std::string_view text) override;
-    void redrawGraph() override;
+    void showBandTexts(int band, const BandTexts& texts) override;
+    void showCaptions(const std::array<std::string_view, kEqualizerBands>& captions) override;
+    void showGraph() override;
+    void scheduleRepaint() override;
 
-    void attachControls();
-    void setColours();
-    void setUpButtons();
+    // LinkView (besides the poll and the graph)
+    void runConnectingBox() override;
+    void closeConnectingBox() override;
+    void showNotice(int stringId) override;
+    void setLamp(bool on) override;
+    void startConnectTimer() override;
+    void stopConnectTimer() override;
+    void drawEmptyGraph() override;
+    void pause(std::chrono::milliseconds duration) override;
+
     void setUpTimers();
     void setUpMenu();
-    void startModel();
     void runSplash();
+    void setColours();
+    void setUpButtons();
+    void startModel();
     QTimer* timer(TimerId id) const;
     void armTimer(TimerId id);
     void disarmTimer(TimerId id);
-    void onTimer(TimerId id);
-    void pace();
-    void showAllBandTexts();
-
-    void onButtonEvent(const Message& message);
-    void onStepButton(bool pressed);
-    void onCancelButton(bool pressed);
-    void onExitButton(bool pressed);
-    void onApplyButton(bool pressed);
-    void onComButton(bool pressed);
-    void onFileLoadButton(bool pressed);
-    void onFileSaveButton(bool pressed);
-    void onActionButton(bool pressed, const std::function<void()>& action);
+    void paintGraph(bool withCurves);
 
     void onSplashTimer();
+    void onConnectTimer();
     void onRepaintTimer();
     void onPollTimer();
     void onRepeatTimer();
     void onCancelTimer();
 
+    void onStepButton(bool pressed);
+    void onCancelButton(bool pressed, Action action);
+    void onExitButton(bool pressed, Action action);
+    void onCommandButton(bool pressed, Action action);
+    void runAction(Action action);
+    void finishAction(Action action);
     void selectSet(int set);
-    void showVersion();
-    void runAction(const std::function<void()>& action);
-    void onLinkMessage(const Message& message);
 
-    std::unique_ptr<Ui::EqualizerDlg> m_ui;
+    EqualizerControls m_controls;
     EqualizerModel m_model;
+    LinkHandler m_link;
     ResponseGraph m_graph;
-    CGraphStatic* m_graphControl = nullptr;
-    std::array<QTimer*, kOwnTimers.size()> m_timers{};
+    std::array<QTimer*, kTimerCount> m_timers{};
     CSplashDlg* m_splash = nullptr;
+    QPointer<CConnectingDlg> m_connectingBox;
     bool m_initialised = false;
     StartOptions m_options;
 
@@ -189,6 +157,7 @@ private:
     bool m_cancelBusy = false;
     bool m_lampOn = false;
     int m_splashResult = 0;
+    CWindowMessages m_messages{*this, m_link};
 };
 
 }  // namespace tqm

@@ -1,11 +1,12 @@
 #include "editor/ui/port_setting_dlg.h"
 
 #include <QtCore/QCoreApplication>
-#include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 
 #include "editor/string_table.h"
+#include "editor/ui/control_id.h"
 #include "editor/ui/mark_combo_box.h"
+#include "editor/ui/notice_box.h"
 #include "editor/ui/qt_text.h"
 
 namespace tqm {
@@ -16,8 +17,8 @@ CPortSettingDlg::CPortSettingDlg(PortSetting setting, std::int32_t shownSet, std
 
 CPortSettingDlg::~CPortSettingDlg() = default;
 
-void CPortSettingDlg::attach(CMarkComboBox* list, QPushButton* ok, QPushButton* cancel) {
-    m_list = list;
+void CPortSettingDlg::attach() {
+    m_list = &requireControl<CMarkComboBox>(*this, ControlId::PortList);
     m_list->setMarkedIndex(m_controller.markedIndex());
     for (const PortDialogRow& row : m_controller.rows()) {
         auto* item = new QListWidgetItem(toQString(row.text), m_list);
@@ -31,8 +32,10 @@ void CPortSettingDlg::attach(CMarkComboBox* list, QPushButton* ok, QPushButton* 
         m_controller.select(m_list->row(item));
         accept();
     });
-    connect(ok, &QPushButton::clicked, this, &CPortSettingDlg::accept);
-    connect(cancel, &QPushButton::clicked, this, &CPortSettingDlg::reject);
+    connect(&requireControl<QPushButton>(*this, ControlId::DialogOk), &QPushButton::clicked, this,
+            &CPortSettingDlg::accept);
+    connect(&requireControl<QPushButton>(*this, ControlId::DialogCancel), &QPushButton::clicked, this,
+            &CPortSettingDlg::reject);
 }
 
 void CPortSettingDlg::accept() {
@@ -44,9 +47,7 @@ void CPortSettingDlg::accept() {
 }
 
 void CPortSettingDlg::showProbeFailed() {
-    QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
-                    toQString(loadString(IDS_PORT_PROBE_FAILED)), QMessageBox::Ok, this);
-    box.exec();
+    showNoticeBox(this, QCoreApplication::applicationName(), IDS_PORT_PROBE_FAILED);
 }
 
 }  // namespace tqm

@@ -7,8 +7,6 @@
 
 #include "serial/port_dialog_controller.h"
 
-class QPushButton;
-
 namespace tqm {
 
 class CMarkComboBox;
@@ -33,8 +31,9 @@ public:
 protected:
     CPortSettingDlg(PortSetting setting, std::int32_t shownSet, std::filesystem::path settingsBase,
                     QWidget* parent);
-    // Fills the list and connects the controls; called once the template is set up.
-    void attach(CMarkComboBox* list, QPushButton* ok, QPushButton* cancel);
+    // Finds the list, OK and CANCEL, fills the list and connects them; called once the
+    // template is set up.
+    void attach();
 
 private:
     void showProbeFailed();

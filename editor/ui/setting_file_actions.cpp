@@ -1,31 +1,16 @@
 #include "editor/ui/setting_file_actions.h"
 
-#include <QtWidgets/QMessageBox>
-
+#include "editor/equalizer_model.h"
 #include "editor/setting_file.h"
 #include "editor/string_table.h"
-#include "editor/ui/equalizer_dlg.h"
 #include "editor/ui/file_open_dlg.h"
-#include "editor/ui/qt_text.h"
+#include "editor/ui/notice_box.h"
 
 namespace tqm {
 
-namespace {
-
-// Blocks until the operator closes the box.
-void showNotice(CEqualizerDlg& window, std::int32_t stringId) {
-    QMessageBox box(QMessageBox::Warning, window.windowTitle(), toQString(loadString(stringId)), QMessageBox::Ok,
-                    &window);
-    box.setObjectName(QStringLiteral("notice_%1").arg(stringId));
-    box.exec();
-}
-
-}  // namespace
-
-void fileSave(CEqualizerDlg& window) {
-    EqualizerModel& model = window.model();
+void fileSave(QWidget& owner, EqualizerModel& model) {
     if (model.pendingReplies() != 0) return;
-    CFileOpenDlg dialog(CFileOpenDlg::Kind::Save, QString::fromStdString(SettingFile::defaultNameNow()), &window);
+    CFileOpenDlg dialog(CFileOpenDlg::Kind::Save, QString::fromStdString(SettingFile::defaultNameNow()), &owner);
     const auto path = dialog.choosePath();
     if (!path) return;
     switch (SettingFile::save(*path, model)) {
@@ -34,18 +19,19 @@ void fileSave(CEqualizerDlg& window) {
             return;
         case SaveResult::PathTooLong:
         case SaveResult::Failed:
-            showNotice(window, IDS_SAVE_FAILED);
+            showNoticeBox(&owner, owner.windowTitle(), IDS_SAVE_FAILED);
             return;
     }
 }
 
-void fileLoad(CEqualizerDlg& window) {
-    EqualizerModel& model = window.model();
+void fileLoad(QWidget& owner, EqualizerModel& model) {
     if (model.pendingReplies() != 0) return;
-    CFileOpenDlg dialog(CFileOpenDlg::Kind::Load, QString(), &window);
+    CFileOpenDlg dialog(CFileOpenDlg::Kind::Load, QString(), &owner);
     const auto path = dialog.choosePath();
     if (!path) return;
-    if (SettingFile::load(*path, model) == LoadResult::Rejected) showNotice(window, IDS_INPUT_RANGE);
+    if (SettingFile::load(*path, model) == LoadResult::Rejected) {
+        showNoticeBox(&owner, owner.windowTitle(), IDS_INPUT_RANGE);
+    }
 }
 
 }  // namespace tqm

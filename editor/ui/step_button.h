@@ -4,7 +4,7 @@
 
 #include <QtWidgets/QPushButton>
 
-#include "editor/ui/window_messages.h"
+#include "editor/ui/button_codes.h"
 #include "platform/main_window_link.h"
 
 namespace tqm {
@@ -17,16 +17,12 @@ class CStepButton final : public QPushButton {
     Q_OBJECT
 
 public:
-    // Codes 4..21 step a value; 22..27 are the command buttons.
-    static constexpr std::int32_t kFirstCommandCode = 22;
-    static constexpr std::int32_t kFileLoadCode = 26;
-    static constexpr std::int32_t kFileSaveCode = 27;
-
     explicit CStepButton(QWidget* parent = nullptr);
 
+    // Codes 4..21 step a value; 22..27 are the command buttons.
     void setCode(std::int32_t code) { m_code = code; }
     std::int32_t code() const { return m_code; }
-    // The window that receives the notifications; null sends nothing.
+    // Where the notifications go (the main window's message adapter); null sends nothing.
     void setOwner(WindowEndpoint* owner) { m_owner = owner; }
     // True while a press by space bar or Enter is in progress.
     bool keyHeld() const { return m_keyDown; }

@@ -1,19 +1,20 @@
 #include "editor/ui/version_dlg.h"
 
+#include <QtWidgets/QLabel>
+
 #include "editor/string_table.h"
+#include "editor/ui/control_id.h"
 #include "editor/ui/qt_text.h"
 #include "editor/ui/resource_init.h"
 #include "ui_version_dlg.h"
 
 namespace tqm {
 
-CVersionDlg::CVersionDlg(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::VersionDlg>()) {
+CVersionDlg::CVersionDlg(QWidget* parent) : QDialog(parent) {
     ensureResources();
-    m_ui->setupUi(this);
-    m_ui->id_1048->setText(toQString(loadString(IDS_VERSION)));
-    m_ui->id_1049->setText(toQString(loadString(IDS_VERSION_NOTICE)));
+    Ui::VersionDlg().setupUi(this);
+    requireControl<QLabel>(*this, ControlId::VersionText).setText(toQString(loadString(IDS_VERSION)));
+    requireControl<QLabel>(*this, ControlId::VersionNotice).setText(toQString(loadString(IDS_VERSION_NOTICE)));
 }
-
-CVersionDlg::~CVersionDlg() = default;
 
 }  // namespace tqm

@@ -1,12 +1,6 @@
 #pragma once
 
-#include <memory>
-
 #include <QtWidgets/QDialog>
-
-namespace Ui {
-class VersionDlg;
-}
 
 namespace tqm {
 
@@ -16,10 +10,6 @@ class CVersionDlg final : public QDialog {
 
 public:
     explicit CVersionDlg(QWidget* parent = nullptr);
-    ~CVersionDlg() override;
-
-private:
-    std::unique_ptr<Ui::VersionDlg> m_ui;
 };
 
 }  // namespace tqm

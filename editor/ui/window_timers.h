@@ -9,7 +9,7 @@
 namespace tqm {
 
 inline constexpr TimerId TIMER_SPLASH = 15;       // closes the splash
-inline constexpr TimerId TIMER_CONNECT = 22;      // connection time-out (the link handling's)
+inline constexpr TimerId TIMER_CONNECT = 22;      // connection time-out
 inline constexpr TimerId TIMER_REPAINT = 27;      // one full repaint
 inline constexpr TimerId TIMER_PARAM_POLL = 28;   // reads one parameter of the shown set
 inline constexpr TimerId TIMER_AUTO_REPEAT = 29;  // repeats the step of a held button

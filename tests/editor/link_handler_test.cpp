@@ -42,7 +42,7 @@ public:
     void startPoll() override { log.push_back("poll-on"); }
     void stopPoll() override { log.push_back("poll-off"); }
     void drawEmptyGraph() override { log.push_back("graph-empty"); }
-    void drawGraph() override { log.push_back("graph"); }
+    void showGraph() override { log.push_back("graph"); }
     void scheduleRepaint() override { log.push_back("repaint"); }
     void pause(std::chrono::milliseconds) override {}
 

@@ -12,7 +12,6 @@
 #include <QtWidgets/QLineEdit>
 
 #include "editor/setting_file.h"
-#include "editor/ui/setting_file_actions.h"
 #include "tests/gui/main_window_fixture.h"
 #include "tests/gui/modal_answerer.h"
 #include "tests/support/scratch_directory.h"
@@ -24,8 +23,7 @@ namespace fs = std::filesystem;
 using test::readFile;
 using test::writeFile;
 
-constexpr int kFileLoadButton = 1027;
-constexpr int kFileSaveButton = 1028;
+using enum ControlId;
 
 // A file dialog step: lets `inspect` look at the dialog, then types the name into the
 // file name field and presses Enter, as the operator does; an empty name cancels.
@@ -56,16 +54,13 @@ protected:
     void SetUp() override {
         m_oldCurrent = QDir::currentPath();
         ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(m_dir.path().string())));
-        CEqualizerDlg::StartOptions options;
-        options.fileLoadAction = [this] { fileLoad(*m_window); };
-        options.fileSaveAction = [this] { fileSave(*m_window); };
-        open(options);
+        open();
     }
     void TearDown() override { QDir::setCurrent(m_oldCurrent); }
 
     // Runs FILE SAVE or FILE LOAD with the answers given; true when all were used
     // and no other window opened.
-    bool run(int button, test::ModalAnswerer& answers) {
+    bool run(ControlId button, test::ModalAnswerer& answers) {
         click(button);
         EXPECT_TRUE(answers.unscripted().empty()) << answers.unscripted().front();
         return answers.finished();
@@ -76,10 +71,10 @@ protected:
 };
 
 TEST_F(FileDialogsTest, SavedFileLoadsBackIntoAnotherSet) {
-    click(1156);     // EQ1 FREQ up: 100 Hz
-    click(1160, 2);  // EQ2 FREQ up: 800 Hz
-    click(1162, 8);  // EQ2 LEVEL down: -3 dB
-    click(1105, 6);  // EQ3 BWTH down: 4
+    click(Eq1FreqUp);        // 100 Hz
+    click(Eq2FreqUp, 2);     // 800 Hz
+    click(Eq2LevelDown, 8);  // -3 dB
+    click(Eq3BwthDown, 6);   // 4
     const EqualizerValues saved = m_window->model().shown(0);
 
     // The save dialog offers the local time of the click as YYYYMMDDhhmmss.pef. A name
@@ -92,26 +87,26 @@ TEST_F(FileDialogsTest, SavedFileLoadsBackIntoAnotherSet) {
         save.then<QFileDialog>(choose(m_dir / "settings" / "trip", [&](QFileDialog& dialog) {
             offered = QFileInfo(dialog.selectedFiles().value(0)).fileName();
         }));
-        ASSERT_TRUE(run(kFileSaveButton, save));
+        ASSERT_TRUE(run(FileSaveButton, save));
     }
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{14}\\.pef$")).match(offered).hasMatch());
     EXPECT_GE(offered.toStdString(), earliest);
     EXPECT_EQ(readFile(m_dir / "settings" / "trip.pef"), "100,5,10\r\n800,-3,10\r\n0,5,4\r\n");
     EXPECT_EQ(QDir::currentPath().toStdString(), m_dir.path().string());
 
-    control<QAction>(32783)->trigger();  // set R
+    control<QAction>(MenuSetR)->trigger();
     ASSERT_NE(m_window->model().shown(1), saved);
     test::ModalAnswerer load;
     load.then<QFileDialog>(choose(m_dir / "settings" / "trip.pef"));
-    ASSERT_TRUE(run(kFileLoadButton, load));
+    ASSERT_TRUE(run(FileLoadButton, load));
     EXPECT_TRUE(m_window->model().shown(1) == saved && m_window->model().reference(1) == saved);
-    EXPECT_TRUE(test::waitUntil([&] { return text(1107) == "4" && text(1090) == "-3 dB"; }));
+    EXPECT_TRUE(test::waitUntil([&] { return text(Eq3BwthValue) == "4" && text(Eq2LevelValue) == "-3 dB"; }));
     EXPECT_TRUE(m_sink.commands.empty()) << "offline nothing goes to the transceiver";
 }
 
 TEST_F(FileDialogsTest, RejectedFilesShowTheInputRangeMessageAndChangeNothing) {
-    click(1164, 3);  // EQ3 FREQ up: 1700 Hz
-    click(1114);     // APPLI
+    click(Eq3FreqUp, 3);  // 1700 Hz
+    click(AppliButton);
     const EqualizerValues reference = m_window->model().reference(0);
     const std::pair<const char*, const char*> files[] = {
         {"frequency.pef", "650,5,10\r\n0,5,10\r\n0,5,10\r\n"},
@@ -125,7 +120,7 @@ TEST_F(FileDialogsTest, RejectedFilesShowTheInputRangeMessageAndChangeNothing) {
         QString message;
         test::ModalAnswerer answers;
         answers.then<QFileDialog>(choose(m_dir / file)).then<QMessageBox>(noteAndOk(message));
-        ASSERT_TRUE(run(kFileLoadButton, answers));
+        ASSERT_TRUE(run(FileLoadButton, answers));
         EXPECT_EQ(message, "The input range is incorrect.");
         EXPECT_TRUE(m_window->model().shown(0) == reference && m_window->model().reference(0) == reference);
     }
@@ -136,7 +131,7 @@ TEST_F(FileDialogsTest, AFileThatCannotBeWrittenIsReported) {
     QString message;
     test::ModalAnswerer answers;
     answers.then<QFileDialog>(choose(m_dir / "plain" / "inside.pef")).then<QMessageBox>(noteAndOk(message));
-    ASSERT_TRUE(run(kFileSaveButton, answers));
+    ASSERT_TRUE(run(FileSaveButton, answers));
     EXPECT_EQ(message, "The setting file could not be saved.");
     EXPECT_EQ(readFile(m_dir / "plain"), "not a directory\n");
 }

@@ -17,7 +17,6 @@
 #include "app/equalizer_app.h"
 #include "app/engine.h"
 #include "editor/send_queue_sink.h"
-#include "editor/ui/window_link.h"
 #include "platform/main_window_link.h"
 #include "platform/thread_directory.h"
 #include "protocol/trx_state.h"
@@ -35,10 +34,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kLong = 12000ms;
-constexpr int kComButton = 1167;
-constexpr int kCancelButton = 1026;
-constexpr int kEq1LevelUp = 1157;
-constexpr int kEq1LevelText = 1077;
+using enum ControlId;
 
 // The real window with the real engine threads, a pseudo-terminal and the simulated
 // transceiver at the far end.
@@ -51,7 +47,6 @@ protected:
         ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
 
         create(m_queue);
-        m_link = std::make_unique<CWindowLink>(*m_window);
         CEqualizerDlg::StartOptions options;
         options.startEngine = [] {
             Engine engine;
@@ -61,17 +56,14 @@ protected:
             Sio_Port().setBaudRate(38400);
             engine.startLink();
         };
-        options.comAction = [this] { m_link->comAction(); };
-        options.linkMessage = [this](const Message& message) { m_link->linkMessage(message); };
         MainWindowFixture::start(options);
-        ASSERT_TRUE(m_sim->waitForCommand("AI0;", kLong)) << "the port opened";
+        ASSERT_TRUE(m_sim->monitor().waitForCommand("AI0;", kLong)) << "the port opened";
     }
 
     void TearDown() override {
         if (m_window) m_window->hide();
         EXPECT_TRUE(Engine().stop());
         MainWindowLink().retract();
-        m_link.reset();
         m_window.reset();
         if (m_sim) m_sim->stop();
         PortMap().reset();
@@ -80,19 +72,19 @@ protected:
     bool connected() const { return m_window->model().connected(); }
     bool stateMatchesSimulator() const {
         for (int p = 0; p < 27; ++p) {
-            if (m_window->model().shown(p / 9)[p % 9] != m_sim->peValue({p / 9, p % 9 / 3, p % 3})) return false;
+            if (m_window->model().shown(p / 9)[p % 9] != m_sim->radio().peValue({p / 9, p % 9 / 3, p % 3})) return false;
         }
         return true;
     }
     // Connects and waits until the 27 start-up values are shown.
     void connect() {
-        click(kComButton);
+        click(ComButton);
         ASSERT_TRUE(test::waitUntil([this] { return connected() && m_window->model().pendingReplies() == 0; }, kLong));
     }
     // The commands the transceiver received since the log was cleared that start so.
     std::vector<std::string> received(const std::string& prefix, std::size_t length) const {
         std::vector<std::string> commands;
-        for (const auto& entry : m_sim->wireLog()) {
+        for (const auto& entry : m_sim->monitor().log()) {
             if (entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == length &&
                 entry.bytes.rfind(prefix, 0) == 0)
                 commands.push_back(entry.bytes);
@@ -102,29 +94,28 @@ protected:
 
     SendQueueSink m_queue;
     std::unique_ptr<sim::SimulatedTransceiver> m_sim;
-    std::unique_ptr<CWindowLink> m_link;
 };
 
 TEST_F(LinkEndToEnd, ComConnectsReloadsAllSetsAndStepsGoToTheTransceiver) {
     start();
     bool boxSeen = false;
     QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] { boxSeen = boxSeen || m_link->connectingBox() != nullptr; });
+    QObject::connect(&watch, &QTimer::timeout, [&] { boxSeen = boxSeen || m_window->connectingBox() != nullptr; });
     watch.start(5);
     connect();
-    EXPECT_TRUE(boxSeen && m_link->connectingBox() == nullptr) << "the connecting box came and went";
+    EXPECT_TRUE(boxSeen && m_window->connectingBox() == nullptr) << "the connecting box came and went";
     EXPECT_TRUE(m_window->lampOn());
     EXPECT_TRUE(stateMatchesSimulator()) << "the 27th reply reloads all three sets";
 
     // A connected step: the set command and its read-back, then the display follows.
-    const int level = m_sim->peValue({0, 0, 1}) + 1;
+    const int level = m_sim->radio().peValue({0, 0, 1}) + 1;
     ASSERT_LE(level, 10);
-    click(kEq1LevelUp);
-    ASSERT_TRUE(m_sim->waitForCommand("PE001" + sim::formatPeValue({0, 0, 1}, level) + ";", kLong));
-    EXPECT_TRUE(test::waitUntil([&] { return text(kEq1LevelText) == QStringLiteral("%1 dB").arg(level); }, kLong));
+    click(Eq1LevelUp);
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("PE001" + sim::formatPeValue({0, 0, 1}, level) + ";", kLong));
+    EXPECT_TRUE(test::waitUntil([&] { return text(Eq1LevelValue) == QStringLiteral("%1 dB").arg(level); }, kLong));
 
     // The poll reads the parameters of the shown set, one every 50 ms.
-    m_sim->clearWireLog();
+    m_sim->monitor().clear();
     QTest::qWait(1000);
     const std::vector<std::string> reads = received("PE0", 6);
     EXPECT_EQ(std::set<std::string>(reads.begin(), reads.end()).size(), 9u) << "all nine of set F within a second";
@@ -146,14 +137,14 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
     QString boxText;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (m_link->connectingBox() != nullptr && !answers.finished()) {
-            boxText = m_link->connectingBox()->findChild<QLabel*>(QStringLiteral("id_1053"))->text();
+        if (m_window->connectingBox() != nullptr && !answers.finished()) {
+            boxText = m_window->connectingBox()->findChild<QLabel*>(controlName(ConnectingText))->text();
         }
     });
     watch.start(20);
     QElapsedTimer clock;
     clock.start();
-    click(kComButton);
+    click(ComButton);
     ASSERT_TRUE(test::waitUntil([&] { return answers.finished(); }, kLong));
     EXPECT_EQ(boxText, "Connecting the COM port now.");
     EXPECT_GE(clock.elapsed(), 4500);
@@ -161,9 +152,9 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
     EXPECT_FALSE(portHeld) << "only a port failure notice holds the port closed";
     EXPECT_TRUE(!connected() && !m_window->lampOn());
 
-    const QString before = text(kEq1LevelText);
-    click(kEq1LevelUp);
-    EXPECT_TRUE(test::waitUntil([&] { return text(kEq1LevelText) != before; }, 2000ms)) << "steps work offline";
+    const QString before = text(Eq1LevelValue);
+    click(Eq1LevelUp);
+    EXPECT_TRUE(test::waitUntil([&] { return text(Eq1LevelValue) != before; }, 2000ms)) << "steps work offline";
 }
 
 TEST_F(LinkEndToEnd, AnotherModelIsSwitchedOffWithTheFailureNotice) {
@@ -171,24 +162,24 @@ TEST_F(LinkEndToEnd, AnotherModelIsSwitchedOffWithTheFailureNotice) {
     config.modelCode = "4701";
     start(config);
     test::ModalAnswerer answers;
-    click(kComButton);
+    click(ComButton);
     ASSERT_TRUE(test::waitUntil([&] { return !answers.unscripted().empty(); }, kLong));
     EXPECT_EQ(answers.unscripted().front(), "Failed to connect the COM port.");
-    EXPECT_TRUE(test::waitUntil([&] { return !m_sim->autoInformation(); }, kLong));
+    EXPECT_TRUE(test::waitUntil([&] { return !m_sim->radio().autoInformation(); }, kLong));
     EXPECT_FALSE(connected());
 }
 
 TEST_F(LinkEndToEnd, ComWhileConnectedOrASilentTransceiverTakesTheWindowOffline) {
     start();
     connect();
-    click(kComButton);
+    click(ComButton);
     ASSERT_TRUE(test::waitUntil([&] { return !connected() && !m_window->lampOn(); }, kLong));
-    m_sim->clearWireLog();
+    m_sim->monitor().clear();
     QTest::qWait(400);
     EXPECT_TRUE(received("PE", 6).empty()) << "the poll stopped";
 
     connect();
-    m_sim->setSilent(true);
+    m_sim->line().setSilent(true);
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(test::waitUntil([&] { return !connected() && !m_window->lampOn(); }, kLong));
@@ -199,16 +190,16 @@ TEST_F(LinkEndToEnd, ALinkLossDuringTheIdentificationLeavesComWorking) {
     sim::SimConfig config;
     config.replyDelay = 2000ms;  // time to fall silent between the AI and the ID reply
     start(config);
-    click(kComButton);
+    click(ComButton);
     // Auto information came on; the transceiver falls silent before it answers ID.
     ASSERT_TRUE(test::waitUntil([] { return Trx_StateGuard().get(StateField::AutoInfo) != 0; }, kLong));
-    m_sim->setSilent(true);
+    m_sim->line().setSilent(true);
     ASSERT_FALSE(connected());
     EXPECT_TRUE(test::waitUntil(
-        [&] { return !m_link->handler().connectRequested() && m_window->model().pendingReplies() == 0; }, kLong))
+        [&] { return !m_window->linkHandler().connectRequested() && m_window->model().pendingReplies() == 0; }, kLong))
         << "the watchdog's loss ends the waiting";
-    m_sim->setSilent(false);
-    m_sim->setReplyDelay(0ms);
+    m_sim->line().setSilent(false);
+    m_sim->line().setReplyDelay(0ms);
     connect();
     EXPECT_TRUE(m_window->lampOn());
 }
@@ -216,16 +207,16 @@ TEST_F(LinkEndToEnd, ALinkLossDuringTheIdentificationLeavesComWorking) {
 TEST_F(LinkEndToEnd, CancelWhileConnectedSendsOnlyTheChangedValues) {
     start();
     connect();
-    const int before = m_sim->peValue({0, 0, 1});
+    const int before = m_sim->radio().peValue({0, 0, 1});
     ASSERT_LE(before, 9);
-    click(kEq1LevelUp);
+    click(Eq1LevelUp);
     ASSERT_TRUE(test::waitUntil([&] { return m_window->model().shown(0)[1] == before + 1; }, kLong));
-    m_sim->clearWireLog();
-    click(kCancelButton);
+    m_sim->monitor().clear();
+    click(CancelButton);
     ASSERT_TRUE(test::waitUntil([&] { return m_window->model().shown(0)[1] == before; }, kLong));
     EXPECT_EQ(received("PE", 9), (std::vector<std::string>{"PE001" + sim::formatPeValue({0, 0, 1}, before) + ";"}))
         << "only the value that differs is sent";
-    EXPECT_GE(m_sim->commandCount("PE001;"), 1u) << "with its read-back";
+    EXPECT_GE(m_sim->monitor().commandCount("PE001;"), 1u) << "with its read-back";
 }
 
 TEST_F(LinkEndToEnd, NewBaudRateWhileConnectedSwitchesAutoInformationOffBeforeTheClose) {
@@ -236,10 +227,10 @@ TEST_F(LinkEndToEnd, NewBaudRateWhileConnectedSwitchesAutoInformationOffBeforeTh
     const auto row = std::find_if(dialog.rows().begin(), dialog.rows().end(), [](auto& r) { return r.value == 9600; });
     ASSERT_NE(row, dialog.rows().end());
     dialog.select(static_cast<int>(row - dialog.rows().begin()));
-    m_sim->clearWireLog();
+    m_sim->monitor().clear();
     EXPECT_EQ(dialog.ok(), PortDialogOk::Close);
     EXPECT_TRUE(!Sio_Port().isOpen() && Sio_Port().baudRate() == 9600);
-    EXPECT_GE(m_sim->commandCount("AI0;"), 1u) << "auto information went off on the wire first";
+    EXPECT_GE(m_sim->monitor().commandCount("AI0;"), 1u) << "auto information went off on the wire first";
 }
 
 // How a run of the whole application ends: EXIT or a signal from the desktop, with
@@ -277,7 +268,7 @@ TEST_P(ApplicationShutdown, ClosesThePortWritesTheSettingsThenStopsTheThreads) {
     std::ostringstream err;
     CEqualizerApp::Hooks hooks;
     hooks.err = &err;
-    hooks.beforeExec = [&](CEqualizerDlg& window, CWindowLink&) {
+    hooks.beforeExec = [&](CEqualizerDlg& window) {
         QTimer::singleShot(300, &window, [&] {
             portWasOpen = Sio_Port().isOpen();
             window.model().selectSet(1);

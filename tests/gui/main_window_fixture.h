@@ -7,13 +7,14 @@
 #include <QtTest/QTest>
 #include <QtWidgets/QLabel>
 
+#include "editor/ui/control_id.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "tests/gui/gui_app.h"
 #include "tests/support/recording_sink.h"
 
 namespace tqm::test {
 
-// The main window without the splash, its controls found by resource id and driven
+// The main window without the splash, its controls found by their ids and driven
 // with the mouse as the operator does. open() sends the commands to m_sink.
 class MainWindowFixture : public ::testing::Test {
 protected:
@@ -33,24 +34,24 @@ protected:
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
         // The first full repaint writes the value texts.
-        ASSERT_TRUE(waitUntil([&] { return !text(1077).isEmpty(); }));
+        ASSERT_TRUE(waitUntil([&] { return !text(ControlId::Eq1LevelValue).isEmpty(); }));
     }
 
     template <typename T = QWidget>
-    T* control(int id) const {
-        T* found = m_window->findChild<T*>(QStringLiteral("id_%1").arg(id));
-        EXPECT_NE(found, nullptr) << "control " << id;
+    T* control(ControlId id) const {
+        T* found = m_window->findChild<T*>(controlName(id));
+        EXPECT_NE(found, nullptr) << "control " << static_cast<int>(id);
         return found;
     }
-    QString text(int id) const { return control<QLabel>(id)->text(); }
+    QString text(ControlId id) const { return control<QLabel>(id)->text(); }
     QTimer* timer(TimerId id) const { return m_window->findChild<QTimer*>(QStringLiteral("timer_%1").arg(id)); }
-    QPoint centreOf(int id) const {
+    QPoint centreOf(ControlId id) const {
         QWidget* widget = control(id);
         return widget->mapTo(m_window.get(), widget->rect().center());
     }
-    void press(int id) { QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(id)); }
-    void release(int id) { QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(id)); }
-    void click(int id, int times = 1) {
+    void press(ControlId id) { QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(id)); }
+    void release(ControlId id) { QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(id)); }
+    void click(ControlId id, int times = 1) {
         for (int i = 0; i < times; ++i) {
             press(id);
             release(id);

@@ -11,6 +11,7 @@
 
 #include "editor/ui/baud_rate_dlg.h"
 #include "editor/ui/com_select_dlg.h"
+#include "editor/ui/control_id.h"
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
@@ -67,9 +68,6 @@ protected:
         PortMap().reset();
     }
 
-    static void click(CPortSettingDlg& dialog, const char* button) {
-        QTest::mouseClick(dialog.findChild<QPushButton*>(button), Qt::LeftButton);
-    }
     std::string savedFile() const { return test::readFile(m_settings / "CommoFiles" / "CommSetting.csv"); }
 
     QApplication& m_app = test::guiApp();
@@ -115,7 +113,7 @@ TEST_F(PortSettingDlgTest, ComSelectKeepsOpenOnAPortThatFailsAndADoubleClickChoo
     ASSERT_EQ(dialog.controller().selectedValue(), 5);
     {
         test::ModalAnswerer answers;
-        click(dialog, "id_1");
+        QTest::mouseClick(dialog.findChild<QPushButton*>(controlName(ControlId::DialogOk)), Qt::LeftButton);
         ASSERT_TRUE(test::waitUntil([&] { return !answers.unscripted().empty(); }));
         EXPECT_EQ(answers.unscripted().front(), "Failed to open the port.");
     }

@@ -42,7 +42,7 @@ protected:
         Sio_Port().setBaudRate(38400);
         m_host = std::make_unique<HeadlessHost>();
         ASSERT_TRUE(engine.startLink());
-        ASSERT_TRUE(m_sim->waitForCommand("AI0;", kLinkTimeout)) << "the port opened";
+        ASSERT_TRUE(m_sim->monitor().waitForCommand("AI0;", kLinkTimeout)) << "the port opened";
     }
     void TearDown() override {
         EXPECT_TRUE(Engine().stop());
@@ -54,7 +54,7 @@ protected:
     // The commands the transceiver received since the log was cleared, in order.
     std::vector<std::string> commands() const {
         std::vector<std::string> result;
-        for (const auto& entry : m_sim->wireLog()) {
+        for (const auto& entry : m_sim->monitor().log()) {
             if (entry.direction == sim::WireDirection::ToTransceiver) result.push_back(entry.bytes);
         }
         return result;
@@ -62,7 +62,7 @@ protected:
     bool stateMatchesTransceiver() const {
         Trx_StateGuard state;
         for (int p = 0; p < 27; ++p) {
-            if (state.getPeq(p / 9, p % 9 / 3, static_cast<PeqParam>(p % 3)) != m_sim->peValue({p / 9, p % 9 / 3, p % 3})) {
+            if (state.getPeq(p / 9, p % 9 / 3, static_cast<PeqParam>(p % 3)) != m_sim->radio().peValue({p / 9, p % 9 / 3, p % 3})) {
                 return false;
             }
         }
@@ -75,7 +75,7 @@ protected:
         ASSERT_TRUE(m_host->waitUntil([] { return Trx_ShadowGuard().powerState() == 1; }, kLinkTimeout));
     }
     void waitForPowerOff() {
-        m_sim->powerOff();
+        m_sim->radio().powerOff();
         ASSERT_TRUE(m_host->waitUntil([] { return Trx_ShadowGuard().powerState() == 0; }, kLinkTimeout));
     }
 
@@ -84,9 +84,9 @@ protected:
     void flushLine() {
         const int fd = ::open(m_sim->devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         ASSERT_GE(fd, 0) << m_sim->devicePath();
-        const std::size_t before = m_sim->commandCount("FA;");
+        const std::size_t before = m_sim->monitor().commandCount("FA;");
         EXPECT_EQ(::write(fd, "FA;", 3), 3);
-        EXPECT_TRUE(m_sim->waitForCommand("FA;", kLinkTimeout, before + 1));
+        EXPECT_TRUE(m_sim->monitor().waitForCommand("FA;", kLinkTimeout, before + 1));
         ::close(fd);
     }
 
@@ -100,9 +100,9 @@ TEST_F(ConnectionSequence, OpeningThePortWritesAiOffOnlyAndAConnectOnAClosedPort
     EXPECT_EQ(commands(), (std::vector<std::string>{"AI0;"}));
 
     Sio_Port().close();
-    m_sim->clearWireLog();
+    m_sim->monitor().clear();
     m_host->pressCom();
-    ASSERT_TRUE(m_sim->waitForCommand("AI1;", kLinkTimeout));
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("AI1;", kLinkTimeout));
     const auto wire = commands();
     ASSERT_GE(wire.size(), 2u);
     EXPECT_EQ(wire[0], "AI0;");
@@ -112,8 +112,8 @@ TEST_F(ConnectionSequence, OpeningThePortWritesAiOffOnlyAndAConnectOnAClosedPort
 TEST_F(ConnectionSequence, NormalConnectReadsEverythingThenPollsEverySecond) {
     startAll();
     m_host->pressCom();
-    ASSERT_TRUE(m_sim->waitForCommand("PS;", kLinkTimeout, 3)) << "start-up read and two polls";
-    ASSERT_TRUE(m_sim->waitForCommand("AI;", kLinkTimeout, 3));
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("PS;", kLinkTimeout, 3)) << "start-up read and two polls";
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("AI;", kLinkTimeout, 3));
 
     std::vector<std::string> expected = {"AI0;", "AI1;", "AI;", "ID;", "ID4700;"};
     for (int i = 0; i < 27; ++i) {
@@ -139,9 +139,9 @@ TEST_F(ConnectionSequence, RefusedAutoInformationRepeatsTheSwitchOn) {
     config.refuseAi = true;
     startAll(config);
     m_host->pressCom();
-    ASSERT_TRUE(m_sim->waitForCommand("AI1;", kLinkTimeout, 3)) << "every AI0 reply brings another AI1;";
-    EXPECT_GE(m_sim->commandCount("AI;"), 2u);
-    EXPECT_EQ(m_sim->commandCount("ID;"), 0u);
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("AI1;", kLinkTimeout, 3)) << "every AI0 reply brings another AI1;";
+    EXPECT_GE(m_sim->monitor().commandCount("AI;"), 2u);
+    EXPECT_EQ(m_sim->monitor().commandCount("ID;"), 0u);
     // After 5 s the operator is told, and the link stays down.
     ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->notices().empty(); }, kLinkTimeout));
     EXPECT_EQ(m_host->notices().front(), 111);
@@ -153,11 +153,11 @@ TEST_F(ConnectionSequence, AnotherModelGetsNoStartupReadAndIsSwitchedOff) {
     config.modelCode = "4701";
     startAll(config);
     m_host->pressCom();
-    ASSERT_TRUE(m_sim->waitForCommand("ID4700;", kLinkTimeout));
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("ID4700;", kLinkTimeout));
     ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->notices().empty(); }, kLinkTimeout));
     EXPECT_EQ(m_host->notices(), (std::vector<int>{111}));
-    EXPECT_TRUE(m_sim->waitForCommand("AI0;", kLinkTimeout, 2)) << "the link is switched off again";
-    EXPECT_EQ(m_sim->commandCount("PE000;"), 0u);
+    EXPECT_TRUE(m_sim->monitor().waitForCommand("AI0;", kLinkTimeout, 2)) << "the link is switched off again";
+    EXPECT_EQ(m_sim->monitor().commandCount("PE000;"), 0u);
     EXPECT_FALSE(m_host->connected());
 }
 
@@ -166,15 +166,15 @@ TEST_F(ConnectionSequence, PowerOffKeepsPollingPowerThenPowerOnReconnects) {
     connect();
     waitForPowerOff();
     std::this_thread::sleep_for(200ms);  // the AI read of the poll that saw the power go
-    m_sim->clearWireLog();
+    m_sim->monitor().clear();
     std::this_thread::sleep_for(2200ms);
     auto wire = commands();
     EXPECT_GE(std::count(wire.begin(), wire.end(), "PS;"), 2);
     EXPECT_EQ(std::count(wire.begin(), wire.end(), "AI;"), 0) << "power off: only the power read";
 
-    m_sim->clearWireLog();
-    m_sim->powerOn();
-    ASSERT_TRUE(m_sim->waitForCommand("ID;", kLinkTimeout));
+    m_sim->monitor().clear();
+    m_sim->radio().powerOn();
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("ID;", kLinkTimeout));
     wire = commands();
     auto ai1 = std::find(wire.begin(), wire.end(), "AI1;");
     auto aiRead = std::find(ai1, wire.end(), "AI;");
@@ -191,36 +191,36 @@ TEST_F(ConnectionSequence, SwitchingOffWhilePoweredOffKeepsAutoInformationOffAtP
     m_host->pressCom();
     ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
     EXPECT_EQ(Trx_StateGuard().savedAutoInfo(), 0);
-    m_sim->clearWireLog();
-    m_sim->powerOn();
+    m_sim->monitor().clear();
+    m_sim->radio().powerOn();
     std::this_thread::sleep_for(2500ms);
-    EXPECT_EQ(m_sim->commandCount("AI1;"), 0u);
+    EXPECT_EQ(m_sim->monitor().commandCount("AI1;"), 0u);
 }
 
 TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
     startAll();
     connect();
-    m_sim->clearWireLog();
+    m_sim->monitor().clear();
     m_host->pressCom();
     ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
-    ASSERT_TRUE(m_sim->waitForCommand("AI;", kLinkTimeout));
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("AI;", kLinkTimeout));
     auto wire = commands();
     ASSERT_GE(wire.size(), 2u);
     EXPECT_EQ(wire[0], "AI0;");
     EXPECT_FALSE(m_host->lampOn());
-    EXPECT_FALSE(m_sim->autoInformation());
+    EXPECT_FALSE(m_sim->radio().autoInformation());
 }
 
 TEST_F(ConnectionSequence, PulledAdapterClosesThePortAndAReconnectWorks) {
     startAll();
     connect();
-    ASSERT_TRUE(m_sim->closeMaster());
+    ASSERT_TRUE(m_sim->line().unplug());
     ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
     ASSERT_TRUE(m_host->waitUntil([] { return !Sio_Port().isOpen(); }, kLinkTimeout));
-    ASSERT_TRUE(m_sim->reopenMaster());
+    ASSERT_TRUE(m_sim->line().plugIn());
     ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
-    m_sim->clearWireLog();
-    m_sim->setPeValue({2, 2, 1}, -9);
+    m_sim->monitor().clear();
+    m_sim->radio().setPeValue({2, 2, 1}, -9);
     connect();
     EXPECT_TRUE(m_host->waitUntil([this] { return stateMatchesTransceiver(); }, kLinkTimeout));
     EXPECT_EQ(Trx_StateGuard().getPeq(2, 2, PeqParam::Level), -9);
@@ -233,15 +233,15 @@ class ShutdownAfterAPoll : public ConnectionSequence, public ::testing::WithPara
 TEST_P(ShutdownAfterAPoll, NothingReachesTheTransceiverOnceThePortHasClosed) {
     startAll();
     connect();
-    m_sim->clearWireLog();
-    ASSERT_TRUE(m_sim->waitForCommand("PS;", kLinkTimeout));
+    m_sim->monitor().clear();
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("PS;", kLinkTimeout));
     std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
     bool closed = false;
     EXPECT_TRUE(Engine().stop([&closed] { closed = !Sio_Port().isOpen(); }));
     EXPECT_TRUE(closed);
     EXPECT_FALSE(Sio_Port().isOpen());
     flushLine();
-    EXPECT_EQ(m_sim->commandCount("AI1;") + m_sim->commandCount("AI0;"), 0u);
+    EXPECT_EQ(m_sim->monitor().commandCount("AI1;") + m_sim->monitor().commandCount("AI0;"), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Offsets, ShutdownAfterAPoll, ::testing::Values(300, 800, 950));

@@ -62,7 +62,7 @@ public:
     void startPoll() override {}
     void stopPoll() override {}
     void drawEmptyGraph() override {}
-    void drawGraph() override {}
+    void showGraph() override {}
     void scheduleRepaint() override {}
     void pause(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
 

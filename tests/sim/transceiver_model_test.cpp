@@ -43,39 +43,29 @@ constexpr Exchange kExchanges[] = {
 TEST(TransceiverModelTest, AnswersEachCommandAndKeepsValuesInTheirRanges) {
     TransceiverModel radio{SimConfig{}};
     for (const Exchange& e : kExchanges) EXPECT_EQ(radio.handle(e.command), e.reply) << e.command;
-    radio.setModelCode("4800");
-    radio.setIdSuffix(42);
-    EXPECT_EQ(radio.handle("ID;"), "ID4800;");
-    EXPECT_EQ(radio.handle("ID4700;"), "ID4800042;");
 }
 
-TEST(TransceiverModelTest, PowerOffAnswersOnlyThePowerReadAndForgetsAutoInformation) {
+TEST(TransceiverModelTest, FrontPanelChangesAndThePowerSwitch) {
     TransceiverModel radio{SimConfig{}};
+    std::string report = "old";
+    EXPECT_TRUE(radio.frontPanelChange({2, 1, 1}, -7, report));
+    EXPECT_EQ(report, "") << "reported only with auto information";
+    EXPECT_EQ(radio.handle("PE211;"), "PE211-07;");
     radio.handle("AI1;");
+    EXPECT_TRUE(radio.frontPanelChange({2, 1, 1}, 9, report));
+    EXPECT_EQ(report, "PE211+09;");
+    EXPECT_FALSE(radio.frontPanelChange({0, 0, 0}, 8, report)) << "out of range";
     radio.powerOff();
+    EXPECT_FALSE(radio.frontPanelChange({0, 0, 0}, 2, report)) << "power off";
+    // Off, only the power read is answered.
     EXPECT_EQ(radio.handle("PS;"), "PS0;");
     for (const char* command : {"AI;", "ID;", "PE000;", "ZZ;", "PS1;", "FA;"}) {
         EXPECT_EQ(radio.handle(command), "") << command;
     }
-    std::string report;
-    EXPECT_FALSE(radio.frontPanelChange({0, 0, 0}, 2, report));
     radio.powerOn();
     EXPECT_EQ(radio.handle("PS;"), "PS1;");
-    EXPECT_EQ(radio.handle("AI;"), "AI0;");
-    EXPECT_EQ(radio.handle("PE000;"), "PE000003;");
-}
-
-TEST(TransceiverModelTest, FrontPanelChangesAreReportedOnlyWithAutoInformation) {
-    TransceiverModel radio{SimConfig{}};
-    std::string report = "old";
-    EXPECT_TRUE(radio.frontPanelChange({2, 1, 1}, -7, report));
-    EXPECT_EQ(report, "");
-    EXPECT_EQ(radio.peValue({2, 1, 1}), -7);
-    radio.handle("AI1;");
-    EXPECT_TRUE(radio.frontPanelChange({2, 1, 1}, 9, report));
-    EXPECT_EQ(report, "PE211+09;");
-    EXPECT_FALSE(radio.frontPanelChange({0, 0, 0}, 8, report));
-    EXPECT_EQ(radio.peValue({0, 0, 0}), 3);
+    EXPECT_EQ(radio.handle("AI;"), "AI0;") << "the power cycle forgot auto information";
+    EXPECT_EQ(radio.handle("PE000;"), "PE000003;") << "neither refused change was stored";
 }
 
 }  // namespace
