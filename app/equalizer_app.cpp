@@ -11,8 +11,8 @@
 #include <QtWidgets/QDialog>
 #include <QtWidgets/QMessageBox>
 
+#include "app/engine.h"
 #include "app/termination_watch.h"
-#include "editor/engine.h"
 #include "editor/send_queue_sink.h"
 #include "editor/string_table.h"
 #include "editor/ui/equalizer_dlg.h"

@@ -1,8 +1,8 @@
 #include <QtWidgets/QApplication>
 
+#include "app/command_line.h"
 #include "app/equalizer_app.h"
-#include "editor/command_line.h"
-#include "editor/headless_run.h"
+#include "app/headless_run.h"
 
 int main(int argc, char** argv) {
     const tqm::CommandLine commandLine = tqm::parseCommandLine(argc, argv);

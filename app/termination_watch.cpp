@@ -6,8 +6,8 @@
 
 #include <QtCore/QSocketNotifier>
 
-#include "editor/command_line.h"
-#include "editor/headless_run.h"
+#include "app/command_line.h"
+#include "app/headless_run.h"
 
 namespace tqm {
 

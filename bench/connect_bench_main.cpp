@@ -24,9 +24,9 @@
 #include <thread>
 #include <vector>
 
+#include "app/engine.h"
 #include "bench/sim_process.h"
-#include "editor/engine.h"
-#include "platform/messages.h"
+#include "protocol/protocol_messages.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
 #include "sim/sim_config.h"

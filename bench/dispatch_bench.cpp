@@ -34,7 +34,7 @@ std::vector<ReplyRecord> mixedStream() {
 void prepareState() {
     Trx_StateGuard::setMenuLoaderStart(nullptr);
     Trx_StateGuard().initialise();
-    Trx_ShadowGuard().resetForTest();
+    Trx_ShadowGuard().reset();
     LinkFlags().reset();
 }
 

@@ -34,9 +34,9 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 
+#include "app/command_line.h"
 #include "app/equalizer_app.h"
 #include "bench/sim_process.h"
-#include "editor/command_line.h"
 #include "editor/ui/control_id.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "serial/comm_setting_file.h"

@@ -10,11 +10,7 @@ install(FILES ${_tqm_resources}/tqm4700-peq.desktop
 install(FILES ${_tqm_resources}/icons/tqm4700-peq.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-set(_tqm_man_pages ${_tqm_resources}/tqm4700-peq.1)
-if(EXISTS ${TQM_SOURCE_ROOT}/sim/zr4700-sim.1)
-  list(APPEND _tqm_man_pages ${TQM_SOURCE_ROOT}/sim/zr4700-sim.1)
-endif()
-install(FILES ${_tqm_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${_tqm_resources}/tqm4700-peq.1 ${TQM_SOURCE_ROOT}/sim/zr4700-sim.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-unset(_tqm_man_pages)
 unset(_tqm_resources)

@@ -2,6 +2,7 @@
 
 #include "editor/notice_table.h"
 #include "platform/thread_directory.h"
+#include "protocol/protocol_messages.h"
 #include "protocol/trx_state.h"
 #include "serial/sio_port.h"
 

@@ -2,6 +2,7 @@
 
 #include "platform/thread_directory.h"
 #include "protocol/link_flags.h"
+#include "protocol/protocol_messages.h"
 
 namespace tqm {
 

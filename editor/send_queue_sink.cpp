@@ -2,8 +2,8 @@
 
 #include <atomic>
 
-#include "platform/messages.h"
 #include "platform/thread_directory.h"
+#include "protocol/protocol_messages.h"
 
 namespace tqm {
 

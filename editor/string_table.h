@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "tqm_version.h"
+
 namespace tqm {
 
 // The texts shown to the operator, keyed by their resource ids. Ids inside the
@@ -30,7 +32,8 @@ inline constexpr StringEntry kStringTable[] = {
      "Execute the control program with the default settings."},
     {IDS_CONNECTING, "Connecting the COM port now."},
     {IDS_CONNECT_FAILED, "Failed to connect the COM port."},
-    {IDS_VERSION, "TQM-4700 Parametric Equalizer Control Version  1.22"},
+    // Two blanks before the number, which is the project version (CMakeLists.txt).
+    {IDS_VERSION, "TQM-4700 Parametric Equalizer Control Version  " TQM_VERSION},
     {IDS_VERSION_NOTICE, "Control program for the ZR-4700 microphone equalizer."},
     {IDS_PORT_PROBE_FAILED, "Failed to open the port."},
     {IDS_SAVE_FAILED, "The setting file could not be saved."},

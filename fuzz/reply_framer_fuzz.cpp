@@ -76,7 +76,7 @@ void prepareState(std::int32_t modelCode) {
     Trx_StateGuard::setMenuLoaderStart(nullptr);
     Trx_StateGuard state;
     state.initialise();
-    Trx_ShadowGuard().resetForTest();
+    Trx_ShadowGuard().reset();
     LinkFlags().reset();
     SioReceiveQueue().reset();
     state.set(StateField::MenuCount, kDefaultMenuItemCount);

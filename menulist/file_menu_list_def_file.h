@@ -6,6 +6,9 @@
 
 namespace tqm {
 
+// Thread message to the menu-list thread: build the list (posted by its start).
+inline constexpr MessageId UWM_MENU_LOAD = 0x8106;
+
 // The menu-list thread: on UWM_MENU_LOAD it fills the menu list of the
 // transceiver state from the built-in table and posts UWM_THREAD_QUIT to itself;
 // on UWM_THREAD_QUIT it announces the finished list (menuListReady := 1) and ends.

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <system_error>
 
+#include "platform/atomic_file.h"
+
 namespace tqm {
 
 namespace {
@@ -100,36 +102,6 @@ void appendQuoted(std::string& out, std::string_view text) {
     out.push_back('"');
 }
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-int createTemporary(const std::filesystem::path& path) {
-    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
-    int fd = ::open(path.c_str(), kFlags, 0644);
-    if (fd < 0 && errno == EEXIST) {
-        // Left behind by an earlier process with the same id.
-        ::unlink(path.c_str());
-        fd = ::open(path.c_str(), kFlags, 0644);
-    }
-    return fd;
-}
-
-void syncDirectory(const std::filesystem::path& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 }  // namespace
 
 std::filesystem::path Registry::filePath() {
@@ -205,21 +177,7 @@ bool Registry::save() const {
     const std::filesystem::path directory = m_path.has_parent_path() ? m_path.parent_path() : ".";
     std::filesystem::create_directories(directory, error);
     if (error) return fail(directory.string() + ": " + error.message());
-
-    std::filesystem::path temporary = m_path;
-    temporary += ".tmp-" + std::to_string(::getpid());
-    const int fd = createTemporary(temporary);
-    if (fd < 0) return fail(std::strerror(errno));
-    const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
-    int writeError = written ? 0 : errno;
-    const bool closed = ::close(fd) == 0;
-    if (writeError == 0 && !closed) writeError = errno;
-    if (writeError == 0 && ::rename(temporary.c_str(), m_path.c_str()) != 0) writeError = errno;
-    if (writeError != 0) {
-        ::unlink(temporary.c_str());
-        return fail(std::strerror(writeError));
-    }
-    syncDirectory(directory);
+    if (!writeFileAtomically(m_path, text)) return fail(std::strerror(errno));
     return true;
 }
 

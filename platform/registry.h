@@ -24,8 +24,8 @@ namespace tqm {
 // other line (comments, other value types, malformed sections with their lines)
 // is kept as it was and written back where it stood. Creating a key creates its
 // parents. A Registry object is a document: load() reads the file, the setters
-// change the copy in memory, save() writes the file back atomically (a temporary
-// file beside it, renamed over it).
+// change the copy in memory, save() writes the file back with writeFileAtomically
+// (through a symbolic link, the file the link points to).
 class Registry final {
 public:
     // Files larger than this are refused by load(); save() refuses to write one.

@@ -16,6 +16,7 @@ using Clock = std::chrono::steady_clock;
 
 struct TimerEntry {
     TimerService::Tick tick;
+    std::chrono::milliseconds period{0};
     bool running = false;
     Clock::time_point due;
     unsigned long ticks = 0;
@@ -34,13 +35,13 @@ public:
         m_timers[id].tick = std::move(tick);
     }
 
-    bool set(TimerId id) {
-        const auto period = timerPeriod(id);
+    bool set(TimerId id, std::chrono::milliseconds period) {
         if (period.count() <= 0) return false;
         {
             std::lock_guard lock(m_mutex);
             if (m_stopped) return false;
             TimerEntry& entry = m_timers[id];
+            entry.period = period;
             entry.running = true;
             entry.due = Clock::now() + period;
             startThreadLocked();
@@ -119,10 +120,9 @@ private:
                 continue;
             }
             TimerEntry& entry = m_timers[dueId];
-            const auto period = timerPeriod(dueId);
-            entry.due += period;
+            entry.due += entry.period;
             const auto now = Clock::now();
-            if (entry.due <= now) entry.due = now + period;  // missed ticks are not caught up
+            if (entry.due <= now) entry.due = now + entry.period;  // missed ticks are not caught up
             ++entry.ticks;
             TimerService::Tick tick = entry.tick;
             lock.unlock();
@@ -142,7 +142,9 @@ private:
 }  // namespace
 
 void TimerService::setHandler(TimerId id, Tick tick) { TimerEngine::instance().setHandler(id, std::move(tick)); }
-bool TimerService::set(TimerId id) { return TimerEngine::instance().set(id); }
+bool TimerService::set(TimerId id, std::chrono::milliseconds period) {
+    return TimerEngine::instance().set(id, period);
+}
 bool TimerService::kill(TimerId id) { return TimerEngine::instance().kill(id); }
 bool TimerService::isRunning(TimerId id) const { return TimerEngine::instance().isRunning(id); }
 unsigned long TimerService::tickCount(TimerId id) const { return TimerEngine::instance().tickCount(id); }

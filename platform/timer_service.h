@@ -1,15 +1,18 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
-
-#include "platform/timer_ids.h"
 
 namespace tqm {
 
-// The timers of the worker side, run on one thread ("tqm-timers"). A timer is
-// keyed by its id and has the period of kTimerPeriods; each tick runs the tick
-// handler installed for the id (it posts a thread message, or runs the reply
-// watchdog). Setting a timer that runs restarts it, as SetTimer does.
+using TimerId = std::uint32_t;
+
+// The timers of the worker side, run on one thread ("tqm-timers"). A timer is keyed
+// by its id; its owner gives the id and the period (each layer defines the timers of
+// its threads). Each tick runs the tick handler installed for the id (it posts a
+// thread message, or runs the reply watchdog). Setting a timer that runs restarts it,
+// as SetTimer does.
 //
 // This is a data-less access object: construct it where needed and drop it.
 class TimerService final {
@@ -18,8 +21,9 @@ public:
 
     // Installs what a tick of the id does; an empty function makes ticks do nothing.
     void setHandler(TimerId id, Tick tick);
-    // Starts or restarts the timer with its period. False for an id with no period.
-    bool set(TimerId id);
+    // Starts or restarts the timer with the period. False for a period that is not
+    // positive, and after stopAll().
+    bool set(TimerId id, std::chrono::milliseconds period);
     // Stops the timer. False when it was not running.
     bool kill(TimerId id);
     bool isRunning(TimerId id) const;

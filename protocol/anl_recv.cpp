@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "platform/messages.h"
 #include "platform/thread_directory.h"
 #include "protocol/anl_recv_thread.h"
 #include "protocol/link_flags.h"

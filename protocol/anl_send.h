@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/messages.h"
+#include "protocol/protocol_messages.h"
 
 namespace tqm {
 

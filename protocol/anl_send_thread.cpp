@@ -27,7 +27,7 @@ bool Anl_Send_Thread::startCommandThread() {
     timers.setHandler(TIMER_STANDBY, {});
     timers.setHandler(TIMER_CMD_POLL, [] { ThreadDirectory().post(WorkerRole::AnlSend, UWM_CMD_POLL); });
     ThreadDirectory().startAs(WorkerRole::AnlSend, std::make_shared<Anl_Send_Thread>());
-    timers.set(TIMER_CMD_POLL);
+    timers.set(TIMER_CMD_POLL, kCmdPollPeriod);
     return true;
 }
 
@@ -88,7 +88,7 @@ void Anl_Send_Thread::onReadStart(const Message&) {
     if (!m_bReadTimerOn) {
         m_bReadTimerOn = true;
         m_nReadStep = 0;
-        TimerService().set(TIMER_READ_STEP);
+        TimerService().set(TIMER_READ_STEP, kReadStepPeriod);
     } else {
         m_nReadStep = 0;
     }
@@ -117,7 +117,7 @@ void Anl_Send_Thread::onReadStep(const Message&) {
 void Anl_Send_Thread::startStandby() {
     if (m_bStandbyTimerOn) return;
     m_bStandbyTimerOn = true;
-    TimerService().set(TIMER_STANDBY);
+    TimerService().set(TIMER_STANDBY, kStandbyPeriod);
 }
 
 void Anl_Send_Thread::onStandbyStart(const Message&) { startStandby(); }

@@ -1,12 +1,23 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
+#include "platform/timer_service.h"
 #include "platform/worker_thread.h"
 #include "protocol/command_record.h"
+#include "protocol/protocol_messages.h"
 #include "protocol/trx_state.h"
 
 namespace tqm {
+
+// The command thread's timers, run by the TimerService.
+inline constexpr TimerId TIMER_READ_STEP = 4;  // each tick posts UWM_CMD_READ_STEP
+inline constexpr TimerId TIMER_STANDBY = 5;    // its ticks do nothing
+inline constexpr TimerId TIMER_CMD_POLL = 8;   // each tick posts UWM_CMD_POLL
+inline constexpr std::chrono::milliseconds kReadStepPeriod{30};
+inline constexpr std::chrono::milliseconds kStandbyPeriod{30};
+inline constexpr std::chrono::milliseconds kCmdPollPeriod{1000};
 
 // The command thread: formats the link's commands, appends each to the send queue
 // and wakes the send thread once per command; runs the start-up read sequence and

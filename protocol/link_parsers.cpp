@@ -6,6 +6,7 @@
 #include "protocol/anl_send.h"
 #include "protocol/link_flags.h"
 #include "protocol/own_rule_parsers.h"
+#include "protocol/protocol_messages.h"
 #include "protocol/reply_fields.h"
 #include "protocol/reply_parser.h"
 #include "protocol/trx_state.h"

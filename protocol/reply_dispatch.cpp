@@ -1,10 +1,8 @@
 #include "protocol/reply_dispatch.h"
 
 #include "platform/main_window_link.h"
-#include "platform/messages.h"
-#include "platform/timer_ids.h"
-#include "platform/timer_service.h"
 #include "protocol/menu_reply.h"
+#include "protocol/protocol_messages.h"
 #include "protocol/reply_parser.h"
 #include "protocol/reply_table.h"
 
@@ -31,7 +29,7 @@ bool dispatchReply(const ReplyRecord& record) {
     timers.kill(REPLY_TIMER_ID);
     const MessageId notification = analyse(record);
     if (notification != 0) MainWindowLink().post(notification);
-    timers.set(REPLY_TIMER_ID);
+    timers.set(REPLY_TIMER_ID, kReplyTimerPeriod);
     return notification != 0;
 }
 

@@ -1,8 +1,16 @@
 #pragma once
 
+#include <chrono>
+
+#include "platform/timer_service.h"
 #include "protocol/reply_record.h"
 
 namespace tqm {
+
+// The reply watchdog's timer: every dispatch restarts it; a tick runs the watchdog
+// check that the engine installs.
+inline constexpr TimerId REPLY_TIMER_ID = 17;
+inline constexpr std::chrono::milliseconds kReplyTimerPeriod{3000};
 
 // Dispatches one reply on the reply-analysis thread: kills the reply watchdog,
 // runs the menu path for "EX" or the parser of the reply's row, posts the

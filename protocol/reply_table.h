@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/messages.h"
+#include "protocol/protocol_messages.h"
 
 namespace tqm {
 

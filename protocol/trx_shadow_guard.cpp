@@ -16,7 +16,7 @@ void Trx_ShadowGuard::setAutoInfo(std::int32_t value) { s_autoInfo.store(value, 
 std::int32_t Trx_ShadowGuard::powerState() const { return s_powerState.load(std::memory_order_acquire); }
 void Trx_ShadowGuard::setPowerState(std::int32_t value) { s_powerState.store(value, std::memory_order_release); }
 
-void Trx_ShadowGuard::resetForTest() {
+void Trx_ShadowGuard::reset() {
     setAutoInfo(0);
     setPowerState(0);
 }

@@ -107,8 +107,10 @@ public:
     void setAutoInfo(std::int32_t value);
     std::int32_t powerState() const;
     void setPowerState(std::int32_t value);
-    // Zeroes both members, as at process start (tests only).
-    void resetForTest();
+    // Zeroes both members: their state at process start. The engine's start sequence
+    // calls it, so that every run of the engine in a process starts from that state
+    // (the program runs it once, when they are still zero).
+    void reset();
 };
 
 }  // namespace tqm

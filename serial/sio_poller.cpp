@@ -5,6 +5,7 @@
 #include "platform/sio_queue.h"
 #include "platform/thread_directory.h"
 #include "protocol/link_flags.h"
+#include "protocol/protocol_messages.h"
 #include "protocol/trx_state.h"
 #include "serial/sio_port.h"
 

@@ -6,9 +6,9 @@
 #include <mutex>
 
 #include "platform/main_window_link.h"
-#include "platform/messages.h"
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
+#include "serial/serial_messages.h"
 #include "serial/sio_port_tables.h"
 
 namespace tqm {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/serial_device.h"
+#include "serial/serial_messages.h"
 
 namespace tqm {
 

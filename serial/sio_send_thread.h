@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/worker_thread.h"
+#include "protocol/protocol_messages.h"
 
 namespace tqm {
 

@@ -15,7 +15,7 @@ bool SioRecvThreadProxy::start() {
     if (!ThreadDirectory().startAs(WorkerRole::SioRecv, std::make_shared<Sio_Recv_Thread>())) return false;
     TimerService timers;
     timers.setHandler(TIMER_SIO_POLL, [] { ThreadDirectory().post(WorkerRole::SioRecv, UWM_SIO_POLL); });
-    return timers.set(TIMER_SIO_POLL);
+    return timers.set(TIMER_SIO_POLL, kSioPollPeriod);
 }
 
 bool SioRecvThreadProxy::stop() {

@@ -8,6 +8,7 @@
 
 #include "sim/sim_options.h"
 #include "sim/simulated_transceiver.h"
+#include "tqm_version.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
         std::fputs(tqm::sim::simUsageText().c_str(), stdout);
         return 0;
     case tqm::sim::OptionsResult::Version:
-        std::puts("zr4700-sim " TQM_SIM_VERSION);
+        std::puts("zr4700-sim " TQM_VERSION);
         return 0;
     case tqm::sim::OptionsResult::Error:
         std::fprintf(stderr, "zr4700-sim: %s\nTry 'zr4700-sim --help'.\n", error.c_str());

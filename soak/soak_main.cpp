@@ -21,8 +21,8 @@
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
 
+#include "app/command_line.h"
 #include "app/equalizer_app.h"
-#include "editor/command_line.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"

@@ -2,7 +2,13 @@
 
 #include <cstdint>
 
+#include "platform/messages.h"
+
 namespace tqm {
+
+// Sent by a step button to the main window and handled at once (wParam: the button's
+// code, lParam: 1 pressed, 0 released).
+inline constexpr MessageId UWM_BUTTON_EVENT = 0x85DA;
 
 // The codes the main window's buttons send with UWM_BUTTON_EVENT: 4..21 step a value
 // (the step rules), 22..27 are the command buttons.

@@ -16,7 +16,7 @@
 #include "editor/ui/connecting_dlg.h"
 #include "editor/ui/equalizer_controls.h"
 #include "editor/ui/window_messages.h"
-#include "platform/timer_ids.h"
+#include "editor/ui/window_timers.h"
 
 class QTimer;
 

@@ -6,6 +6,8 @@
 
 #include "editor/link_handler.h"
 #include "editor/ui/equalizer_dlg.h"
+#include "protocol/protocol_messages.h"
+#include "serial/serial_messages.h"
 
 namespace tqm {
 namespace {

@@ -13,6 +13,7 @@
 #include "editor/reply_watchdog.h"
 #include "platform/thread_directory.h"
 #include "protocol/link_flags.h"
+#include "protocol/protocol_messages.h"
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"

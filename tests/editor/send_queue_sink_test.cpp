@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "editor/send_queue_sink.h"
-#include "platform/messages.h"
 #include "platform/thread_directory.h"
+#include "protocol/protocol_messages.h"
 #include "tests/support/command_thread_recorder.h"
 
 namespace tqm {

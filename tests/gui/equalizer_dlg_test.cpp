@@ -9,6 +9,7 @@
 #include "editor/ui/button_codes.h"
 #include "editor/ui/color_group_box.h"
 #include "editor/ui/color_static.h"
+#include "serial/serial_messages.h"
 #include "tests/gui/main_window_fixture.h"
 
 namespace tqm {

@@ -14,8 +14,8 @@
 #include <QtCore/QTimer>
 #include <QtWidgets/QMessageBox>
 
+#include "app/engine.h"
 #include "app/equalizer_app.h"
-#include "editor/engine.h"
 #include "editor/send_queue_sink.h"
 #include "platform/main_window_link.h"
 #include "platform/thread_directory.h"

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "editor/engine.h"
+#include "app/engine.h"
 #include "platform/sio_queue.h"
 #include "protocol/anl_recv.h"
 #include "protocol/trx_state.h"

@@ -2,7 +2,8 @@
 
 #include <pthread.h>
 
-#include "platform/messages.h"
+#include "protocol/protocol_messages.h"
+#include "serial/serial_messages.h"
 
 namespace tqm::test {
 

@@ -15,6 +15,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Two window messages of the test's own.
+constexpr MessageId kFirst = WM_APP + 1;
+constexpr MessageId kSecond = WM_APP + 2;
+
 // A window whose messages wait until the test lets its "user-interface thread" run.
 class QueuedWindow final : public WindowEndpoint {
 public:
@@ -52,13 +56,13 @@ private:
 
 TEST(MainWindowLink, DeliversInOrderToAPublishedWindowAndFailsWithNone) {
     MainWindowLink link;
-    EXPECT_FALSE(link.send(UWM_POWER_ON)) << "a send with no window returns at once";
+    EXPECT_FALSE(link.send(kFirst)) << "a send with no window returns at once";
     test::RecordingWindow window;
-    EXPECT_TRUE(link.post(UWM_REPLY_ID, 1, 2));
-    EXPECT_TRUE(link.send(UWM_POWER_ON));
+    EXPECT_TRUE(link.post(kSecond, 1, 2));
+    EXPECT_TRUE(link.send(kFirst));
     auto entries = window.entries();
     ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].message.id, UWM_REPLY_ID);
+    EXPECT_EQ(entries[0].message.id, kSecond);
     EXPECT_EQ(entries[0].message.wParam, 1u);
     EXPECT_EQ(entries[0].message.lParam, 2);
     EXPECT_FALSE(entries[0].sent);
@@ -71,7 +75,7 @@ TEST(MainWindowLink, SendWaitsUntilTheWindowHasHandledTheMessage) {
     link.publish(&window);
     std::atomic<bool> returned{false};
     std::thread sender([&] {
-        EXPECT_TRUE(MainWindowLink().send(UWM_POWER_ON));
+        EXPECT_TRUE(MainWindowLink().send(kFirst));
         returned = true;
     });
     ASSERT_TRUE(window.waitPending(1));
@@ -88,12 +92,12 @@ TEST(MainWindowLink, RetractReleasesAWaitingSender) {
     MainWindowLink link;
     link.publish(&window);
     std::atomic<int> result{-1};
-    std::thread sender([&] { result = MainWindowLink().send(UWM_POWER_ON) ? 1 : 0; });
+    std::thread sender([&] { result = MainWindowLink().send(kFirst) ? 1 : 0; });
     ASSERT_TRUE(window.waitPending(1));
     link.retract();
     sender.join();
     EXPECT_EQ(result.load(), 0) << "a message never handled is reported as such";
-    EXPECT_FALSE(link.post(UWM_REPLY_PE));
+    EXPECT_FALSE(link.post(kSecond));
 }
 
 }  // namespace

@@ -7,14 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/messages.h"
 #include "platform/sio_queue.h"
 #include "platform/thread_directory.h"
-#include "platform/timer_ids.h"
 #include "platform/timer_service.h"
 #include "protocol/anl_recv.h"
 #include "protocol/link_flags.h"
 #include "protocol/menu_item_record.h"
+#include "protocol/protocol_messages.h"
+#include "protocol/reply_dispatch.h"
 #include "protocol/trx_state.h"
 #include "tests/protocol/link_event_log.h"
 #include "tests/protocol/reply_test_support.h"

@@ -25,7 +25,7 @@ class AnlSendThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Trx_StateGuard().initialise();
-        Trx_ShadowGuard().resetForTest();
+        Trx_ShadowGuard().reset();
         LinkFlags().reset();
         SioSendQueue().reset();
         SioReceiveQueue().reset();

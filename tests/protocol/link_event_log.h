@@ -10,6 +10,7 @@
 
 #include "platform/thread_directory.h"
 #include "platform/worker_thread.h"
+#include "protocol/protocol_messages.h"
 #include "tests/support/recording_window.h"
 
 namespace tqm::test {

@@ -19,7 +19,7 @@ namespace tqm::test {
 inline void resetLinkState() {
     Trx_StateGuard::setMenuLoaderStart(nullptr);
     Trx_StateGuard().initialise();
-    Trx_ShadowGuard().resetForTest();
+    Trx_ShadowGuard().reset();
     LinkFlags().reset();
 }
 

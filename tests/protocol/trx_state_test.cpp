@@ -31,7 +31,7 @@ constexpr int kFieldCount = static_cast<int>(StateField::Count);
 
 TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
     Trx_ShadowGuard shadow;
-    shadow.resetForTest();
+    shadow.reset();
     state.set(StateField::Ks, 50);
     state.setPeq(2, 2, PeqParam::Freq, 17);
     state.setText(TextField::Km3, 5, "HELLO");
@@ -68,7 +68,7 @@ TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
     EXPECT_EQ(state.aiRestorePending(), 0);
     EXPECT_EQ(shadow.autoInfo(), 1);
     EXPECT_EQ(shadow.powerState(), 1);
-    shadow.resetForTest();
+    shadow.reset();
 }
 
 // Out-of-range values are kept out while the setter still reports success. The

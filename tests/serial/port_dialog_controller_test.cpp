@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/messages.h"
+#include "protocol/protocol_messages.h"
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
@@ -28,7 +28,7 @@ protected:
         ASSERT_FALSE(m_device.slavePath().empty());
         Sio_Port().initialise();
         Trx_StateGuard().initialise();
-        Trx_ShadowGuard().resetForTest();
+        Trx_ShadowGuard().reset();
         PortMap map;
         map.reset();
         map.setOverride(3, m_device.slavePath());

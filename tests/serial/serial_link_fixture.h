@@ -29,7 +29,7 @@ protected:
         Trx_StateGuard::setMenuLoaderStart(nullptr);
         Trx_StateGuard().initialise();
         Trx_StateGuard().setMenuListReady(1);
-        Trx_ShadowGuard().resetForTest();
+        Trx_ShadowGuard().reset();
         LinkFlags().reset();
         Sio_Port().initialise();
         PortMap().reset();

@@ -5,14 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "menulist/default_menu_list.h"
-#include "platform/messages.h"
 #include "platform/sio_queue.h"
 #include "platform/thread_directory.h"
 #include "platform/timer_service.h"
 #include "protocol/link_flags.h"
 #include "protocol/menu_item_record.h"
+#include "protocol/protocol_messages.h"
 #include "protocol/trx_state.h"
 #include "serial/sio_port.h"
+#include "serial/sio_recv_thread.h"
 #include "serial/sio_thread_proxies.h"
 #include "tests/serial/serial_link_fixture.h"
 

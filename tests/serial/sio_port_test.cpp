@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/messages.h"
 #include "platform/serial_device.h"
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
+#include "serial/serial_messages.h"
 #include "serial/sio_port.h"
 #include "tests/serial/pty_peer.h"
 #include "tests/serial/serial_link_fixture.h"

@@ -9,6 +9,7 @@
 
 #include "platform/sio_queue.h"
 #include "platform/worker_thread.h"
+#include "protocol/protocol_messages.h"
 
 namespace tqm::test {
 

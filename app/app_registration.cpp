@@ -1,4 +1,4 @@
-#include "editor/app_registration.h"
+#include "app/app_registration.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "editor/command_line.h"
+#include "app/command_line.h"
 
 #include <initializer_list>
 #include <string_view>

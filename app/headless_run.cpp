@@ -1,11 +1,11 @@
-#include "editor/headless_run.h"
+#include "app/headless_run.h"
 
 #include <pthread.h>
 
 #include <array>
 #include <cerrno>
 
-#include "editor/app_registration.h"
+#include "app/app_registration.h"
 #include "platform/registry.h"
 
 namespace tqm {

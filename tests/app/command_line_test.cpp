@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "editor/command_line.h"
+#include "app/command_line.h"
 
 namespace tqm {
 namespace {

@@ -1,4 +1,4 @@
-#include "editor/engine.h"
+#include "app/engine.h"
 
 #include <thread>
 
@@ -14,6 +14,7 @@
 #include "protocol/anl_send_thread.h"
 #include "protocol/link_flags.h"
 #include "protocol/port_opener.h"
+#include "protocol/reply_dispatch.h"
 #include "protocol/trx_state.h"
 #include "serial/sio_port.h"
 #include "serial/sio_thread_proxies.h"
@@ -26,7 +27,7 @@ void Engine::initialiseState() {
     SioSendQueue().reset();
     SioReceiveQueue().reset();
     Sio_Port().initialise();
-    Trx_ShadowGuard().resetForTest();
+    Trx_ShadowGuard().reset();
     Trx_StateGuard::setMenuLoaderStart(&startMenuListThread);
     PortOpener::install([] { Sio_Port().open(); });
     SendQueueSink::setPushHook([](const char* bytes, std::size_t length) { return SioSendQueue().push(length, bytes) > 0; });

@@ -15,7 +15,7 @@ namespace tqm {
 class Engine final {
 public:
     // Resets everything a caller can observe (flags, queues, timers, the port's
-    // state), installs the engine's hooks and initialises the transceiver state,
+    // state, the shadow record), installs the engine's hooks and initialises the transceiver state,
     // which starts the menu-list thread. Blocks about 10 ms.
     void initialiseState();
     // Opens the port (which writes "AI0;" at once) and starts Anl_Recv_Thread,

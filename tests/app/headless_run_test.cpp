@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "editor/app_registration.h"
-#include "editor/command_line.h"
-#include "editor/headless_run.h"
+#include "app/app_registration.h"
+#include "app/command_line.h"
+#include "app/headless_run.h"
 #include "platform/registry.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_directory.h"

@@ -4,7 +4,7 @@
 
 #include <iostream>
 
-#include "editor/command_line.h"
+#include "app/command_line.h"
 
 namespace tqm {
 
