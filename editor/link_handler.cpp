@@ -117,13 +117,13 @@ void LinkHandler::onComFailed(bool force, int row) {
     if (row >= 0 && row < static_cast<int>(kNoticeTable.size()) && kNoticeTable[static_cast<std::size_t>(row)].show == 1) {
         const int stringId = kNoticeTable[static_cast<std::size_t>(row)].stringId;
         if (force) {
-            m_view.showNotice(stringId);
+            showFailure(stringId);
         } else if (!m_boxInProgress) {
             // While this box is up nobody reopens the port: each failed attempt would
             // only stack up another notice.
             m_boxInProgress = true;
             Sio_Port().setNoticeBoxShown(true);
-            m_view.showNotice(stringId);
+            showFailure(stringId);
             Sio_Port().setNoticeBoxShown(false);
             m_boxInProgress = false;
         }
@@ -134,9 +134,19 @@ void LinkHandler::onComFailed(bool force, int row) {
     publishState();
 }
 
+void LinkHandler::showFailure(int stringId) {
+    // A connection being made has failed: the status says so while the box is up.
+    m_failureShown = true;
+    publishState();
+    m_view.showNotice(stringId);
+    m_failureShown = false;
+}
+
 LinkState LinkHandler::state() const {
     if (m_model.connected()) return m_transceiverOff ? LinkState::TransceiverOff : LinkState::Connected;
-    if (m_connectRequested) return m_connectingShown ? LinkState::Connecting : LinkState::WaitingForIdentification;
+    if (m_connectRequested && !m_failureShown) {
+        return m_connectingShown ? LinkState::Connecting : LinkState::WaitingForIdentification;
+    }
     return LinkState::Offline;
 }
 

@@ -42,6 +42,8 @@ public:
 private:
     // Tells the view when the state has changed since it was last told.
     void publishState();
+    // Blocks while the failure notice is open.
+    void showFailure(int stringId);
 
     EqualizerModel& m_model;
     LinkView& m_view;
@@ -49,6 +51,7 @@ private:
     bool m_connectingShown = false;
     bool m_boxInProgress = false;
     bool m_transceiverOff = false;  // the last power report said off
+    bool m_failureShown = false;    // a failure notice is open
     LinkState m_shownState = LinkState::Offline;
 };
 

@@ -127,10 +127,12 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
     test::ModalAnswerer answers;
     QString notice;
     QString detail;
+    QString status;
     bool portHeld = true;
     answers.then<QMessageBox>([&](QMessageBox& box) {
         notice = box.text();
         detail = box.informativeText();
+        status = text(StatusLine);
         portHeld = Sio_Port().noticeBoxShown();
         box.accept();
     });
@@ -154,6 +156,7 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
                                           "switched on and set to 38400 baud")
                                       .arg(QString::fromStdString(m_sim->devicePath()))))
         << detail.toStdString();
+    EXPECT_TRUE(status.endsWith("Offline")) << "the attempt is over: " << status.toStdString();
     EXPECT_FALSE(portHeld) << "only a port failure notice holds the port closed";
     EXPECT_TRUE(!connected() && !m_window->lampOn());
 
