@@ -175,7 +175,8 @@ private:
         const std::string_view name = text.substr(0, equals);
         const LongOptionEntry* entry = findLongOption(name);
         m_skippingValue = false;
-        if (entry == nullptr) return unknownOption(joinText({"unrecognized option '--", text, "'"}));
+        // Ours are the long options: an unknown one is a mistake whoever reads it.
+        if (entry == nullptr) return fail(joinText({"unrecognized option '--", text, "'"}));
         std::string_view value;
         if (equals != std::string_view::npos) {
             if (!entry->takesValue) return fail(joinText({"option '--", name, "' takes no value"}));

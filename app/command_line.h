@@ -56,8 +56,9 @@ std::string joinArguments(const std::vector<std::string>& arguments);
 // What the parse does with an option it does not know.
 enum class UnknownOptions {
     Refuse,         // the result is an Error
-    LeaveToToolkit, // skipped with the argument after it (its value, if it takes one): it
-                    // may be one of the toolkit's own (-style, -platform, ...), taken later
+    LeaveToToolkit, // a "-word" option is skipped with the argument after it (its value,
+                    // if it takes one): it may be one of the toolkit's own (-style,
+                    // -platform, ...), taken later; an unknown "--word" is still an Error
 };
 
 // Parses the arguments after the program name. The registration scan comes first and

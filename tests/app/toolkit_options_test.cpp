@@ -20,9 +20,10 @@ TEST(ToolkitOptions, AreLeftToTheToolkitOnTheFirstLookAndRefusedOnTheSecond) {
     const Case kCases[] = {
         {{"-style", "fusion", "--simulate"}, CommandAction::RunWindow},
         {{"-platform", "offscreen", "-RegServer"}, CommandAction::RegServer},
-        {{"--style=fusion", "-Embedding"}, CommandAction::Automation},
+        {{"-style=fusion", "-Embedding"}, CommandAction::Automation},
         {{"-reverse", "--help"}, CommandAction::Help},
         {{"-style", "fusion", "--port-map", "3"}, CommandAction::Error},
+        {{"-style", "fusion", "--simulte"}, CommandAction::Error},  // a mistake, told without a display
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(joinArguments(c.args));
