@@ -37,39 +37,33 @@ constexpr int kButtonPadding = 6;
 class DesktopManners : public ::testing::Test {
 protected:
     void SetUp() override {
+        useProgramFont();  // as the program does before its first window
         SettingsFolder().choose(m_scratch.path());
         ASSERT_TRUE(test::makeFakeDeviceTree(m_scratch / "machine"));
+        m_windows.push_back(std::make_unique<CEqualizerDlg>(m_sink));
+        m_windows.push_back(std::make_unique<CComSelectDlg>(0));
+        m_windows.push_back(std::make_unique<CBaudRateDlg>(0));
+        m_windows.push_back(std::make_unique<CPortsDlg>(nullptr, m_scratch / "machine"));
+        m_windows.push_back(std::make_unique<CVersionDlg>());
+        for (const auto& window : m_windows) {
+            window->show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        }
     }
     void TearDown() override {
         SettingsFolder().choose({});
         PortMap().reset();
     }
 
-    // Every window of the program, shown.
-    std::vector<QWidget*> windows() {
-        m_windows.clear();
-        m_windows.push_back(std::make_unique<CEqualizerDlg>(m_sink));
-        m_windows.push_back(std::make_unique<CComSelectDlg>(0));
-        m_windows.push_back(std::make_unique<CBaudRateDlg>(0));
-        m_windows.push_back(std::make_unique<CPortsDlg>(nullptr, m_scratch / "machine"));
-        m_windows.push_back(std::make_unique<CVersionDlg>());
-        std::vector<QWidget*> shown;
-        for (const auto& window : m_windows) {
-            window->show();
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-            shown.push_back(window.get());
-        }
-        return shown;
-    }
-
     QApplication& m_app = test::guiApp();
     test::ScratchDirectory m_scratch;
     test::RecordingSink m_sink;
-    std::vector<std::unique_ptr<QWidget>> m_windows;
+    std::vector<std::unique_ptr<QWidget>> m_windows;  // every window of the program, shown
 };
 
 TEST_F(DesktopManners, EveryControlHasATooltipAndEveryButtonRoomAroundItsText) {
-    for (QWidget* window : windows()) {
+    for (const auto& owned : m_windows) {
+        QWidget* window = owned.get();
         SCOPED_TRACE(window->objectName().toStdString());
         for (QWidget* control : window->findChildren<QWidget*>()) {
             if (!control->objectName().startsWith("id_") || !control->isVisibleTo(window)) continue;
@@ -85,8 +79,7 @@ TEST_F(DesktopManners, EveryControlHasATooltipAndEveryButtonRoomAroundItsText) {
 }
 
 TEST_F(DesktopManners, MenusHaveMnemonicsAndMenusAndBoxesTheProgramsFontFamily) {
-    useProgramFont();
-    QWidget* window = windows().front();
+    QWidget* window = m_windows.front().get();
     for (QMenu* menu : window->findChildren<QMenu*>()) {
         EXPECT_TRUE(menu->title().contains('&')) << menu->title().toStdString();
         EXPECT_EQ(menu->font().family(), kProgramFontFamily);
@@ -99,22 +92,17 @@ TEST_F(DesktopManners, MenusHaveMnemonicsAndMenusAndBoxesTheProgramsFontFamily) 
 }
 
 TEST_F(DesktopManners, ThePortsDialogBindsAFoundAdapterByItsStableName) {
-    CPortsDlg dialog(nullptr, m_scratch / "machine");
+    auto& dialog = static_cast<CPortsDlg&>(*m_windows[3]);
     auto& devices = requireControl<QTreeWidget>(dialog, ControlId::FoundDevices);
-    auto& comNumber = requireControl<QComboBox>(dialog, ControlId::BindComNumber);
-    auto& target = requireControl<QLineEdit>(dialog, ControlId::BindTarget);
     ASSERT_EQ(devices.topLevelItemCount(), 5);
-    EXPECT_EQ(devices.topLevelItem(0)->text(1), "FTDI FT232R USB UART, serial A10K1234 (ttyUSB0, ftdi_sio)");
     devices.setCurrentItem(devices.topLevelItem(0));
-    EXPECT_EQ(target.text(), test::kFtdiById) << "choosing the adapter fills in its stable name";
-    comNumber.setCurrentIndex(4);
+    EXPECT_EQ(requireControl<QLineEdit>(dialog, ControlId::BindTarget).text(), test::kFtdiById);
+    requireControl<QComboBox>(dialog, ControlId::BindComNumber).setCurrentIndex(4);
     QTest::mouseClick(&requireControl<QPushButton>(dialog, ControlId::BindButton), Qt::LeftButton);
-    // A typed kernel name of an adapter that has a stable name is kept by that name.
-    EXPECT_TRUE(dialog.bind(6, "  /dev/ttyACM0 "));
+    EXPECT_TRUE(dialog.bind(6, "  /dev/ttyACM0 ")) << "a typed node of an adapter keeps its stable name too";
     EXPECT_FALSE(dialog.bind(7, "/dev/" + QString(5000, 'x')));
     EXPECT_TRUE(requireControl<QLabel>(dialog, ControlId::BindResult).text().startsWith("COM7 was not bound: "));
-
-    const std::string map = test::readFile(m_scratch / "CommoFiles" / "PortMap.csv");
+    const std::string map = test::readFile(m_scratch / "CommoFiles" / "PortMap.csv");  // a new file
     EXPECT_NE(map.find(std::string("\n5,") + test::kFtdiById + "\n6," + test::kAcmById + "\n"), std::string::npos)
         << map;
     EXPECT_EQ(requireControl<QTreeWidget>(dialog, ControlId::ComDevices).topLevelItem(4)->text(1), test::kFtdiById);

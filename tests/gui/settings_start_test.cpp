@@ -25,8 +25,6 @@ struct SettingsStart {
     const char* written;      // where the settings are at the end, below the scratch folder
 };
 
-void PrintTo(const SettingsStart& start, std::ostream* out) { *out << start.name; }
-
 class SettingsFolderStart : public ::testing::TestWithParam<SettingsStart> {};
 
 // A whole run of the program, started and ended at once with EXIT: what it says at

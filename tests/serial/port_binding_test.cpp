@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/serial_port_discovery.h"
-#include "platform/settings_folder.h"
 #include "serial/port_map.h"
 #include "tests/support/fake_device_tree.h"
 #include "tests/support/scratch_directory.h"
@@ -19,10 +17,7 @@ namespace fs = std::filesystem;
 class PortBindingTest : public ::testing::Test {
 protected:
     void SetUp() override { PortMap().reset(); }
-    void TearDown() override {
-        PortMap().reset();
-        SettingsFolder().choose({});
-    }
+    void TearDown() override { PortMap().reset(); }
 
     fs::path file() const { return m_dir / "PortMap.csv"; }
 
@@ -43,40 +38,16 @@ TEST_F(PortBindingTest, ReplacesOnlyTheComNumbersLineAndTheMapFollowsAtOnce) {
 }
 
 TEST_F(PortBindingTest, WhatTheMapCouldNotReadBackIsRefusedAndAFileItCannotReadIsKept) {
-    const std::string before = "3,/dev/pts/3\n";
-    ASSERT_TRUE(test::writeFile(file(), before));
-    struct Refused {
-        int com;
-        std::string target;
-    };
-    const Refused kRefused[] = {{21, "/dev/ttyUSB0"}, {0, ""}, {3, "/dev/" + std::string(5000, 'x')}};
-    for (const Refused& each : kRefused) {
-        EXPECT_EQ(PortBinding::bind(file(), each.com, each.target, m_problem), PortBindResult::BadTarget);
+    ASSERT_TRUE(test::writeFile(file(), "3,/dev/pts/3\n"));
+    for (const auto& [com, target] : {std::pair<int, std::string>{21, "/dev/ttyUSB0"}, {0, ""}, {3, std::string(5000, 'x')}}) {
+        EXPECT_EQ(PortBinding::bind(file(), com, target, m_problem), PortBindResult::BadTarget) << com;
         EXPECT_FALSE(m_problem.empty());
     }
-    EXPECT_EQ(test::readFile(file()), before);
-
+    EXPECT_EQ(test::readFile(file()), "3,/dev/pts/3\n");
     fs::remove(file());
     fs::create_directory(file());
     EXPECT_EQ(PortBinding::bind(file(), 3, "/dev/ttyUSB0", m_problem), PortBindResult::Unreadable);
     EXPECT_TRUE(fs::is_directory(file()));
-}
-
-TEST_F(PortBindingTest, AFoundAdapterIsStoredByItsStableNameInANewFileOfTheSettingsFolder) {
-    ASSERT_TRUE(test::makeFakeDeviceTree(m_dir / "machine"));
-    const auto found = SerialPortDiscovery(m_dir / "machine").find();
-    EXPECT_EQ(PortBinding::stableName("/dev/ttyS0", found), "/dev/ttyS0");
-    EXPECT_EQ(PortBinding::stableName("tcp://radio:4001", found), "tcp://radio:4001");
-    const std::string chosen = PortBinding::stableName("/dev/ttyUSB0", found);
-    EXPECT_EQ(chosen, test::kFtdiById);
-
-    SettingsFolder().choose(m_dir / "new" / "settings");
-    EXPECT_EQ(PortBinding::bind(4, chosen, m_problem), PortBindResult::Bound) << m_problem;
-    const std::string text = test::readFile(m_dir / "new/settings/CommoFiles/PortMap.csv");
-    EXPECT_EQ(text.substr(text.find('\n') + 1), "4," + chosen + "\n") << "after one comment line";
-    PortMap().reset();
-    EXPECT_TRUE(PortMap().loadDefaultFile());
-    EXPECT_EQ(PortMap().path(4), chosen);
 }
 
 }  // namespace

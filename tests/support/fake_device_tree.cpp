@@ -1,9 +1,7 @@
 #include "tests/support/fake_device_tree.h"
 
-#include <initializer_list>
 #include <string>
 #include <system_error>
-#include <utility>
 
 #include "tests/support/scratch_directory.h"
 
@@ -12,49 +10,51 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool makeFiles(const fs::path& folder, std::initializer_list<std::pair<const char*, const char*>> files) {
-    std::error_code error;
-    fs::create_directories(folder, error);
-    bool made = !error;
-    for (const auto& [name, content] : files) made = writeFile(folder / name, std::string(content) + "\n") && made;
-    return made;
-}
+struct Entry {
+    const char* path;     // below root
+    const char* content;  // a file's text, or where a symbolic link points (link set)
+    bool link = false;
+};
 
-bool link(const fs::path& at, const char* target) {
-    std::error_code error;
-    fs::create_directories(at.parent_path(), error);
-    fs::create_symlink(target, at, error);
-    return !error;
-}
+#define USB "sys/devices/pci0000:00/0000:00:14.0/usb1/"
+const Entry kTree[] = {
+    {"dev/ttyUSB0", ""}, {"dev/ttyUSB2", ""}, {"dev/ttyUSB10", ""}, {"dev/ttyACM0", ""},
+    {"dev/ttyS0", ""}, {"dev/ttyS1", ""}, {"dev/ttyS2", ""}, {"dev/tty0", ""},
+    {"dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K1234-if00-port0", "../../ttyUSB0", true},
+    {"dev/serial/by-id/usb-Radio_Maker_CDC_Radio_0042-if00", "../../ttyACM0", true},
+    // FTDI: tty -> usb-serial port -> interface -> USB device.
+    {USB "1-1/idVendor", "0403"}, {USB "1-1/idProduct", "6001"}, {USB "1-1/manufacturer", "FTDI"},
+    {USB "1-1/product", "FT232R USB UART"}, {USB "1-1/serial", "A10K1234"},
+    {USB "1-1/1-1:1.0/ttyUSB0/driver", "../../../../../../../bus/usb-serial/drivers/ftdi_sio", true},
+    {"sys/class/tty/ttyUSB0/device", "../../../devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/ttyUSB0", true},
+    // CDC-ACM: tty -> interface -> USB device.
+    {USB "1-2/idVendor", "1fc9"}, {USB "1-2/idProduct", "0083"}, {USB "1-2/manufacturer", "Radio Maker"},
+    {USB "1-2/product", "CDC Radio"}, {USB "1-2/serial", "0042"},
+    {USB "1-2/1-2:1.0/driver", "../../../../../../bus/usb/drivers/cdc_acm", true},
+    {"sys/class/tty/ttyACM0/device", "../../../devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0", true},
+    // On-board: a UART behind ttyS0 only.
+    {"sys/devices/pnp0/00:04/tty/ttyS0/type", "4"},
+    {"sys/devices/platform/serial8250/tty/ttyS1/type", "0"},
+    {"sys/class/tty/ttyS0", "../../devices/pnp0/00:04/tty/ttyS0", true},
+    {"sys/class/tty/ttyS1", "../../devices/platform/serial8250/tty/ttyS1", true},
+};
+#undef USB
 
 }  // namespace
 
 bool makeFakeDeviceTree(const fs::path& root) {
-    const fs::path usb = root / "sys/devices/pci0000:00/0000:00:14.0/usb1";
-    bool made = makeFiles(root / "dev", {{"ttyUSB0", ""}, {"ttyUSB2", ""}, {"ttyUSB10", ""}, {"ttyACM0", ""},
-                                         {"ttyS0", ""}, {"ttyS1", ""}, {"ttyS2", ""}, {"tty0", ""}});
-    // Below root: the names are the machine's own, absolute paths.
-    made = link(root / fs::path(kFtdiById).relative_path(), "../../ttyUSB0") && made;
-    made = link(root / fs::path(kAcmById).relative_path(), "../../ttyACM0") && made;
-    // FTDI: tty -> usb-serial port -> interface -> USB device.
-    made = makeFiles(usb / "1-1", {{"idVendor", "0403"}, {"idProduct", "6001"}, {"manufacturer", "FTDI"},
-                                   {"product", "FT232R USB UART"}, {"serial", "A10K1234"}}) && made;
-    made = makeFiles(usb / "1-1/1-1:1.0/ttyUSB0", {{"port_number", "0"}}) && made;
-    made = link(usb / "1-1/1-1:1.0/ttyUSB0/driver", "../../../../../../../bus/usb-serial/drivers/ftdi_sio") && made;
-    made = link(root / "sys/class/tty/ttyUSB0/device", "../../../devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/ttyUSB0") &&
-           made;
-    // CDC-ACM: tty -> interface -> USB device.
-    made = makeFiles(usb / "1-2", {{"idVendor", "1fc9"}, {"idProduct", "0083"}, {"manufacturer", "Radio Maker"},
-                                   {"product", "CDC Radio"}, {"serial", "0042"}}) && made;
-    made = makeFiles(usb / "1-2/1-2:1.0", {{"bInterfaceClass", "02"}}) && made;
-    made = link(usb / "1-2/1-2:1.0/driver", "../../../../../../bus/usb/drivers/cdc_acm") && made;
-    made = link(root / "sys/class/tty/ttyACM0/device", "../../../devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0") &&
-           made;
-    // On-board: a UART behind ttyS0 only.
-    made = makeFiles(root / "sys/devices/pnp0/00:04/tty/ttyS0", {{"type", "4"}}) && made;
-    made = makeFiles(root / "sys/devices/platform/serial8250/tty/ttyS1", {{"type", "0"}}) && made;
-    made = link(root / "sys/class/tty/ttyS0", "../../devices/pnp0/00:04/tty/ttyS0") && made;
-    made = link(root / "sys/class/tty/ttyS1", "../../devices/platform/serial8250/tty/ttyS1") && made;
+    bool made = true;
+    for (const Entry& entry : kTree) {
+        const fs::path at = root / entry.path;
+        std::error_code error;
+        fs::create_directories(at.parent_path(), error);
+        if (entry.link) {
+            fs::create_symlink(entry.content, at, error);
+            made = made && !error;
+        } else {
+            made = writeFile(at, std::string(entry.content) + "\n") && made && !error;
+        }
+    }
     return made;
 }
 
