@@ -93,8 +93,8 @@ void SimulatedTransceiver::stop() {
         m_thread.join();
     }
     std::lock_guard lock(m_mutex);
+    m_link.remove();  // first: the link never leads to a number the kernel hands out again
     m_master.close();
-    m_link.remove();
     m_log.closeFile();
     const int wakeFd = m_wakeFd.exchange(-1, std::memory_order_relaxed);
     if (wakeFd >= 0) {
@@ -243,8 +243,8 @@ bool SimulatedTransceiver::closeMaster() {
         if (!m_master.isOpen()) {
             return false;
         }
+        m_link.remove();  // first: the link never leads to a number the kernel hands out again
         m_master.close();
-        m_link.remove();
         ++m_masterGeneration;
         resetLineState();
     }
