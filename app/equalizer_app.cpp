@@ -105,7 +105,9 @@ void CEqualizerApp::startEngine(CEqualizerDlg& window) {
     CommSettingShownSet shownSet;
     const CommSettingRead read = CommSettingFile::load(shownSet);
     // The first start has no file yet: the defaults, quietly; the exit writes it.
-    if (read != CommSettingRead::Read && read != CommSettingRead::Missing) showNoticeBox(&window, IDS_COM_FILE_UNREADABLE);
+    if (read != CommSettingRead::Read && read != CommSettingRead::Missing) {
+        showNoticeBox(&window, IDS_COM_FILE_UNREADABLE);
+    }
     if (shownSet.present) window.model().selectSet(shownSet.value);
     if (m_commandLine.simulate) startSimulator();
     engine.startLink();

@@ -413,11 +413,10 @@ void CEqualizerDlg::showLinkState(LinkState state) {
 
 void CEqualizerDlg::updateStatusLine() {
     const Sio_Port port;
+    // One arg() for all: a '%' in a device path is not a place for the next value.
     const QString text = QStringLiteral("COM%1   |   %2   |   %3 baud   |   %4")
-                             .arg(port.portNumber())
-                             .arg(QString::fromStdString(port.devicePath()))
-                             .arg(port.baudRate())
-                             .arg(toQString(linkStateText(m_linkState)));
+                             .arg(QString::number(port.portNumber()), QString::fromStdString(port.devicePath()),
+                                  QString::number(port.baudRate()), toQString(linkStateText(m_linkState)));
     // Only a change repaints: the repaint of the window re-arms the full repaint.
     if (m_statusLine->text() != text) m_statusLine->setText(text);
 }

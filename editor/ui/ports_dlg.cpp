@@ -65,7 +65,7 @@ CPortsDlg::CPortsDlg(QWidget* parent, std::filesystem::path deviceRoot)
 
 void CPortsDlg::buildControls() {
     m_devices = makeTable(this, ControlId::FoundDevices, {QStringLiteral("Device"), QStringLiteral("What it is")},
-                          "The serial devices on this machine; a double-click takes one for the binding below");
+                          "The serial devices on this machine; the one chosen is taken for the binding below");
     m_comNumbers = makeTable(this, ControlId::ComDevices,
                              {QStringLiteral("COM"), QStringLiteral("Device"), QStringLiteral("State")},
                              "The device each COM number opens; choose one to change it below");
@@ -111,8 +111,9 @@ void CPortsDlg::buildControls() {
         const int row = m_comNumbers->indexOfTopLevelItem(m_comNumbers->currentItem());
         if (row >= 0) m_comChoice->setCurrentIndex(row);
     });
-    connect(bindButton, &QPushButton::clicked, this, [this] { bind(m_comChoice->currentData().toInt(), m_target->text()); });
-    connect(defaultButton, &QPushButton::clicked, this, [this] { bind(m_comChoice->currentData().toInt(), QString()); });
+    const auto chosenCom = [this] { return m_comChoice->currentData().toInt(); };
+    connect(bindButton, &QPushButton::clicked, this, [this, chosenCom] { bind(chosenCom(), m_target->text()); });
+    connect(defaultButton, &QPushButton::clicked, this, [this, chosenCom] { bind(chosenCom(), QString()); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -152,9 +152,9 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
     EXPECT_EQ(boxText, "Connecting the COM port now.");
     EXPECT_GE(clock.elapsed(), 4500);
     EXPECT_EQ(notice, "Failed to connect the COM port.");
-    EXPECT_TRUE(detail.startsWith(QString("No ZR-4700 answered on COM1 (%1) at 38400 baud. Check that the transceiver is "
-                                          "switched on and set to 38400 baud")
-                                      .arg(QString::fromStdString(m_sim->devicePath()))))
+    const QString device = QString::fromStdString(m_sim->devicePath());
+    EXPECT_TRUE(detail.startsWith("No ZR-4700 answered on COM1 (" + device +
+                                  ") at 38400 baud. Check that the transceiver is switched on and set to 38400 baud"))
         << detail.toStdString();
     EXPECT_TRUE(status.endsWith("Offline")) << "the attempt is over: " << status.toStdString();
     EXPECT_FALSE(portHeld) << "only a port failure notice holds the port closed";
@@ -229,7 +229,7 @@ TEST_F(LinkEndToEnd, TheStatusLineNamesThePortAndFollowsEveryLinkState) {
     ASSERT_TRUE(test::waitUntil([&] { return shown.back().endsWith("Transceiver switched off"); }, kLong));
     m_sim->radio().powerOn();
     ASSERT_TRUE(test::waitUntil([&] { return shown.back().endsWith("|   Connected"); }, kLong));
-    const QString port = QString("COM1   |   %1   |   38400 baud   |   ").arg(QString::fromStdString(m_sim->devicePath()));
+    const QString port = "COM1   |   " + QString::fromStdString(m_sim->devicePath()) + "   |   38400 baud   |   ";
     QStringList states;
     for (const QString& line : shown) states << (line.startsWith(port) ? line.mid(port.size()) : line);
     EXPECT_EQ(states.join(", "), "Offline, Connecting, Waiting for identification, Connected, "

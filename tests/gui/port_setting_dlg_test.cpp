@@ -124,7 +124,8 @@ TEST_F(PortSettingDlgTest, ComSelectKeepsOpenOnAPortThatFailsAndADoubleClickChoo
         ASSERT_EQ(notice.size(), 3);
         EXPECT_EQ(notice[0], "TQM-4700 Parametric Equalizer Control");
         EXPECT_EQ(notice[1], "Failed to open the port.");
-        EXPECT_TRUE(notice[2].startsWith(QString("COM5 (%1: no such device").arg(kMissingDevice))) << notice[2].toStdString();
+        EXPECT_TRUE(notice[2].startsWith(QString("COM5 (%1: no such device").arg(kMissingDevice)))
+            << notice[2].toStdString();
     }
     EXPECT_TRUE(dialog.isVisible() && Sio_Port().portNumber() == 3 && savedFile().empty());
 

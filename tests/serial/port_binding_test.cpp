@@ -39,7 +39,8 @@ TEST_F(PortBindingTest, ReplacesOnlyTheComNumbersLineAndTheMapFollowsAtOnce) {
 
 TEST_F(PortBindingTest, WhatTheMapCouldNotReadBackIsRefusedAndAFileItCannotReadIsKept) {
     ASSERT_TRUE(test::writeFile(file(), "3,/dev/pts/3\n"));
-    for (const auto& [com, target] : {std::pair<int, std::string>{21, "/dev/ttyUSB0"}, {0, ""}, {3, std::string(5000, 'x')}}) {
+    using Target = std::pair<int, std::string>;
+    for (const auto& [com, target] : {Target{21, "/dev/ttyUSB0"}, Target{0, ""}, Target{3, std::string(5000, 'x')}}) {
         EXPECT_EQ(PortBinding::bind(file(), com, target, m_problem), PortBindResult::BadTarget) << com;
         EXPECT_FALSE(m_problem.empty());
     }
