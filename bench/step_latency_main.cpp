@@ -258,6 +258,7 @@ int main(int argc, char** argv) {
 
     CommandLine commandLine;
     commandLine.noSplash = true;
+    commandLine.settingsDir = std::filesystem::current_path().string();  // the scratch folder
     commandLine.portMap.push_back({kComNumber, transceiver.devicePath()});
     Figures figures;
     bool ok = false;

@@ -85,9 +85,8 @@ std::int32_t PortDialogController::currentValue() const {
 }
 
 // Auto information is switched off while the port is still open, so that "AI0;" reaches
-// the transceiver; the port closes once the transceiver has reported it off. When it
-// never does, the port stays open.
-void PortDialogController::switchLinkOffAndClose() const {
+// the transceiver; the port closes once the transceiver has reported it off.
+void PortDialogController::switchLinkOffAndClose() {
     Sio_Port port;
     if (!autoInfoOn()) {
         port.close();

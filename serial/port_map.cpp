@@ -7,6 +7,7 @@
 
 #include "platform/decimal_int.h"
 #include "platform/regular_file.h"
+#include "platform/settings_folder.h"
 #include "serial/sio_port_tables.h"
 
 namespace tqm {
@@ -176,11 +177,27 @@ bool PortMap::loadFile(const std::filesystem::path& file) {
     return read == FileRead::Read;
 }
 
+bool PortMap::settingsFile(std::filesystem::path& file) {
+    const auto whole = SettingsFolder().path() / "CommoFiles" / kFileName;
+    if (whole.native().size() >= kMapPathLimit) return false;
+    file = whole;
+    return true;
+}
+
 bool PortMap::loadDefaultFile() {
-    std::error_code error;
-    const auto file = std::filesystem::current_path(error) / "CommoFiles" / kFileName;
-    if (error || file.native().size() >= kMapPathLimit) return false;
-    return loadFile(file);
+    std::filesystem::path file;
+    return settingsFile(file) && loadFile(file);
+}
+
+bool PortMap::parseEntry(std::string_view line, int& comNumber, std::string& path, std::string& problem) {
+    MapLine entry = parseMapLine(trim(line));
+    comNumber = entry.comNumber;
+    if (entry.problem != nullptr) {
+        problem = entry.problem;
+        return false;
+    }
+    path = std::move(entry.path);
+    return true;
 }
 
 std::vector<std::string> PortMap::warnings() const {

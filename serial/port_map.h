@@ -38,8 +38,13 @@ public:
     // there but cannot be read (not a regular file, too large, unreadable) is a
     // warning, and no COM number will open through the file. True when the file was read.
     bool loadFile(const std::filesystem::path& file);
-    // Loads CommoFiles/PortMap.csv below the current directory, if it is there.
+    // Loads CommoFiles/PortMap.csv in the settings folder, if it is there.
     bool loadDefaultFile();
+    // The path of that file; false when it is too long to be used.
+    static bool settingsFile(std::filesystem::path& file);
+    // Reads one line of the map file as loadFile() does: true with the COM number and
+    // the device path it maps, else false with what is wrong in problem.
+    static bool parseEntry(std::string_view line, int& comNumber, std::string& path, std::string& problem);
     // What the last load found wrong, one line each, naming the file and the line
     // number; for the operator at start-up.
     std::vector<std::string> warnings() const;

@@ -192,6 +192,8 @@ bool Sio_Port::probe(int index) {
     SerialFault fault;
     const bool usable = device.open(PortMap().path(number), baudRate(), fault) && lineUsable(device, fault);
     device.close();
+    // The dialog that probed tells the operator why, as a failed open does.
+    if (!usable) keepFault(number, fault);
     return usable;
 }
 

@@ -44,7 +44,7 @@ public:
     std::string devicePath() const;
 
     // True if the port of row i of the COM port name table can be opened and shows a
-    // usable line. Never touches the open port.
+    // usable line; otherwise lastFault() says why. Never touches the open port.
     bool probe(int index);
 
     // The operator asks for the port again (COM): the next failed open tells the
@@ -53,7 +53,7 @@ public:
     // The main window tells whether its failure notice box is up.
     void setNoticeBoxShown(bool shown);
     bool noticeBoxShown() const;
-    // The last open failure or line fault, in words the operator can act on.
+    // The last failed open or probe, or line fault, in words the operator can act on.
     SerialFault lastFault() const;
 
     // The threads' calls on the open port. Each fails with NotOpen when it is closed.

@@ -18,6 +18,7 @@
 #include "editor/ui/window_messages.h"
 #include "editor/ui/window_timers.h"
 
+class QLabel;
 class QTimer;
 
 namespace tqm {
@@ -111,6 +112,7 @@ private:
     void stopConnectTimer() override;
     void drawEmptyGraph() override;
     void pause(std::chrono::milliseconds duration) override;
+    void showLinkState(LinkState state) override;
 
     void setUpTimers();
     void setUpMenu();
@@ -122,6 +124,8 @@ private:
     void armTimer(TimerId id);
     void disarmTimer(TimerId id);
     void paintGraph(bool withCurves);
+    // Writes the port in use and the link state under the buttons, when they changed.
+    void updateStatusLine();
 
     void onSplashTimer();
     void onConnectTimer();
@@ -143,6 +147,8 @@ private:
     LinkHandler m_link;
     ResponseGraph m_graph;
     std::array<QTimer*, kTimerCount> m_timers{};
+    QLabel* m_statusLine = nullptr;
+    LinkState m_linkState = LinkState::Offline;
     CSplashDlg* m_splash = nullptr;
     QPointer<CConnectingDlg> m_connectingBox;
     bool m_initialised = false;

@@ -63,7 +63,7 @@ TEST_F(CommSettingFileTest, LoadSetsPortBaudAndShownSetThroughTheSetters) {
         // Beyond 32 bits nothing wraps (to 2, 9600 and 2): each number takes its fallback.
         {"4294967298,4294976896,4294967298\r\n", CommSettingRead::Read, 1, 4800, true, 0},
         {"2,9600,2", CommSettingRead::Read, 7, 19200, false, 0},
-        {nullptr, CommSettingRead::Unreadable, 1, 4800, true, 0},
+        {nullptr, CommSettingRead::Missing, 1, 4800, true, 0},
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.content ? c.content : "no file");
