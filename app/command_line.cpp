@@ -7,7 +7,7 @@
 #include <array>
 #include <charconv>
 
-#include "serial/port_map.h"
+#include "platform/port_target.h"
 
 namespace tqm {
 
@@ -22,7 +22,7 @@ std::string joinText(std::initializer_list<std::string_view> pieces) {
 }
 
 
-enum class LongOption { Help, Version, Simulate, NoSplash, PortMap };
+enum class LongOption { Help, Version, Simulate, NoSplash, PortMap, Trace };
 
 struct LongOptionEntry {
     std::string_view name;
@@ -30,12 +30,13 @@ struct LongOptionEntry {
     bool takesValue;
 };
 
-constexpr std::array<LongOptionEntry, 5> kLongOptions{{
+constexpr std::array<LongOptionEntry, 6> kLongOptions{{
     {"help", LongOption::Help, false},
     {"version", LongOption::Version, false},
     {"simulate", LongOption::Simulate, false},
     {"no-splash", LongOption::NoSplash, false},
     {"port-map", LongOption::PortMap, true},
+    {"trace", LongOption::Trace, true},
 }};
 
 // The framework's switches for a start by the system on behalf of a client.
@@ -91,7 +92,7 @@ std::string quotedValue(std::string_view value) {
     return joinText({"'", value.substr(0, kQuotedValueLength), "...' (", std::to_string(value.size()), " characters)"});
 }
 
-// "N=PATH" with N from 1 to 20 and a path the system can open; what is wrong otherwise.
+// "N=TARGET" with N from 1 to 20 and a port target that can be used; what is wrong otherwise.
 std::string portMapProblem(std::string_view text, PortMapOverride& out) {
     const auto equals = text.find('=');
     if (equals == std::string_view::npos) return "expected N=PATH";
@@ -102,13 +103,10 @@ std::string portMapProblem(std::string_view text, PortMapOverride& out) {
     if (equals == 0 || error != std::errc() || end != last || number < kFirstComNumber || number > kLastComNumber) {
         return "the COM number N must be one of 1 to 20";
     }
-    const std::string_view path = text.substr(equals + 1);
-    if (path.empty()) return "the device path is empty";
-    if (path.size() > PortMap::kMaxPathLength) {
-        return "the device path is longer than " + std::to_string(PortMap::kMaxPathLength) + " characters";
-    }
+    const PortTargetParse target = parsePortTarget(text.substr(equals + 1));
+    if (!target.ok()) return target.problem;
     out.comNumber = number;
-    out.path = std::string(path);
+    out.path = target.target.text;
     return {};
 }
 
@@ -182,6 +180,10 @@ private:
         case LongOption::Simulate: m_result.simulate = true; return;
         case LongOption::NoSplash: m_result.noSplash = true; return;
         case LongOption::PortMap: return portMap(value);
+        case LongOption::Trace:
+            if (value.empty()) return fail("option '--trace' needs a file name ('-' for standard error)");
+            m_result.traceFile = std::string(value);
+            return;
         }
     }
 
@@ -243,8 +245,12 @@ Options:
       --simulate         run on the built-in simulated transceiver, bound to
                          the current COM number
       --no-splash        do not show the splash window at start
-      --port-map N=PATH  use the device PATH for COM number N (1 to 20) in this
-                         run; may be given more than once
+      --port-map N=PATH  use PATH for COM number N (1 to 20) in this run; may
+                         be given more than once. PATH is a device path,
+                         tcp://HOST:PORT (a raw serial server) or
+                         rfc2217://HOST:PORT (Telnet COM Port Control)
+      --trace FILE       write every command and reply on the line to FILE,
+                         one line each ('-' for standard error)
   -h, --help             show this help and exit
       --version          show the version and exit
 
@@ -260,7 +266,8 @@ Files:
                          the registration entries (TQM_REGISTRY_FILE overrides)
   CommoFiles/CommSetting.csv
                          port, baud rate and shown equalizer set
-  CommoFiles/PortMap.csv lines "N,PATH": device path of a COM number
+  CommoFiles/PortMap.csv lines "N,PATH": device path or network target of a
+                         COM number
 
 Exit status: 0 on success, 1 when a server switch could not update the registry
 file (it says why), 2 for a bad option.
