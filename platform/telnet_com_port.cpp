@@ -153,7 +153,6 @@ void TelnetComPort::negotiate(State verb, std::uint8_t option, std::string& answ
         return;
     }
     if (side == Side::Yes) put(answers, kIac, refuse, option);
-    if (side == Side::WantYes && option == kComPortOption && toUs) m_comPortRefused = true;
     side = Side::No;
 }
 
@@ -181,7 +180,7 @@ TelnetComPort::Agreement TelnetComPort::comPort() const {
     case Side::WantYes: return Agreement::Pending;
     case Side::No: break;
     }
-    return m_comPortRefused ? Agreement::Refused : Agreement::NotAsked;
+    return Agreement::Refused;
 }
 
 std::uint32_t TelnetComPort::takeLineErrors() {

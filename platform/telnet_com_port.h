@@ -37,7 +37,8 @@ public:
     static constexpr std::uint8_t kControlRtsOn = 11;
     static constexpr std::uint8_t kControlRtsOff = 12;
 
-    enum class Agreement : std::uint8_t { NotAsked, Pending, Accepted, Refused };
+    // COM Port Control: offered and not yet answered, agreed, or not (refused, or never offered).
+    enum class Agreement : std::uint8_t { Pending, Accepted, Refused };
 
     // What the client says first. Marks the offers as pending.
     std::string offer();
@@ -74,7 +75,6 @@ private:
     std::array<std::uint32_t, 12> m_reported{};
     std::uint32_t m_lineErrors = 0;
     int m_modemState = -1;
-    bool m_comPortRefused = false;
 };
 
 }  // namespace tqm
