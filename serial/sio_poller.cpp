@@ -18,6 +18,17 @@ constexpr std::size_t kRtsRaiseLimit = 1024;
 constexpr std::size_t kRtsDropLimit = 2048;
 // The period of the polls while there is work without new bytes.
 constexpr int kPollPeriodMs = 5;
+// Line time of one byte: 8 data bits, no parity, 2 stop bits and the start bit.
+constexpr int kBitsPerByte = 11;
+// Bytes a frame whose length is not known yet is taken to need.
+constexpr std::size_t kUnknownMissing = 2;
+
+// Milliseconds (rounded up, 1 to 5) until the bytes a frame misses can have come.
+int lineTimeMs(std::size_t missing) {
+    const long baud = std::max(Sio_Port().baudRate(), 1);
+    const long ms = (static_cast<long>(missing) * kBitsPerByte * 1000 + baud - 1) / baud;
+    return static_cast<int>(std::clamp<long>(ms, 1, kPollPeriodMs));
+}
 
 }  // namespace
 
@@ -67,17 +78,23 @@ FrameStep SioPoller::poll() {
             leftUnread = port.isOpen();  // a fault that did not close it: no busy loop on it
         }
     }
-    if (!m_framer.commit(static_cast<std::size_t>(received))) return finish(FrameStep::Empty, leftUnread);
-    return finish(m_framer.step(lineErrors, m_sink), leftUnread);
+    if (!m_framer.commit(static_cast<std::size_t>(received))) return finish(FrameStep::Empty, leftUnread, false);
+    return finish(m_framer.step(lineErrors, m_sink), leftUnread, received > 0);
 }
 
 // Bytes left in the line (or a line that failed a call and is still open) would keep
 // it readable: they are looked at on the 5 ms beat, as is what the framer can still do
-// without new bytes.
-FrameStep SioPoller::finish(FrameStep step, bool leftUnread) {
+// without new bytes. A frame whose bytes are coming is looked at again once its
+// missing bytes can have come (at most 5 ms on), not at each byte; a quiet line waits
+// for the line.
+FrameStep SioPoller::finish(FrameStep step, bool leftUnread, bool tookBytes) {
     const bool moreToDo = (step == FrameStep::Delivered || step == FrameStep::Dropped) && m_framer.held() > 0;
-    m_next.watchLine = !leftUnread;
-    m_next.timeoutMs = leftUnread || moreToDo ? kPollPeriodMs : -1;
+    m_next = SioNextPoll{!leftUnread, leftUnread || moreToDo ? kPollPeriodMs : -1};
+    if (step == FrameStep::Waiting && tookBytes && !leftUnread) {
+        const std::size_t length = m_framer.frameLength();
+        const bool known = m_framer.frameFound() && length > m_framer.held();
+        m_next = SioNextPoll{false, lineTimeMs(known ? length - m_framer.held() : kUnknownMissing)};
+    }
     return step;
 }
 

@@ -19,8 +19,9 @@ struct SioNextPoll {
 // while the menu list is not ready.
 //
 // Polls come 5 ms apart while there is work without new bytes (a second reply held,
-// garbage to drop, bytes the buffer could not take, the menu list not ready yet);
-// otherwise the next poll waits for the line, so a quiet line costs nothing.
+// garbage to drop, bytes the buffer could not take, the menu list not ready yet); a
+// reply that has begun is polled again when its missing bytes can have come, within
+// 5 ms; otherwise the next poll waits for the line, so a quiet line costs nothing.
 class SioPoller final {
 public:
     // Cuts "EX" replies by the transceiver state.
@@ -43,7 +44,7 @@ private:
     };
 
     void driveRts(std::uint32_t lineErrors);
-    FrameStep finish(FrameStep step, bool leftUnread);
+    FrameStep finish(FrameStep step, bool leftUnread, bool tookBytes);
 
     StateFrameRules m_stateRules;
     ReplyFramer m_framer;
