@@ -18,6 +18,7 @@
 #include "serial/sio_port.h"
 #include "sim/simulated_transceiver.h"
 #include "tests/integration/headless_host.h"
+#include "tests/support/scratch_directory.h"
 #include "tests/support/ser2net_server.h"
 
 namespace tqm::test {

@@ -9,8 +9,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 namespace tqm::test {
 namespace {
@@ -49,13 +51,22 @@ int freeLoopbackPort() {
     return port;
 }
 
-Ser2netServer::Ser2netServer(std::string device) : m_rawPort(freeLoopbackPort()), m_rfc2217Port(freeLoopbackPort()) {
+Ser2netServer::Ser2netServer(const std::string& device) : m_rawPort(freeLoopbackPort()), m_rfc2217Port(freeLoopbackPort()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tqm-ser2net-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) m_dir = pattern;
     const std::string connector = "    connector: serialdev," + device + ",38400n82,local\n";
-    writeFile(m_dir / "ser2net.yaml", "%YAML 1.1\n---\n"
-                                      "connection: &raw\n    accepter: tcp,127.0.0.1," + std::to_string(m_rawPort) + "\n" +
-                                          connector +
-                                          "connection: &rfc2217\n    accepter: telnet(rfc2217),tcp,127.0.0.1," +
-                                          std::to_string(m_rfc2217Port) + "\n" + connector);
+    std::ofstream(m_dir / "ser2net.yaml") << "%YAML 1.1\n---\n"
+                                          << "connection: &raw\n    accepter: tcp,127.0.0.1," << m_rawPort << "\n"
+                                          << connector
+                                          << "connection: &rfc2217\n    accepter: telnet(rfc2217),tcp,127.0.0.1,"
+                                          << m_rfc2217Port << "\n"
+                                          << connector;
+}
+
+Ser2netServer::~Ser2netServer() {
+    stop();
+    std::error_code ignored;
+    if (!m_dir.empty()) std::filesystem::remove_all(m_dir, ignored);
 }
 
 bool Ser2netServer::installed() { return ::access(kProgram, X_OK) == 0; }

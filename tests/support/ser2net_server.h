@@ -1,21 +1,22 @@
 #pragma once
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "tests/support/child_process.h"
-#include "tests/support/scratch_directory.h"
 
 namespace tqm::test {
 
 // A real ser2net serving one device on 127.0.0.1, in the foreground with a generated
 // configuration: a raw accepter (tcp) and an RFC 2217 accepter (telnet(rfc2217)) on
-// free ports. It is ended by stop() or on destruction.
+// free ports. It is ended by stop() or on destruction. (No test framework: the
+// benchmarks use it too.)
 class Ser2netServer final {
 public:
-    // Picks the ports; nothing runs yet.
-    explicit Ser2netServer(std::string device);
-    ~Ser2netServer() { stop(); }
+    // Picks the ports and writes the configuration; nothing runs yet.
+    explicit Ser2netServer(const std::string& device);
+    ~Ser2netServer();
     Ser2netServer(const Ser2netServer&) = delete;
     Ser2netServer& operator=(const Ser2netServer&) = delete;
 
@@ -29,7 +30,7 @@ public:
     std::string rfc2217Target() const { return "rfc2217://127.0.0.1:" + std::to_string(m_rfc2217Port); }
 
 private:
-    ScratchDirectory m_dir;
+    std::filesystem::path m_dir;
     int m_rawPort = 0;
     int m_rfc2217Port = 0;
     std::unique_ptr<ChildProcess> m_process;
