@@ -7,7 +7,7 @@
 #include <array>
 #include <charconv>
 
-#include "serial/port_map.h"
+#include "platform/port_target.h"
 
 namespace tqm {
 
@@ -22,7 +22,7 @@ std::string joinText(std::initializer_list<std::string_view> pieces) {
 }
 
 
-enum class LongOption { Help, Version, Simulate, NoSplash, PortMap, SettingsDir };
+enum class LongOption { Help, Version, Simulate, NoSplash, PortMap, SettingsDir, Trace };
 
 struct LongOptionEntry {
     std::string_view name;
@@ -30,13 +30,14 @@ struct LongOptionEntry {
     bool takesValue;
 };
 
-constexpr std::array<LongOptionEntry, 6> kLongOptions{{
+constexpr std::array<LongOptionEntry, 7> kLongOptions{{
     {"help", LongOption::Help, false},
     {"version", LongOption::Version, false},
     {"simulate", LongOption::Simulate, false},
     {"no-splash", LongOption::NoSplash, false},
     {"port-map", LongOption::PortMap, true},
     {"settings-dir", LongOption::SettingsDir, true},
+    {"trace", LongOption::Trace, true},
 }};
 
 // The framework's switches for a start by the system on behalf of a client.
@@ -92,7 +93,7 @@ std::string quotedValue(std::string_view value) {
     return joinText({"'", value.substr(0, kQuotedValueLength), "...' (", std::to_string(value.size()), " characters)"});
 }
 
-// "N=PATH" with N from 1 to 20 and a path the system can open; what is wrong otherwise.
+// "N=TARGET" with N from 1 to 20 and a port target that can be used; what is wrong otherwise.
 std::string portMapProblem(std::string_view text, PortMapOverride& out) {
     const auto equals = text.find('=');
     if (equals == std::string_view::npos) return "expected N=PATH";
@@ -103,13 +104,10 @@ std::string portMapProblem(std::string_view text, PortMapOverride& out) {
     if (equals == 0 || error != std::errc() || end != last || number < kFirstComNumber || number > kLastComNumber) {
         return "the COM number N must be one of 1 to 20";
     }
-    const std::string_view path = text.substr(equals + 1);
-    if (path.empty()) return "the device path is empty";
-    if (path.size() > PortMap::kMaxPathLength) {
-        return "the device path is longer than " + std::to_string(PortMap::kMaxPathLength) + " characters";
-    }
+    const PortTargetParse target = parsePortTarget(text.substr(equals + 1));
+    if (!target.ok()) return target.problem;
     out.comNumber = number;
-    out.path = std::string(path);
+    out.path = target.target.text;
     return {};
 }
 
@@ -196,6 +194,10 @@ private:
         case LongOption::NoSplash: m_result.noSplash = true; return;
         case LongOption::PortMap: return portMap(value);
         case LongOption::SettingsDir: return settingsDir(value);
+        case LongOption::Trace:
+            if (value.empty()) return fail("option '--trace' needs a file name ('-' for standard error)");
+            m_result.traceFile = std::string(value);
+            return;
         }
     }
 
@@ -264,10 +266,14 @@ Options:
       --simulate         run on the built-in simulated transceiver, bound to
                          the current COM number
       --no-splash        do not show the splash window at start
-      --port-map N=PATH  use the device PATH for COM number N (1 to 20) in this
-                         run; may be given more than once
+      --port-map N=PATH  use PATH for COM number N (1 to 20) in this run; may
+                         be given more than once. PATH is a device path,
+                         tcp://HOST:PORT (a raw serial server) or
+                         rfc2217://HOST:PORT (Telnet COM Port Control)
       --settings-dir DIR keep the port settings and the port map in DIR/CommoFiles
                          instead of the standard settings folder
+      --trace FILE       write every command and reply on the line to FILE,
+                         one line each ('-' for standard error)
   -h, --help             show this help and exit
       --version          show the version and exit
 
@@ -285,8 +291,8 @@ Files:
                          port, baud rate and shown equalizer set
                          (XDG_CONFIG_HOME defaults to ~/.config)
   $XDG_CONFIG_HOME/tqm4700-peq/CommoFiles/PortMap.csv
-                         lines "N,PATH": the device of a COM number
-                         (Setup > Ports... writes it)
+                         lines "N,PATH": the device path or network target of
+                         a COM number (Setup > Ports... writes it)
 
 The toolkit's own options (-style NAME, -platform NAME, ...) are taken as well.
 

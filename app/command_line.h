@@ -23,7 +23,8 @@ enum class CommandAction {
     Error,        // a bad option: message on stderr, exit code 2
 };
 
-// One --port-map override: COM number -> device path, for this run only.
+// One --port-map override: COM number -> port target (a device path, tcp://HOST:PORT
+// or rfc2217://HOST:PORT), for this run only.
 struct PortMapOverride {
     int comNumber = 0;
     std::string path;
@@ -35,6 +36,7 @@ struct CommandLine {
     bool noSplash = false;
     std::vector<PortMapOverride> portMap;  // in command-line order; a later one wins
     std::string settingsDir;               // --settings-dir: the settings folder; empty: the standard one
+    std::string traceFile;                 // --trace: the wire trace's file, "-" for stderr; empty: off
     std::string error;                     // what was wrong, for CommandAction::Error
     std::vector<std::string> warnings;     // arguments that were ignored, and why
 };

@@ -69,6 +69,11 @@ int CEqualizerApp::run() {
     portMap.loadDefaultFile();
     for (const std::string& warning : portMap.warnings()) std::fprintf(stderr, "tqm4700-peq: %s\n", warning.c_str());
     for (const auto& entry : m_commandLine.portMap) portMap.setOverride(entry.comNumber, entry.path);
+    std::string traceError;
+    if (!m_commandLine.traceFile.empty() && !Engine::startTrace(m_commandLine.traceFile, traceError)) {
+        std::fprintf(stderr, "tqm4700-peq: cannot write the wire trace: %s\n", traceError.c_str());
+        return 1;
+    }
 
     SendQueueSink sink;
     CEqualizerDlg window(sink);

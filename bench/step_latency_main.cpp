@@ -11,6 +11,10 @@
 //   idle CPU       the process's CPU time over 60 s while connected and idle (the
 //                  window polls the shown set), percent of one core.
 //
+//   --via tcp|rfc2217   reach the transceiver through a ser2net on loopback in front
+//                       of it instead of on its device
+//   --steps-only        leave out the idle measurement
+//
 // Prints one "key value" line per figure, for scripts/bench.
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -40,6 +44,7 @@
 #include "editor/ui/control_id.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "serial/comm_setting_file.h"
+#include "tests/support/ser2net_server.h"
 
 namespace tqm {
 namespace {
@@ -206,7 +211,7 @@ bool measureIdle(WindowDriver& driver, Figures& figures) {
     return true;
 }
 
-bool runBench(CEqualizerDlg& window, Figures& figures) {
+bool runBench(CEqualizerDlg& window, Figures& figures, bool stepsOnly) {
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "tqm_step_latency_bench: the window was not shown\n");
         return false;
@@ -218,7 +223,7 @@ bool runBench(CEqualizerDlg& window, Figures& figures) {
         return false;
     }
     runEventLoopFor(kSettle);
-    const bool ok = measureSteps(driver, figures) && measureIdle(driver, figures);
+    const bool ok = measureSteps(driver, figures) && (stepsOnly || measureIdle(driver, figures));
     if (!driver.disconnect()) std::fprintf(stderr, "tqm_step_latency_bench: COM did not disconnect\n");
     return ok;
 }
@@ -245,11 +250,24 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
+    const QStringList arguments = QApplication::arguments();
+    const bool stepsOnly = arguments.contains(QStringLiteral("--steps-only"));
+    const qsizetype viaAt = arguments.indexOf(QStringLiteral("--via"));
+    const QString via = viaAt >= 0 && viaAt + 1 < arguments.size() ? arguments[viaAt + 1] : QString();
+
     bench::SimProcess transceiver(TQM_ZR4700_SIM_PATH, kBaud);
     if (transceiver.devicePath().empty()) {
         std::fprintf(stderr, "tqm_step_latency_bench: zr4700-sim did not start\n");
         return 1;
     }
+    test::Ser2netServer server(transceiver.devicePath());
+    if (!via.isEmpty() && !server.start()) {
+        std::fprintf(stderr, "tqm_step_latency_bench: ser2net did not start\n");
+        return 1;
+    }
+    const std::string target = via == QStringLiteral("tcp")       ? server.rawTarget()
+                               : via == QStringLiteral("rfc2217") ? server.rfc2217Target()
+                                                                  : transceiver.devicePath();
     ScratchWorkDir workDir;
     if (!workDir.ok()) {
         std::fprintf(stderr, "tqm_step_latency_bench: no working directory for the port settings\n");
@@ -259,14 +277,14 @@ int main(int argc, char** argv) {
     CommandLine commandLine;
     commandLine.noSplash = true;
     commandLine.settingsDir = std::filesystem::current_path().string();  // the scratch folder
-    commandLine.portMap.push_back({kComNumber, transceiver.devicePath()});
+    commandLine.portMap.push_back({kComNumber, target});
     Figures figures;
     bool ok = false;
     CEqualizerApp::Hooks hooks;
     hooks.beforeExec = [&](CEqualizerDlg& window) {
         // Runs inside the window's own modal loop, then closes it (EXIT).
         QTimer::singleShot(0, &window, [&] {
-            ok = runBench(window, figures);
+            ok = runBench(window, figures, stepsOnly);
             window.reject();
         });
     };
@@ -282,8 +300,10 @@ int main(int argc, char** argv) {
     std::printf("step_p99_ms %.1f\n", percentile(figures.stepsMs, 0.99));
     std::printf("step_min_ms %.1f\n", percentile(figures.stepsMs, 0.0));
     std::printf("step_max_ms %.1f\n", percentile(figures.stepsMs, 1.0));
-    std::printf("idle_span_s %.0f\n", figures.idleSeconds);
-    std::printf("idle_cpu_percent %.3f\n", figures.idleCpuPercent);
+    if (!stepsOnly) {
+        std::printf("idle_span_s %.0f\n", figures.idleSeconds);
+        std::printf("idle_cpu_percent %.3f\n", figures.idleCpuPercent);
+    }
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("peak_rss_mb %.1f\n", static_cast<double>(usage.ru_maxrss) / 1024.0);

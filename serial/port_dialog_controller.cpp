@@ -13,6 +13,8 @@ namespace tqm {
 namespace {
 
 constexpr const char* kAbsentNote = "  (not present)";
+// In place of the target of a COM number whose port map entry cannot be used.
+constexpr const char* kUnusableNote = "unusable entry";
 
 std::vector<PortDialogRow> comPortRows() {
     std::vector<PortDialogRow> rows;
@@ -21,8 +23,10 @@ std::vector<PortDialogRow> comPortRows() {
         if (entry.number == 0) break;
         PortDialogRow row;
         row.value = entry.number;
+        const PortMapEntry mapped = map.entry(entry.number);
         row.present = map.deviceExists(entry.number);
-        row.text = std::string(entry.name) + "  " + map.path(entry.number) + (row.present ? "" : kAbsentNote);
+        row.text = std::string(entry.name) + "  " +
+                   (mapped.usable() ? mapped.target.text + (row.present ? "" : kAbsentNote) : kUnusableNote);
         rows.push_back(std::move(row));
     }
     return rows;

@@ -89,7 +89,7 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
     ASSERT_TRUE(test::writeFile(directory / "PortMap.csv", "5=/dev/pts/1\n"));
     PortMap().loadFile(directory / "PortMap.csv");
     Sio_Port().setPortNumber(5);
-    expectFailure(SerialError::NotFound, "COM5 has an unusable entry in PortMap.csv", false, "COM5");
+    expectFailure(SerialError::Unusable, "unusable entry in PortMap.csv", false, "COM5");
 }
 
 TEST_F(SioPortTest, SettersFallBackToPortOneAnd4800Baud) {
