@@ -181,12 +181,11 @@ LinkResult LinkSession::readBack(int set) {
 }
 
 LinkResult LinkSession::watch(const std::function<void(const Message&)>& observe, const std::function<bool()>& stop) {
-    m_noticesBefore = m_window->notices().size();
     m_observe = observe;
     const EqualizerModel& model = m_window->model();
-    const auto end = [&] {
-        return m_signals.taken() || stop() || !model.connected() || m_window->notices().size() > m_noticesBefore;
-    };
+    // A port that fails to reopen is told by a notice, and the link goes down with the
+    // next tick of the reply watchdog.
+    const auto end = [&] { return m_signals.taken() || stop() || !model.connected(); };
     while (!m_window->runUntil(end, Clock::now() + std::chrono::hours(1))) {
     }
     m_observe = {};
@@ -195,6 +194,10 @@ LinkResult LinkSession::watch(const std::function<void(const Message&)>& observe
 
 bool LinkSession::pause(std::chrono::milliseconds duration) {
     return !m_window->runUntil([this] { return m_signals.taken(); }, Clock::now() + duration);
+}
+
+std::string LinkSession::lossReason() {
+    return Sio_Port().isOpen() ? std::string("no reply") : Sio_Port().lastFault().reason;
 }
 
 bool LinkSession::connected() { return m_window && m_window->model().connected(); }
@@ -250,9 +253,7 @@ std::string LinkSession::failureText(LinkResult result) const {
     case LinkResult::WrongModel:
         return connectFailed + "\nthe transceiver answered but did not identify itself as a ZR-4700 (model code 4700)";
     case LinkResult::SwitchedOff: return "the transceiver is switched off";
-    case LinkResult::LinkLost:
-        return Sio_Port().isOpen() ? "the link to the transceiver was lost: no reply"
-                                   : "the link to the transceiver was lost: " + Sio_Port().lastFault().reason;
+    case LinkResult::LinkLost: return "the link to the transceiver was lost: " + lossReason();
     case LinkResult::TimedOut: return "the transceiver stopped answering: no reply within " + seconds(m_timeout);
     case LinkResult::Interrupted: return "interrupted";
     }

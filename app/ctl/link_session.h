@@ -81,6 +81,8 @@ public:
     // Why the last connect() or apply failed, for the operator (the notice's text and
     // the reason line of a port failure).
     std::string failureText(LinkResult result) const;
+    // Why the link went down: the port's fault when it is closed, otherwise no reply.
+    static std::string lossReason();
 
 private:
     bool start();

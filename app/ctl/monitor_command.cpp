@@ -47,7 +47,7 @@ public:
             const LinkResult end = m_session.watch([this](const Message& message) { observe(message); }, [this] { return m_outputGone; });
             if (end == LinkResult::Interrupted || m_outputGone) return;
             // A power-on takes the link down by itself (the window does the same): no loss to tell.
-            if (!m_poweredOn) event("link_lost", m_session.failureText(LinkResult::LinkLost));
+            if (!m_poweredOn) event("link_lost", LinkSession::lossReason());
             m_poweredOn = false;
             if (!reconnect()) return;
         }
