@@ -18,6 +18,7 @@
 #include "serial/sio_port.h"
 #include "sim/simulated_transceiver.h"
 #include "tests/integration/headless_host.h"
+#include "tests/support/scratch_directory.h"
 
 namespace tqm::test {
 namespace {
@@ -32,9 +33,12 @@ class ConnectionSequence : public ::testing::Test {
 protected:
     void startAll(sim::SimConfig config = {}) {
         config.baud = 38400;
+        // Through a symlink of the test's own: a pulled adapter's old /dev/pts path,
+        // which the engine keeps trying, may belong to another test's transceiver by then.
+        config.linkPath = (m_dir / "radio").string();
         m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
         ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
-        ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
+        ASSERT_TRUE(PortMap().setOverride(1, config.linkPath));
         Engine engine;
         engine.initialiseState();
         ASSERT_TRUE(engine.waitMenuListReady(kLinkTimeout));
@@ -90,6 +94,7 @@ protected:
         ::close(fd);
     }
 
+    ScratchDirectory m_dir;
     std::unique_ptr<sim::SimulatedTransceiver> m_sim;
     std::unique_ptr<HeadlessHost> m_host;
 };
@@ -218,7 +223,6 @@ TEST_F(ConnectionSequence, PulledAdapterClosesThePortAndAReconnectWorks) {
     ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
     ASSERT_TRUE(m_host->waitUntil([] { return !Sio_Port().isOpen(); }, kLinkTimeout));
     ASSERT_TRUE(m_sim->line().plugIn());
-    ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
     m_sim->monitor().clear();
     m_sim->radio().setPeValue({2, 2, 1}, -9);
     connect();
