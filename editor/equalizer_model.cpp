@@ -64,6 +64,9 @@ void EqualizerModel::applyReference() {
             copied = true;
             continue;
         }
+        if (m_applyGate && !m_applyGate()) {
+            break;
+        }
         m_reloadScope = m_currentSet;
         ++m_pendingReplies;
         sendParameter(m_currentSet, p, reference[p]);

@@ -26,10 +26,16 @@ public:
     // the window's thread. Tests and the fuzzer install one that does not wait.
     using Pause = std::function<void(std::chrono::milliseconds)>;
 
+    // Asked before each value of a connected apply is sent; false ends the apply
+    // there, and the values sent so far still await their read-backs. The window has
+    // none; the command-line tool stops an apply on an interrupt with it.
+    using ApplyGate = std::function<bool()>;
+
     explicit EqualizerModel(CommandSink& sink, EqualizerView* view = nullptr);
 
     void setView(EqualizerView* view) { m_view = view; }
     void setPause(Pause pause) { m_pause = std::move(pause); }
+    void setApplyGate(ApplyGate gate) { m_applyGate = std::move(gate); }
 
     int currentSet() const { return m_currentSet; }
     int activeBand() const { return m_activeBand; }
@@ -90,6 +96,7 @@ private:
     CommandSink& m_sink;
     EqualizerView* m_view = nullptr;
     Pause m_pause;
+    ApplyGate m_applyGate;
 
     std::array<EqualizerValues, kEqualizerSets> m_shown{};
     std::array<EqualizerValues, kEqualizerSets> m_reference{};

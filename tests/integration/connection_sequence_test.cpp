@@ -34,9 +34,12 @@ protected:
     // COM1 leads to the simulator's link when it publishes one, else to its device.
     void startAll(sim::SimConfig config = {}) {
         config.baud = 38400;
+        // Through a symlink of the test's own: a pulled adapter's old /dev/pts path,
+        // which the engine keeps trying, may belong to another test's transceiver by then.
+        config.linkPath = (m_dir / "radio").string();
         m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
         ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
-        ASSERT_TRUE(PortMap().setOverride(1, config.linkPath.empty() ? m_sim->devicePath() : config.linkPath));
+        ASSERT_TRUE(PortMap().setOverride(1, config.linkPath));
         Engine engine;
         engine.initialiseState();
         ASSERT_TRUE(engine.waitMenuListReady(kLinkTimeout));
@@ -92,6 +95,7 @@ protected:
         ::close(fd);
     }
 
+    ScratchDirectory m_dir;
     std::unique_ptr<sim::SimulatedTransceiver> m_sim;
     std::unique_ptr<HeadlessHost> m_host;
 };
