@@ -1,0 +1,171 @@
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "editor/equalizer_model.h"
+#include "editor/graph_axes.h"
+#include "editor/graph_handles.h"
+#include "protocol/trx_state.h"
+#include "tests/editor/recording_view.h"
+#include "tests/support/recording_sink.h"
+
+namespace tqm {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The PE notification's address of parameter p of a set.
+std::uintptr_t address(int set, int p) { return static_cast<std::uintptr_t>(1 + 9 * set + p); }
+
+class GraphEditTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Trx_StateGuard().initialise();  // every band off, +5 dB, BWTH 10
+        model.reloadFromState();
+    }
+    std::vector<std::string> sent() {
+        std::vector<std::string> commands;
+        commands.swap(sink.commands);
+        return commands;
+    }
+
+    test::RecordingSink sink;
+    test::RecordingView view;
+    EqualizerModel model{sink, &view};
+};
+
+struct OfflineEdit {
+    const char* name;
+    int p;
+    std::int32_t target;  // stepTo, or the delta of stepBy when byStep
+    bool byStep;
+    bool changed;
+    std::int32_t shown;
+};
+
+TEST_F(GraphEditTest, OfflineEditsShowAtOnceWithinTheButtonsLimits) {
+    const OfflineEdit edits[] = {
+        {"EQ2 FREQ to 1000 Hz", 3, 4, false, true, 4},
+        {"EQ2 FREQ beyond the table", 3, 40, false, true, 9},
+        {"EQ2 FREQ one up at the end", 3, +1, true, false, 9},
+        {"EQ1 LEVEL below -20", 1, -99, false, true, -20},
+        {"EQ1 LEVEL one down at -20", 1, -1, true, false, -20},
+        {"EQ3 BWTH one up at 10", 8, +1, true, false, 10},
+        {"EQ3 BWTH one down", 8, -1, true, true, 9},
+        {"EQ3 BWTH to where it is", 8, 9, false, false, 9},
+    };
+    for (const OfflineEdit& edit : edits) {
+        SCOPED_TRACE(edit.name);
+        const int graphs = view.graphs;
+        EXPECT_EQ(edit.byStep ? model.stepBy(edit.p, edit.target) : model.stepTo(edit.p, edit.target), edit.changed);
+        EXPECT_EQ(model.shown(0)[edit.p], edit.shown);
+        EXPECT_EQ(view.graphs - graphs, edit.changed ? 1 : 0);
+        if (edit.changed) {
+            EXPECT_EQ(model.activeBand(), edit.p / 3 + 1);
+        }
+    }
+    EXPECT_EQ(view.bandTexts[1], (std::vector<std::string>{"1500 Hz", "5 dB", "10"}));
+    EXPECT_TRUE(sink.commands.empty());
+}
+
+TEST_F(GraphEditTest, ConnectedEditsKeepOnePairPerValueOnTheLineAndTheLatestValueWins) {
+    model.setConnected(true);
+    EXPECT_TRUE(model.stepTo(3, 2));
+    EXPECT_EQ(sent(), (std::vector<std::string>{"PE010002;", "PE010;"}));
+    // While EQ2 FREQ's read-back is out its targets wait; another value goes at once.
+    EXPECT_TRUE(model.stepTo(3, 5));
+    EXPECT_TRUE(model.stepTo(3, 7));
+    EXPECT_TRUE(model.stepTo(4, -3));
+    EXPECT_EQ(sent(), (std::vector<std::string>{"PE011-03;", "PE011;"}));
+    EXPECT_EQ(model.shown(0)[3], 0) << "connected, the display waits for the transceiver";
+    EXPECT_EQ(model.editValue(3), 7);
+    EXPECT_TRUE(model.stepBy(3, +1)) << "a key steps on from the waiting target";
+    model.onPeReply(address(0, 4));  // another value's reply frees nothing here
+    model.onPeReply(address(1, 3));
+    EXPECT_TRUE(sent().empty());
+    model.onPeReply(address(0, 3));
+    EXPECT_EQ(sent(), (std::vector<std::string>{"PE010008;", "PE010;"}));
+    EXPECT_FALSE(model.stepTo(3, 8)) << "already on its way";
+
+    // A read of the poll counts: its reply comes first.
+    model.onPeReply(address(0, 3));
+    ASSERT_TRUE(model.readParameter(0, 5));
+    EXPECT_TRUE(model.stepTo(5, 3));
+    EXPECT_EQ(sent(), (std::vector<std::string>{"PE012;"}));
+    model.onPeReply(address(0, 5));
+    EXPECT_EQ(sent(), (std::vector<std::string>{"PE012003;", "PE012;"}));
+
+    // CANCEL's reference replaces a waiting target; so does the link going down.
+    EXPECT_TRUE(model.stepTo(5, 1));
+    model.applyReference();
+    model.onPeReply(address(0, 5));
+    EXPECT_TRUE(sent().empty());
+    EXPECT_TRUE(model.stepTo(3, 1));
+    model.setConnected(false);
+    model.setConnected(true);
+    EXPECT_EQ(model.editValue(3), 0);
+
+    model.setPendingReplies(1);
+    EXPECT_FALSE(model.stepTo(3, 2)) << "ignored while counted replies are awaited, as a button step";
+}
+
+TEST(PairFlightTest, AReadUnansweredForTwoSecondsIsGivenUp) {
+    PairFlight flight;
+    const auto start = PairFlight::Clock::now();
+    flight.noteRead(2, 6, start);
+    flight.want(2, 6, 11, start);
+    EXPECT_TRUE(flight.takeDue(start + PairFlight::kLostAfter - 1ms).empty());
+    const auto due = flight.takeDue(start + PairFlight::kLostAfter);
+    ASSERT_EQ(due.size(), 1u);
+    EXPECT_TRUE(due[0].set == 2 && due[0].p == 6 && due[0].value == 11);
+    // The given-up read is not counted again: the new read's reply frees the value.
+    flight.noteRead(2, 6, start + PairFlight::kLostAfter);
+    flight.noteReply(2, 6);
+    EXPECT_FALSE(flight.inFlight(2, 6, start + PairFlight::kLostAfter));
+}
+
+struct Snap {
+    int band;
+    double hertz;  // where the pointer is
+    std::int32_t index;
+};
+
+TEST(GraphHandlesTest, PointerSnapsToTheNearestTableEntryAndWholeDecibels) {
+    const Snap snaps[] = {
+        {0, 30, 1},   {0, 141, 1},  {0, 142, 2},   {0, 9000, 7},  {1, 1040, 4},   {1, 1060, 5},
+        {1, 200, 1},  {1, 4000, 9}, {2, 3120, 17}, {2, 3180, 18}, {2, 1000, 1},
+    };
+    for (const Snap& snap : snaps) {
+        EXPECT_EQ(freqIndexNearX(snap.band, graphX(snap.hertz)), snap.index) << snap.band << " " << snap.hertz;
+    }
+    EXPECT_EQ(levelNearY(graphY(7) + 3), 7);
+    EXPECT_EQ(levelNearY(graphY(-20) - 5), -19);
+    EXPECT_EQ(levelNearY(-40), 27) << "held to the range by the step, not here";
+}
+
+TEST(GraphHandlesTest, HandlesSitAtThePeaksOffBandsAreParkedAtTheLeftAndTheActiveOneIsFoundFirst) {
+    EqualizerValues values{{0, 0, 10, 4, 9, 7, 0, -20, 1}};
+    EXPECT_EQ(handleText(0, values), "EQ1 OFF 0 dB BWTH 10");
+    EXPECT_EQ(handleText(1, values), "EQ2 1000 Hz +9 dB BWTH 7");
+    EXPECT_EQ(handleText(2, values), "EQ3 OFF -20 dB BWTH 1");
+    const HandleSpot eq2 = handleSpot(1, values);
+    EXPECT_EQ(static_cast<int>(eq2.x), static_cast<int>(graphX(1000)));
+    EXPECT_EQ(static_cast<int>(eq2.y), 176 - 72);
+    const HandleSpot eq1 = handleSpot(0, values);
+    const HandleSpot eq3 = handleSpot(2, values);
+    EXPECT_TRUE(eq1.off && eq3.off && !eq2.off);
+    EXPECT_LT(eq3.x, graphX(100) - kHandleGrabRadius) << "left of every centre frequency";
+    EXPECT_GT(eq3.x - eq1.x, 2 * kHandleGrabRadius) << "side by side";
+    EXPECT_EQ(handleAt(values, 1, eq2.x + 5, eq2.y - 5), 1);
+    EXPECT_EQ(handleAt(values, 1, eq2.x + 20, eq2.y), -1);
+    values[0] = 7;  // EQ1 and EQ2 on top of each other at 700 Hz, 0 dB
+    values[3] = 1;
+    values[4] = 0;
+    EXPECT_EQ(handleAt(values, 1, handleSpot(1, values).x, handleSpot(1, values).y), 0);
+    EXPECT_EQ(handleAt(values, 2, handleSpot(1, values).x, handleSpot(1, values).y), 1);
+}
+
+}  // namespace
+}  // namespace tqm
