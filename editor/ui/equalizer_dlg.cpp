@@ -85,6 +85,7 @@ CEqualizerDlg::CEqualizerDlg(CommandSink& sink, QWidget* parent)
     setFixedSize(size());
     m_controls = EqualizerControls::find(*this);
     m_controls.graph->setPicture(m_graph.picture(), kGraphWidth, kGraphHeight);
+    m_graphEditor = new CGraphEditor(*m_controls.graph, m_model, *this);
     setUpTimers();
     setUpMenu();
     MainWindowLink().publish(&m_messages);
@@ -365,6 +366,7 @@ void CEqualizerDlg::paintGraph(bool withCurves) {
     if (withCurves) m_graph.drawCurves(m_model.shown(m_model.currentSet()), m_model.activeBand());
     m_graph.close();
     m_controls.graph->update();
+    m_graphEditor->setHandlesShown(withCurves);
 }
 
 void CEqualizerDlg::scheduleRepaint() { armTimer(TIMER_REPAINT); }
