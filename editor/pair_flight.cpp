@@ -20,11 +20,11 @@ const PairFlight::Slot* PairFlight::find(int set, int p) const {
 void PairFlight::noteRead(int set, int p, Clock::time_point now) {
     Slot* slot = find(set, p);
     if (slot == nullptr) return;
-    // A read that has been out too long is given up: its reply would not be told
-    // apart from the new one's.
-    if (slot->reads > 0 && isLost(*slot, now)) slot->reads = 0;
+    if (!isBusy(*slot, now)) {
+        slot->reads = 0;
+        slot->busySince = now;
+    }
     ++slot->reads;
-    slot->lastRead = now;
 }
 
 void PairFlight::noteReply(int set, int p) {
@@ -37,7 +37,7 @@ void PairFlight::noteReply(int set, int p) {
 
 bool PairFlight::inFlight(int set, int p, Clock::time_point now) const {
     const Slot* slot = find(set, p);
-    return slot != nullptr && slot->reads > 0 && !isLost(*slot, now);
+    return slot != nullptr && isBusy(*slot, now);
 }
 
 void PairFlight::want(int set, int p, std::int32_t value, Clock::time_point now) {
@@ -62,8 +62,8 @@ std::vector<PairFlight::Due> PairFlight::takeDue(Clock::time_point now) {
     for (std::size_t index = 0; index < kValueCount; ++index) {
         Slot& slot = m_slots[index];
         if (!slot.wanted) continue;
-        if (slot.reads > 0 && isLost(slot, now)) slot.reads = 0;
-        if (slot.reads > 0) continue;
+        if (isBusy(slot, now)) continue;
+        slot.reads = 0;
         const int set = static_cast<int>(index) / kEqualizerParams;
         const int p = static_cast<int>(index) % kEqualizerParams;
         due.push_back({set, p, *slot.wanted});

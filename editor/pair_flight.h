@@ -15,8 +15,10 @@ namespace tqm {
 // of the 27 values has at most one pair on the line: a value asked for while its
 // read-back is still out waits, a later wish replaces it, and it goes out when the
 // read-back has come. Every read of a value counts (the poll's too), because its
-// reply is the one the line gives back first. A read that stays unanswered for
-// kLostAfter counts as lost. Used on the user-interface thread only.
+// reply is the one the line gives back first. Replies can be lost on a noisy line,
+// and a lost one would keep its value counted busy for good, however many later
+// reads are answered: a value that has not been free for kLostAfter counts as free.
+// Used on the user-interface thread only.
 class PairFlight final {
 public:
     using Clock = std::chrono::steady_clock;
@@ -33,7 +35,7 @@ public:
     void noteRead(int set, int p, Clock::time_point now);
     // A reply naming the value came in.
     void noteReply(int set, int p);
-    // True while a read of the value is unanswered and not yet counted as lost.
+    // True while a read of the value is unanswered, for less than kLostAfter.
     bool inFlight(int set, int p, Clock::time_point now) const;
     // The operator wants the value to become `value`; the latest wish wins. A wish for
     // the value that is already on its way is dropped.
@@ -51,14 +53,16 @@ public:
 private:
     struct Slot {
         int reads = 0;
-        Clock::time_point lastRead{};
+        Clock::time_point busySince{};  // when the count last rose from 0
         std::optional<std::int32_t> sent;
         std::optional<std::int32_t> wanted;
     };
     static constexpr std::size_t kValueCount = kEqualizerSets * kEqualizerParams;
 
     static std::size_t slotIndex(int set, int p);
-    static bool isLost(const Slot& slot, Clock::time_point now) { return now - slot.lastRead >= kLostAfter; }
+    static bool isBusy(const Slot& slot, Clock::time_point now) {
+        return slot.reads > 0 && now - slot.busySince < kLostAfter;
+    }
     Slot* find(int set, int p);
     const Slot* find(int set, int p) const;
 

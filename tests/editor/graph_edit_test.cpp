@@ -111,17 +111,20 @@ TEST_F(GraphEditTest, ConnectedEditsKeepOnePairPerValueOnTheLineAndTheLatestValu
     EXPECT_FALSE(model.stepTo(3, 2)) << "ignored while counted replies are awaited, as a button step";
 }
 
-TEST(PairFlightTest, AReadUnansweredForTwoSecondsIsGivenUp) {
+TEST(PairFlightTest, AValueBusyForTwoSecondsCountsAsFreeEvenWhileLaterReadsAreAnswered) {
     PairFlight flight;
     const auto start = PairFlight::Clock::now();
-    flight.noteRead(2, 6, start);
-    flight.want(2, 6, 11, start);
+    flight.noteRead(2, 6, start);  // its reply is lost
+    flight.noteRead(2, 6, start + 1s);
+    flight.noteReply(2, 6);
+    flight.want(2, 6, 11, start + 1s);
     EXPECT_TRUE(flight.takeDue(start + PairFlight::kLostAfter - 1ms).empty());
     const auto due = flight.takeDue(start + PairFlight::kLostAfter);
     ASSERT_EQ(due.size(), 1u);
     EXPECT_TRUE(due[0].set == 2 && due[0].p == 6 && due[0].value == 11);
-    // The given-up read is not counted again: the new read's reply frees the value.
+    // The pair that went is counted afresh: its read-back frees the value.
     flight.noteRead(2, 6, start + PairFlight::kLostAfter);
+    EXPECT_TRUE(flight.inFlight(2, 6, start + PairFlight::kLostAfter));
     flight.noteReply(2, 6);
     EXPECT_FALSE(flight.inFlight(2, 6, start + PairFlight::kLostAfter));
 }

@@ -4,6 +4,8 @@
 #include "editor/graph_axes.h"
 #include "editor/graph_handles.h"
 #include "editor/ui/graph_editor.h"
+#include "platform/main_window_link.h"
+#include "protocol/protocol_messages.h"
 #include "tests/gui/main_window_fixture.h"
 
 namespace tqm {
@@ -126,6 +128,9 @@ TEST_F(GraphEditorTest, ConnectedADragHoldsThePollAndPutsOnePairOnTheLine) {
     mouse(QEvent::MouseButtonRelease, at(graphX(500), y));
     EXPECT_TRUE(poll->isActive());
     m_window->stopPoll();
+    // The read-back of EQ1 FREQ (set F, value 1) lets the value that waited go out.
+    ASSERT_TRUE(MainWindowLink().send(UWM_REPLY_PE, 1));
+    EXPECT_EQ(m_sink.commands, (std::vector<std::string>{"PE000003;", "PE000;", "PE000005;", "PE000;"}));
 }
 
 }  // namespace
