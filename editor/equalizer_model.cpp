@@ -70,7 +70,8 @@ void EqualizerModel::applyReference() {
     EqualizerValues& shown = m_shown[index(m_currentSet)];
     bool copied = false;
     for (int p = 0; p < kEqualizerParams; ++p) {
-        if (reference[p] == shown[p]) {
+        // A value on its way from an edit on the graph is what the transceiver will hold.
+        if (reference[p] == editValue(p)) {
             continue;
         }
         if (!m_connected) {

@@ -24,6 +24,7 @@ protected:
     void SetUp() override {
         Trx_StateGuard().initialise();  // every band off, +5 dB, BWTH 10
         model.reloadFromState();
+        model.setPause(nullptr);
     }
     std::vector<std::string> sent() {
         std::vector<std::string> commands;
@@ -82,7 +83,7 @@ TEST_F(GraphEditTest, ConnectedEditsKeepOnePairPerValueOnTheLineAndTheLatestValu
     EXPECT_EQ(model.shown(0)[3], 0) << "connected, the display waits for the transceiver";
     EXPECT_EQ(model.editValue(3), 7);
     EXPECT_TRUE(model.stepBy(3, +1)) << "a key steps on from the waiting target";
-    model.onPeReply(address(0, 4));  // another value's reply frees nothing here
+    model.onPeReply(address(0, 4));  // replies of other values leave EQ2 FREQ waiting
     model.onPeReply(address(1, 3));
     EXPECT_TRUE(sent().empty());
     model.onPeReply(address(0, 3));
@@ -97,11 +98,14 @@ TEST_F(GraphEditTest, ConnectedEditsKeepOnePairPerValueOnTheLineAndTheLatestValu
     model.onPeReply(address(0, 5));
     EXPECT_EQ(sent(), (std::vector<std::string>{"PE012003;", "PE012;"}));
 
-    // CANCEL's reference replaces a waiting target; so does the link going down.
+    // CANCEL's reference replaces a waiting target and follows the value on its way.
     EXPECT_TRUE(model.stepTo(5, 1));
     model.applyReference();
+    EXPECT_EQ(sent(), (std::vector<std::string>{"PE012010;", "PE012;"}));
     model.onPeReply(address(0, 5));
     EXPECT_TRUE(sent().empty());
+    model.setPendingReplies(0);
+    // The link going down forgets the edits.
     EXPECT_TRUE(model.stepTo(3, 1));
     model.setConnected(false);
     model.setConnected(true);
