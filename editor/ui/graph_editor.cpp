@@ -102,6 +102,8 @@ void CGraphEditor::setHover(int band) {
 // --- events ---------------------------------------------------------------
 
 bool CGraphEditor::event(QEvent* event) {
+    // A box that comes up, or the window going, ends a drag whose release will not come.
+    if (event->type() == QEvent::WindowDeactivate || event->type() == QEvent::Hide) abandonEdits();
     // Over a handle its label says it all; elsewhere the graph's own tooltip shows.
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
@@ -181,7 +183,7 @@ void CGraphEditor::wheelEvent(QWheelEvent* event) {
 
 void CGraphEditor::keyPressEvent(QKeyEvent* event) {
     const EditKey* key = findEditKey(event->key());
-    if (key == nullptr || !m_handlesShown || event->modifiers() != Qt::NoModifier) {
+    if (key == nullptr || !m_handlesShown || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
         QWidget::keyPressEvent(event);
         return;
     }
@@ -245,6 +247,17 @@ void CGraphEditor::dragTo(QPointF position) {
 void CGraphEditor::endDrag() {
     m_dragBand = -1;
     endEdit();
+    update();
+}
+
+void CGraphEditor::abandonEdits() {
+    if (m_dragBand < 0 && !m_keyEdit) return;
+    m_dragBand = -1;
+    m_keyEdit = false;
+    // A window that has gone keeps its poll stopped.
+    if (!window()->isVisible()) m_edits = 0;
+    while (m_edits > 0) endEdit();
+    unsetCursor();
     update();
 }
 

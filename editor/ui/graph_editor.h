@@ -67,6 +67,7 @@ private:
     void setHover(int band);
     void dragTo(QPointF position);
     void endDrag();
+    void abandonEdits();
     void beginEdit();
     void endEdit();
     void paintHandle(QPainter& painter, int band) const;

@@ -113,21 +113,16 @@ TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActive
     EXPECT_FALSE(editor->hasFocus()) << "past EQ3 the focus moves on";
 }
 
-TEST_F(GraphEditorTest, ConnectedADragHoldsThePollAndPutsOnePairOnTheLine) {
+TEST_F(GraphEditorTest, ConnectedADragPutsOnePairOnTheLineAndItsReadBackLetsTheLatestValueGo) {
     m_window->model().setConnected(true);
-    m_window->startPoll();
-    QTimer* poll = timer(TIMER_PARAM_POLL);
-    mouse(QEvent::MouseButtonPress, handle(0));
-    EXPECT_FALSE(poll->isActive());
-    m_sink.commands.clear();
     const double y = handleSpot(0, shown()).y;
+    mouse(QEvent::MouseButtonPress, handle(0));
     mouse(QEvent::MouseMove, at(graphX(300), y));
     mouse(QEvent::MouseMove, at(graphX(500), y));
+    mouse(QEvent::MouseButtonRelease, at(graphX(500), y));
+    m_window->stopPoll();
     EXPECT_EQ(m_sink.commands, (std::vector<std::string>{"PE000003;", "PE000;"}));
     EXPECT_EQ(text(Eq1FreqValue), "OFF") << "the display waits for the transceiver";
-    mouse(QEvent::MouseButtonRelease, at(graphX(500), y));
-    EXPECT_TRUE(poll->isActive());
-    m_window->stopPoll();
     // The read-back of EQ1 FREQ (set F, value 1) lets the value that waited go out.
     ASSERT_TRUE(MainWindowLink().send(UWM_REPLY_PE, 1));
     EXPECT_EQ(m_sink.commands, (std::vector<std::string>{"PE000003;", "PE000;", "PE000005;", "PE000;"}));
