@@ -10,8 +10,9 @@
 namespace tqm {
 namespace {
 
-// The parked handles of bands that are off, 16 pixels apart from the left edge.
-constexpr double kOffSpotX = kHandleRadius + 2.0;
+// The parked handles of bands that are off, 16 pixels apart from the left edge, far
+// enough in that the ring of the active one is not cut off.
+constexpr double kOffSpotX = kHandleRadius + 6.0;
 constexpr double kOffSpotStep = 16.0;
 
 }  // namespace
