@@ -95,6 +95,8 @@ CEqualizerDlg::~CEqualizerDlg() {
     // Nothing reaches the window once it has retracted itself.
     MainWindowLink().retract();
     for (QTimer* each : m_timers) each->stop();
+    // The graph editor works on the model, which goes before the window's children.
+    delete m_graphEditor;
 }
 
 void CEqualizerDlg::setUpTimers() {
