@@ -8,6 +8,10 @@
 //                  changes when the reply is taken in. Up and down in turn, so the
 //                  value stays in range; 200 steps after 10 unmeasured ones, a pause
 //                  between steps so that the poll runs again as it does between clicks;
+//   drag latency   EQ1's handle on the graph pressed (unmeasured: the press stops the
+//                  poll), then moved by one dB (8 pixels) up or down -> the EQ1 level
+//                  static showing the value that came back; released, the same pause.
+//                  Up and down in turn, 200 drags after 10 unmeasured ones;
 //   idle CPU       the process's CPU time over 60 s while connected and idle (the
 //                  window polls the shown set), percent of one core.
 //
@@ -41,6 +45,7 @@
 #include "app/command_line.h"
 #include "app/equalizer_app.h"
 #include "bench/sim_process.h"
+#include "editor/graph_handles.h"
 #include "editor/ui/control_id.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "serial/comm_setting_file.h"
@@ -97,6 +102,7 @@ private:
 
 struct Figures {
     std::vector<double> stepsMs;
+    std::vector<double> dragsMs;
     double idleCpuPercent = 0;
     double idleSeconds = 0;
 };
@@ -165,6 +171,30 @@ public:
         return Millis(shown - pressed).count();
     }
 
+    // One drag of EQ1's handle by one dB; the time from the move to the static showing
+    // the value that came back, or nothing when it did not come.
+    std::optional<double> drag(bool up) {
+        QLabel* const text = m_window.findChild<QLabel*>(controlName(ControlId::Eq1LevelValue));
+        QWidget* const editor = m_window.findChild<QWidget*>(QStringLiteral("graph_editor"));
+        const QString before = text->text();
+        const int expected = level() + (up ? 1 : -1);
+        const HandleSpot spot = handleSpot(0, m_window.model().shown(m_window.model().currentSet()));
+        const QPoint from = editor->mapTo(&m_window, QPointF(spot.x, spot.y).toPoint());
+        const QPoint to = from + QPoint(0, up ? -8 : 8);
+        QTest::mousePress(m_window.windowHandle(), Qt::LeftButton, {}, from);
+        const Clock::time_point moved = Clock::now();
+        QTest::mouseMove(m_window.windowHandle(), to);
+        const bool came = runEventLoopUntil([&] { return text->text() != before; }, kWait);
+        const Clock::time_point shown = Clock::now();
+        QTest::mouseRelease(m_window.windowHandle(), Qt::LeftButton, {}, to);
+        if (!came || level() != expected) {
+            std::fprintf(stderr, "tqm_step_latency_bench: the drag showed %s, not level %d\n",
+                         text->text().toUtf8().constData(), expected);
+            return std::nullopt;
+        }
+        return Millis(shown - moved).count();
+    }
+
     int level() const { return m_window.model().shown(m_window.model().currentSet())[kLevelIndex]; }
 
 private:
@@ -190,6 +220,18 @@ bool measureSteps(WindowDriver& driver, Figures& figures) {
             return false;
         }
         if (i >= kWarmUpSteps) figures.stepsMs.push_back(*ms);
+        up = !up;
+        runEventLoopFor(kStepGap);
+    }
+    return true;
+}
+
+bool measureDrags(WindowDriver& driver, Figures& figures) {
+    bool up = driver.level() < kLevelMax;
+    for (int i = 0; i < kWarmUpSteps + kSteps; ++i) {
+        const std::optional<double> ms = driver.drag(up);
+        if (!ms) return false;
+        if (i >= kWarmUpSteps) figures.dragsMs.push_back(*ms);
         up = !up;
         runEventLoopFor(kStepGap);
     }
@@ -223,7 +265,7 @@ bool runBench(CEqualizerDlg& window, Figures& figures, bool stepsOnly) {
         return false;
     }
     runEventLoopFor(kSettle);
-    const bool ok = measureSteps(driver, figures) && (stepsOnly || measureIdle(driver, figures));
+    const bool ok = measureSteps(driver, figures) && (stepsOnly || (measureDrags(driver, figures) && measureIdle(driver, figures)));
     if (!driver.disconnect()) std::fprintf(stderr, "tqm_step_latency_bench: COM did not disconnect\n");
     return ok;
 }
@@ -301,6 +343,11 @@ int main(int argc, char** argv) {
     std::printf("step_min_ms %.1f\n", percentile(figures.stepsMs, 0.0));
     std::printf("step_max_ms %.1f\n", percentile(figures.stepsMs, 1.0));
     if (!stepsOnly) {
+        std::printf("drag_count %zu\n", figures.dragsMs.size());
+        std::printf("drag_median_ms %.1f\n", median(figures.dragsMs));
+        std::printf("drag_p99_ms %.1f\n", percentile(figures.dragsMs, 0.99));
+        std::printf("drag_min_ms %.1f\n", percentile(figures.dragsMs, 0.0));
+        std::printf("drag_max_ms %.1f\n", percentile(figures.dragsMs, 1.0));
         std::printf("idle_span_s %.0f\n", figures.idleSeconds);
         std::printf("idle_cpu_percent %.3f\n", figures.idleCpuPercent);
     }

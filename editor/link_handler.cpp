@@ -100,8 +100,10 @@ void LinkHandler::onReplyAi() {
     publishState();
 }
 
-void LinkHandler::onReplyPe() {
+void LinkHandler::onReplyPe(std::uintptr_t address) {
     if (!m_model.connected()) return;
+    // A read-back in lets the next value of an edit on the graph go out.
+    m_model.onPeReply(address);
     if (m_model.pendingReplies() == 0) {
         if (!m_model.takeChangedFromState()) return;
     } else {

@@ -27,7 +27,9 @@ public:
     void onReplyId();
     void onReplyPs();
     void onReplyAi();
-    void onReplyPe();
+    // A PE reply was stored; address names its value as the notification carries it
+    // (1 + 9 * set + p; 0 unknown).
+    void onReplyPe(std::uintptr_t address = 0);
     // A failure notice of the given row; force shows it even while another is open.
     // An unforced box keeps the port from opening while it is up.
     // Blocks while the box is open.

@@ -93,6 +93,7 @@ CEqualizerDlg::CEqualizerDlg(CommandSink& sink, QWidget* parent)
     m_controls = EqualizerControls::find(*this);
     m_statusLine = &requireControl<QLabel>(*this, ControlId::StatusLine);
     m_controls.graph->setPicture(m_graph.picture(), kGraphWidth, kGraphHeight);
+    m_graphEditor = new CGraphEditor(*m_controls.graph, m_model, *this);
     setUpTimers();
     setUpMenu();
     MainWindowLink().publish(&m_messages);
@@ -102,6 +103,8 @@ CEqualizerDlg::~CEqualizerDlg() {
     // Nothing reaches the window once it has retracted itself.
     MainWindowLink().retract();
     for (QTimer* each : m_timers) each->stop();
+    // The graph editor works on the model, which goes before the window's children.
+    delete m_graphEditor;
 }
 
 void CEqualizerDlg::setUpTimers() {
@@ -383,6 +386,7 @@ void CEqualizerDlg::paintGraph(bool withCurves) {
     if (withCurves) m_graph.drawCurves(m_model.shown(m_model.currentSet()), m_model.activeBand());
     m_graph.close();
     m_controls.graph->update();
+    m_graphEditor->setHandlesShown(withCurves);
 }
 
 void CEqualizerDlg::scheduleRepaint() { armTimer(TIMER_REPAINT); }

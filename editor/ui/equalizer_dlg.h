@@ -15,6 +15,7 @@
 #include "editor/response_graph.h"
 #include "editor/ui/connecting_dlg.h"
 #include "editor/ui/equalizer_controls.h"
+#include "editor/ui/graph_editor.h"
 #include "editor/ui/window_messages.h"
 #include "editor/ui/window_timers.h"
 
@@ -29,7 +30,7 @@ class CSplashDlg;
 // step buttons of the three bands, the command buttons and the connection lamp, with
 // the window's timers. It shows what the equalizer model and the link handling tell it,
 // and acts on its buttons and menu. Window messages reach it through its adapter.
-class CEqualizerDlg final : public QDialog, private EqualizerView, private LinkView {
+class CEqualizerDlg final : public QDialog, private EqualizerView, private LinkView, private GraphEditHost {
     Q_OBJECT
 
 public:
@@ -114,6 +115,10 @@ private:
     void pause(std::chrono::milliseconds duration) override;
     void showLinkState(LinkState state) override;
 
+    // GraphEditHost
+    void beginGraphEdit() override { stopPoll(); }
+    void endGraphEdit() override { startPoll(); }
+
     void setUpTimers();
     void setUpMenu();
     void runSplash();
@@ -146,6 +151,7 @@ private:
     EqualizerModel m_model;
     LinkHandler m_link;
     ResponseGraph m_graph;
+    CGraphEditor* m_graphEditor = nullptr;
     std::array<QTimer*, kTimerCount> m_timers{};
     QLabel* m_statusLine = nullptr;
     LinkState m_linkState = LinkState::Offline;
