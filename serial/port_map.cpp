@@ -217,8 +217,8 @@ bool PortMap::loadDefaultFile() {
 bool PortMap::parseEntry(std::string_view line, int& comNumber, std::string& path, std::string& problem) {
     MapLine entry = parseMapLine(trim(line));
     comNumber = entry.comNumber;
-    if (entry.problem != nullptr) {
-        problem = entry.problem;
+    if (!entry.problem.empty()) {
+        problem = std::move(entry.problem);
         return false;
     }
     path = std::move(entry.path);

@@ -16,15 +16,15 @@ namespace {
 // The window messages the link handling acts on; COM_FAILED carries its force flag and row.
 struct ReplyRoute {
     MessageId id;
-    void (LinkHandler::*handle)();
+    void (*handle)(LinkHandler&, const Message&);
 };
 
 constexpr std::array<ReplyRoute, 5> kReplyRoutes{{
-    {UWM_POWER_ON, &LinkHandler::onPowerOn},
-    {UWM_REPLY_ID, &LinkHandler::onReplyId},
-    {UWM_REPLY_PS, &LinkHandler::onReplyPs},
-    {UWM_REPLY_AI, &LinkHandler::onReplyAi},
-    {UWM_REPLY_PE, &LinkHandler::onReplyPe},
+    {UWM_POWER_ON, [](LinkHandler& link, const Message&) { link.onPowerOn(); }},
+    {UWM_REPLY_ID, [](LinkHandler& link, const Message&) { link.onReplyId(); }},
+    {UWM_REPLY_PS, [](LinkHandler& link, const Message&) { link.onReplyPs(); }},
+    {UWM_REPLY_AI, [](LinkHandler& link, const Message&) { link.onReplyAi(); }},
+    {UWM_REPLY_PE, [](LinkHandler& link, const Message& message) { link.onReplyPe(message.wParam); }},
 }};
 
 // Milliseconds from now to until for poll(), rounded up so that a wait never ends
@@ -78,7 +78,7 @@ void HeadlessWindow::dispatch(const Message& message) {
         m_handler.onComFailed(message.wParam != 0, static_cast<int>(message.lParam));
     }
     for (const ReplyRoute& route : kReplyRoutes) {
-        if (route.id == message.id) (m_handler.*route.handle)();
+        if (route.id == message.id) route.handle(m_handler, message);
     }
     if (m_afterMessage) m_afterMessage(message);
 }
