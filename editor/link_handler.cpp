@@ -25,8 +25,12 @@ void LinkHandler::onComAction() {
     if (!m_model.connected()) Trx_StateGuard().set(StateField::ModelCode, 0);
     // The operator asks for the port: if it still cannot be opened, say so again.
     Sio_Port().rearmFailureNotice();
+    // Whether this press connects is decided before the toggle goes out: on a busy
+    // machine its "AI1;" can be answered before this thread runs on, and a connect
+    // taken for a disconnect would leave the identification unrequested.
+    const bool connecting = autoInfo() == 0;
     postLinkToggle();
-    if (autoInfo() != 0) return;
+    if (!connecting) return;
     m_connectRequested = true;
     m_model.setPendingReplies(kStartupReplies);
     m_model.setReloadScope(EqualizerModel::kAllSets);

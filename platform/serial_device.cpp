@@ -128,6 +128,10 @@ bool SerialDevice::configure(int baud, SerialFault& fault) {
         fillFault(fault, errno == EINVAL ? SerialError::BadSpeed : SerialError::Other, errno, m_path);
         return false;
     }
+    // Bytes that waited before this open answer nobody's command here: a reply that the
+    // port's last user left unread (a pseudo-terminal keeps it) would be taken for the
+    // transceiver's answer to ours. Best effort, as a fresh port has nothing to drop.
+    ::tcflush(m_fd, TCIFLUSH);
     return true;
 }
 
