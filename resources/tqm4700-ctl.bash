@@ -8,7 +8,7 @@ _tqm4700_ctl() {
         cword=$COMP_CWORD
     }
     local commands="ports read save apply set check monitor"
-    local options="--port --device --baud --settings-dir --timeout --quiet --set --format --help --version"
+    local options="--port --device --baud --settings-dir --trace --timeout --quiet --set --format --help --version"
 
     case $prev in
         --port) COMPREPLY=($(compgen -W "$(seq 1 20)" -- "$cur")); return ;;
@@ -17,13 +17,14 @@ _tqm4700_ctl() {
         --format) COMPREPLY=($(compgen -W "text json pef" -- "$cur")); return ;;
         --device) COMPREPLY=($(compgen -f -- "${cur:-/dev/}")); return ;;
         --settings-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+        --trace) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --timeout) return ;;
     esac
 
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --port|--device|--baud|--settings-dir|--timeout|--set|--format) ((i++)) ;;
+            --port|--device|--baud|--settings-dir|--trace|--timeout|--set|--format) ((i++)) ;;
             -*) ;;
             *) command=${words[i]}; break ;;
         esac

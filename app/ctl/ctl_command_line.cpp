@@ -15,7 +15,7 @@ std::string joinText(std::initializer_list<std::string_view> pieces) {
     return text;
 }
 
-enum class Option { Port, Device, Baud, SettingsDir, Timeout, Quiet, Set, Format, Help, Version };
+enum class Option { Port, Device, Baud, SettingsDir, Trace, Timeout, Quiet, Set, Format, Help, Version };
 
 struct OptionRow {
     std::string_view name;
@@ -23,11 +23,12 @@ struct OptionRow {
     bool takesValue;
 };
 
-constexpr std::array<OptionRow, 10> kOptions{{
+constexpr std::array<OptionRow, 11> kOptions{{
     {"port", Option::Port, true},
     {"device", Option::Device, true},
     {"baud", Option::Baud, true},
     {"settings-dir", Option::SettingsDir, true},
+    {"trace", Option::Trace, true},
     {"timeout", Option::Timeout, true},
     {"quiet", Option::Quiet, false},
     {"set", Option::Set, true},
@@ -170,6 +171,7 @@ private:
         case Option::Device: m_result.device = std::string(value); return !value.empty();
         case Option::Baud: return setBaud(value);
         case Option::SettingsDir: m_result.settingsDir = std::string(value); return !value.empty();
+        case Option::Trace: m_result.traceFile = std::string(value); return !value.empty();
         case Option::Timeout: return setTimeout(value);
         case Option::Quiet: m_result.quiet = true; return true;
         case Option::Set: return setNamed(kSetNames, value, m_result.set, m_setGiven);
@@ -279,6 +281,8 @@ Options:
       --baud N             4800, 9600, 19200 or 38400 (default: the window's)
       --settings-dir DIR   where CommoFiles/ with the port settings and the port
                            map is (default: the window's settings)
+      --trace FILE         write every command and reply on the line to FILE,
+                           one line each ('-' for standard error)
       --timeout SECONDS    how long to wait for the transceiver to answer the
                            connection, and between replies (default 5)
       --quiet              no progress and no warnings on standard error

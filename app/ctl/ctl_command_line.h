@@ -29,6 +29,7 @@ struct CtlOptions {
     std::string device;                    // --device: mapped onto the COM number in use
     std::optional<int> baud;               // --baud
     std::string settingsDir;               // --settings-dir; empty for the default
+    std::string traceFile;                 // --trace: the wire trace's file, "-" for stderr; empty: off
     std::chrono::milliseconds timeout{5000};
     bool quiet = false;
     int set = kCtlAllSets;                 // --set: 0..2 for F, R, P, or all

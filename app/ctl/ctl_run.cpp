@@ -1,6 +1,7 @@
 #include <array>
 
 #include "app/command_line.h"
+#include "app/engine.h"
 #include "app/ctl/ctl_commands.h"
 
 namespace tqm {
@@ -51,6 +52,11 @@ int runCtl(const CtlContext& context) {
         context.err << "Try '" << kCtlProgramName << " --help' for more information.\n";
         return kCtlExitUsage;
     default: break;
+    }
+    std::string traceError;
+    if (!options.traceFile.empty() && !Engine::startTrace(options.traceFile, traceError)) {
+        tell(context.err, "cannot write the wire trace: " + traceError);
+        return kCtlExitRefused;
     }
     for (const CommandEntry& entry : kCommandEntries) {
         if (entry.command == options.command) return entry.run(context);
