@@ -152,6 +152,10 @@ void SerialDevice::handBack() {
 void SerialDevice::abort() {
     if (m_fd < 0 || m_aborted.exchange(true, std::memory_order_acq_rel)) return;
     handBack();
+    // The lock goes with the abort, not with the descriptor: a thread still waiting on
+    // the descriptor keeps it open a little longer, and a reopen of the port must not
+    // find it taken by our own line that is already given up.
+    ::flock(m_fd, LOCK_UN);
 }
 
 void SerialDevice::close() {
