@@ -61,7 +61,7 @@ protected:
     std::vector<std::unique_ptr<QWidget>> m_windows;  // every window of the program, shown
 };
 
-TEST_F(DesktopManners, EveryControlHasATooltipAndEveryButtonRoomAroundItsText) {
+TEST_F(DesktopManners, TooltipsRoomyButtonsMnemonicsAndTheProgramsFontInEveryWindow) {
     for (const auto& owned : m_windows) {
         QWidget* window = owned.get();
         SCOPED_TRACE(window->objectName().toStdString());
@@ -75,19 +75,15 @@ TEST_F(DesktopManners, EveryControlHasATooltipAndEveryButtonRoomAroundItsText) {
             const int text = button->fontMetrics().horizontalAdvance(button->text().remove('&'));
             EXPECT_GE(button->width(), text + 2 * kButtonPadding) << button->text().toStdString();
         }
-    }
-}
-
-TEST_F(DesktopManners, MenusHaveMnemonicsAndMenusAndBoxesTheProgramsFontFamily) {
-    QWidget* window = m_windows.front().get();
-    for (QMenu* menu : window->findChildren<QMenu*>()) {
-        EXPECT_TRUE(menu->title().contains('&')) << menu->title().toStdString();
-        EXPECT_EQ(menu->font().family(), kProgramFontFamily);
-        for (QAction* action : menu->actions()) {
-            EXPECT_TRUE(action->isSeparator() || action->text().contains('&')) << action->text().toStdString();
+        for (QMenu* menu : window->findChildren<QMenu*>()) {
+            EXPECT_TRUE(menu->title().contains('&') && menu->font().family() == kProgramFontFamily)
+                << menu->title().toStdString();
+            for (QAction* action : menu->actions()) {
+                EXPECT_TRUE(action->isSeparator() || action->text().contains('&')) << action->text().toStdString();
+            }
         }
     }
-    QMessageBox box(QMessageBox::Warning, "", "text", QMessageBox::Ok, window);
+    QMessageBox box(QMessageBox::Warning, "", "text", QMessageBox::Ok, m_windows.front().get());
     EXPECT_EQ(box.findChild<QLabel*>()->font().family(), kProgramFontFamily);
 }
 

@@ -30,12 +30,9 @@ protected:
         const HandleSpot spot = handleSpot(band, shown());
         return at(spot.x, spot.y);
     }
-    void mouse(QEvent::Type type, QPoint point) {
-        QWindow* window = m_window->windowHandle();
-        if (type == QEvent::MouseButtonPress) QTest::mousePress(window, Qt::LeftButton, {}, point);
-        if (type == QEvent::MouseMove) QTest::mouseMove(window, point);
-        if (type == QEvent::MouseButtonRelease) QTest::mouseRelease(window, Qt::LeftButton, {}, point);
-    }
+    void grab(QPoint point) { QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, {}, point); }
+    void moveTo(QPoint point) { QTest::mouseMove(m_window->windowHandle(), point); }
+    void drop(QPoint point) { QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, point); }
     void wheel(QPoint point, int notches) {
         const QPoint local = editor->mapFrom(m_window.get(), point);
         QWheelEvent event(local, editor->mapToGlobal(local), {}, QPoint(0, 120 * notches), Qt::NoButton,
@@ -48,7 +45,7 @@ protected:
 };
 
 TEST_F(GraphEditorTest, DragSnapsToTableEntriesStaysWithinTheLimitsAndCancelTakesItBack) {
-    mouse(QEvent::MouseButtonPress, handle(1));
+    grab(handle(1));
     EXPECT_EQ(m_window->model().activeBand(), 2) << "the grabbed band comes on top";
     const double parked = handleSpot(1, shown()).x;
     struct Move {
@@ -64,11 +61,11 @@ TEST_F(GraphEditorTest, DragSnapsToTableEntriesStaysWithinTheLimitsAndCancelTake
         {graphX(55), -25, "700 Hz, -20 dB"},   // a drag never switches the band off
     };
     for (const Move& move : moves) {
-        mouse(QEvent::MouseMove, at(move.x, graphY(move.db)));
+        moveTo(at(move.x, graphY(move.db)));
         EXPECT_EQ(eq2Texts(), move.texts) << move.x;
     }
     EXPECT_EQ(editor->labelText(), "EQ2 700 Hz -20 dB BWTH 10");
-    mouse(QEvent::MouseButtonRelease, at(graphX(55), graphY(-25)));
+    drop(at(graphX(55), graphY(-25)));
     EXPECT_EQ(editor->draggedBand(), -1);
     EXPECT_EQ(m_window->model().reference(0)[3], 0) << "a drag changes only the shown values, as the buttons do";
     click(CancelButton);
@@ -77,9 +74,9 @@ TEST_F(GraphEditorTest, DragSnapsToTableEntriesStaysWithinTheLimitsAndCancelTake
 }
 
 TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActiveBand) {
-    mouse(QEvent::MouseMove, handle(0));
+    moveTo(handle(0));
     EXPECT_EQ(editor->labelText(), "EQ1 OFF +5 dB BWTH 10");
-    mouse(QEvent::MouseMove, at(450, 300));
+    moveTo(at(450, 300));
     EXPECT_EQ(editor->labelText(), "");
     wheel(handle(2), -1);
     EXPECT_EQ(text(Eq3BwthValue), "9");
@@ -113,13 +110,17 @@ TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActive
     EXPECT_FALSE(editor->hasFocus()) << "past EQ3 the focus moves on";
 }
 
-TEST_F(GraphEditorTest, ConnectedADragPutsOnePairOnTheLineAndItsReadBackLetsTheLatestValueGo) {
+TEST_F(GraphEditorTest, ConnectedADragRestsThePollAndItsPairsWaitForTheReadBackOfTheirValue) {
     m_window->model().setConnected(true);
+    QTimer* poll = timer(TIMER_PARAM_POLL);
+    m_window->startPoll();
     const double y = handleSpot(0, shown()).y;
-    mouse(QEvent::MouseButtonPress, handle(0));
-    mouse(QEvent::MouseMove, at(graphX(300), y));
-    mouse(QEvent::MouseMove, at(graphX(500), y));
-    mouse(QEvent::MouseButtonRelease, at(graphX(500), y));
+    grab(handle(0));
+    EXPECT_FALSE(poll->isActive()) << "the poll rests during the drag";
+    moveTo(at(graphX(300), y));
+    moveTo(at(graphX(500), y));
+    drop(at(graphX(500), y));
+    EXPECT_TRUE(poll->isActive()) << "and runs again at the release";
     m_window->stopPoll();
     EXPECT_EQ(m_sink.commands, (std::vector<std::string>{"PE000003;", "PE000;"}));
     EXPECT_EQ(text(Eq1FreqValue), "OFF") << "the display waits for the transceiver";

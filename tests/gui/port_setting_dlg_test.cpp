@@ -13,6 +13,7 @@
 #include "editor/ui/baud_rate_dlg.h"
 #include "editor/ui/com_select_dlg.h"
 #include "editor/ui/control_id.h"
+#include "editor/ui/power_watch.h"
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
@@ -135,6 +136,15 @@ TEST_F(PortSettingDlgTest, ComSelectKeepsOpenOnAPortThatFailsAndADoubleClickChoo
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(savedFile(), "3,19200,0\r\n");
+}
+
+TEST_F(PortSettingDlgTest, SuspendAndResumeCloseTheOpenPort) {
+    CPowerWatch watch;
+    for (bool suspending : {true, false}) {
+        ASSERT_TRUE(Sio_Port().open());
+        watch.onPrepareForSleep(suspending);
+        EXPECT_FALSE(Sio_Port().isOpen()) << (suspending ? "suspend" : "resume");
+    }
 }
 
 }  // namespace
