@@ -111,7 +111,8 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     const std::vector<std::string> unreadable = {"Failed to read the COM port configuration file.\n"
                                                  "Execute the control program with the default settings."};
     if (answers) {
-        EXPECT_EQ(answers->unscripted(), run.settings == Settings::Unreadable ? unreadable : std::vector<std::string>{});
+        const bool noticed = run.settings == Settings::Unreadable;
+        EXPECT_EQ(answers->unscripted(), noticed ? unreadable : std::vector<std::string>{});
     }
     const char* saved = run.written != nullptr ? "settings-written" : "settings-not-written";
     EXPECT_EQ(app.shutdownSteps(), (std::vector<std::string>{"port-closed", saved, "threads-stopped"}));

@@ -132,32 +132,27 @@ TEST_F(DialogsTest, ThePortsDialogBindsAFoundAdapterByItsStableName) {
     EXPECT_EQ(requireControl<QTreeWidget>(dialog, ControlId::ComDevices).topLevelItem(4)->text(1), test::kFtdiById);
 }
 
-// Red text pixels inside one entry of a list.
-bool showsRed(const QImage& image, const QRect& entry) {
+// Whether an entry of a list shows red text, and the WCAG contrast ratio of red on the
+// entry's most frequent colour (its background).
+std::pair<bool, double> redOn(const QImage& image, const QRect& entry) {
+    std::map<QRgb, int> counts;
+    bool red = false;
     for (int y = entry.top(); y <= entry.bottom(); ++y) {
         for (int x = entry.left(); x <= entry.right(); ++x) {
             const QColor pixel = image.pixelColor(x, y);
-            if (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80) return true;
+            red = red || (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80);
+            ++counts[pixel.rgb()];
         }
     }
-    return false;
-}
-
-// The entry's most frequent colour (its background) against red text: WCAG contrast ratio.
-double redContrast(const QImage& image, const QRect& entry) {
-    std::map<QRgb, int> counts;
-    for (int y = entry.top(); y <= entry.bottom(); ++y) {
-        for (int x = entry.left(); x <= entry.right(); ++x) ++counts[image.pixel(x, y)];
-    }
-    const QRgb background =
-        std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
     const auto luminance = [](QColor c) {
         const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
         return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF()) + 0.05;
     };
-    const double a = luminance(QColor(background));
+    const auto most =
+        std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; });
+    const double a = luminance(QColor(most->first));
     const double b = luminance(QColor(255, 0, 0));
-    return std::max(a, b) / std::min(a, b);
+    return {red, std::max(a, b) / std::min(a, b)};
 }
 
 TEST_F(DialogsTest, PortAndBaudListsAreAlwaysOpenWithTheValueInUseRedAlsoWhenHighlighted) {
@@ -171,11 +166,12 @@ TEST_F(DialogsTest, PortAndBaudListsAreAlwaysOpenWithTheValueInUseRedAlsoWhenHig
         const auto entry = [&](int row) { return list->visualRect(list->model()->index(row, 0)); };
         const auto picture = [&] { return list->viewport()->grab().toImage(); };
         QTest::keyClick(list, Qt::Key_Down);
-        EXPECT_TRUE(showsRed(picture(), entry(2)));
-        EXPECT_FALSE(showsRed(picture(), entry(3))) << "the highlighted entry is not the one in use";
+        EXPECT_TRUE(redOn(picture(), entry(2)).first);
+        EXPECT_FALSE(redOn(picture(), entry(3)).first) << "the highlighted entry is not the one in use";
         QTest::keyClick(list, Qt::Key_Up);
-        EXPECT_TRUE(showsRed(picture(), entry(2)));
-        EXPECT_GE(redContrast(picture(), entry(2)), 3.0) << "red stays readable on the highlight";
+        const auto [red, contrast] = redOn(picture(), entry(2));
+        EXPECT_TRUE(red);
+        EXPECT_GE(contrast, 3.0) << "red stays readable on the highlight";
         dialog->reject();
     }
 }
@@ -204,7 +200,8 @@ TEST_F(DialogsTest, ComSelectKeepsOpenOnAPortThatFailsWithItsReasonAndADoubleCli
     ASSERT_EQ(notice.size(), 3);
     EXPECT_EQ(notice[0], "TQM-4700 Parametric Equalizer Control");
     EXPECT_EQ(notice[1], "Failed to open the port.");
-    EXPECT_TRUE(notice[2].startsWith(QString("COM5 (%1: no such device").arg(kMissingDevice))) << notice[2].toStdString();
+    EXPECT_TRUE(notice[2].startsWith(QString("COM5 (%1: no such device").arg(kMissingDevice)))
+        << notice[2].toStdString();
     EXPECT_TRUE(dialog.isVisible() && Sio_Port().portNumber() == 3 && savedFile().empty());
     // A double-click on the port in use chooses it and performs OK.
     const QPoint com3 = list->viewport()->mapTo(&dialog, list->visualRect(list->model()->index(2, 0)).center());

@@ -123,8 +123,8 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverEndsInTheFailureNoticeWithItsReasonAndO
     ASSERT_EQ(notice.size(), 4);
     EXPECT_EQ(notice[0], "Failed to connect the COM port.");
     const QString device = QString::fromStdString(m_sim->devicePath());
-    EXPECT_TRUE(notice[1].startsWith("No ZR-4700 answered on COM1 (" + device +
-                                     ") at 38400 baud. Check that the transceiver is switched on and set to 38400 baud"))
+    EXPECT_TRUE(notice[1].startsWith("No ZR-4700 answered on COM1 (" + device + ") at 38400 baud. "
+                                     "Check that the transceiver is switched on and set to 38400 baud"))
         << notice[1].toStdString();
     EXPECT_TRUE(notice[2].endsWith("Offline")) << "the attempt is over: " << notice[2].toStdString();
     EXPECT_EQ(notice[3], "free") << "only a port failure notice holds the port closed";
