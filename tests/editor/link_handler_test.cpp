@@ -76,11 +76,13 @@ protected:
         return m_thread->count(UWM_CMD_LINK_TOGGLE);
     }
 
-    // Brings the handler to Connected the way a transceiver would.
-    void connect() {
-        view.whileBoxOpen = [this] {
+    // COM, then the transceiver's power reply switches auto information on; with
+    // `identify` its ID reply follows and the handler is Connected.
+    void comAndPowerOn(bool identify) {
+        view.whileBoxOpen = [this, identify] {
             Trx_StateGuard().set(StateField::AutoInfo, 1);
             handler.onPowerOn();
+            if (!identify) return;
             Trx_StateGuard().set(StateField::ModelCode, 1);
             handler.onReplyId();
         };
@@ -88,6 +90,7 @@ protected:
         view.whileBoxOpen = nullptr;
         view.log.clear();
     }
+    void connect() { comAndPowerOn(true); }
 
     test::RecordingSink sink;
     FakeLinkView view;
@@ -148,7 +151,7 @@ TEST_F(LinkHandlerTest, ComIsIgnoredWhileRepliesArePendingAndAnUnrequestedIdTogg
     EXPECT_FALSE(model.connected());
 }
 
-TEST_F(LinkHandlerTest, ConnectTimeOutShowsTheFailureAndResets) {
+TEST_F(LinkHandlerTest, TheConnectTimeOutOrAPowerReplyWithoutModelCodeShowsTheFailureAndResets) {
     view.whileBoxOpen = [this] { handler.onConnectTimer(); };
     handler.onComAction();
     EXPECT_EQ(view.log, (std::vector<std::string>{"graph-empty", "connect-timer-on", "box-open", "connect-timer-off",
@@ -158,29 +161,17 @@ TEST_F(LinkHandlerTest, ConnectTimeOutShowsTheFailureAndResets) {
     view.log.clear();
     handler.onConnectTimer();
     EXPECT_TRUE(view.log.empty()) << "a late tick does nothing";
-}
 
-TEST_F(LinkHandlerTest, PowerReplyWithoutModelCodeFailsTheConnection) {
-    view.whileBoxOpen = [this] {
-        Trx_StateGuard().set(StateField::AutoInfo, 1);
-        handler.onPowerOn();
-    };
-    handler.onComAction();
-    view.log.clear();
+    comAndPowerOn(false);
     handler.onReplyPs();
-    EXPECT_EQ(toggles(), 2u);
+    EXPECT_EQ(toggles(), 3u);
     EXPECT_EQ(view.log, (std::vector<std::string>{"notice-111", "repaint", "repaint"}));
     EXPECT_EQ(model.pendingReplies(), 0);
     EXPECT_FALSE(handler.connectRequested());
 }
 
 TEST_F(LinkHandlerTest, LinkLossBeforeTheIdentificationLeavesNothingThatBlocksCom) {
-    view.whileBoxOpen = [this] {
-        Trx_StateGuard().set(StateField::AutoInfo, 1);
-        handler.onPowerOn();
-    };
-    handler.onComAction();
-    view.whileBoxOpen = nullptr;
+    comAndPowerOn(false);
     // The watchdog's loss comes before the ID reply.
     Trx_StateGuard().set(StateField::AutoInfo, 0);
     handler.onReplyAi();

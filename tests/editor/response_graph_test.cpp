@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "editor/graph_axes.h"
 #include "editor/graph_palette.h"
 #include "editor/response_curve.h"
 #include "editor/response_graph.h"
@@ -19,15 +20,14 @@ constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kBlack = 0xFF000000u;
 
 const EqualizerValues kAllOff{{0, 5, 10, 0, 5, 10, 0, 5, 10}};
+// EQ1 at 300 Hz, +10 dB, the widest band: a curve that climbs and falls at every slope.
+const EqualizerValues kBoost{{3, 10, 1, 0, 5, 10, 0, 5, 10}};
 
-std::vector<std::uint32_t> copyPicture(const ResponseGraph& graph) {
-    return {graph.picture(), graph.picture() + kGraphWidth * kGraphHeight};
-}
-
-void render(ResponseGraph& graph, const EqualizerValues& values, int activeBand) {
-    ASSERT_TRUE(graph.open());
+std::vector<std::uint32_t> render(ResponseGraph& graph, const EqualizerValues& values, int activeBand) {
+    EXPECT_TRUE(graph.open());
     graph.drawCurves(values, activeBand);
     graph.close();
+    return {graph.picture(), graph.picture() + graph.width() * graph.height()};
 }
 
 // Pixels of the colour in the rectangle [x0, x1) x [y0, y1).
@@ -42,99 +42,96 @@ int countInColumn(const ResponseGraph& graph, int x, std::uint32_t colour) {
     return countIn(graph, colour, x, x + 1, 0, kGraphHeight);
 }
 
+TEST(ResponseCurve, PeaksAtTheLevelMirrorsCutAndBoostAndFallsOffFasterForLargerBandwidth) {
+    for (int bwth = 1; bwth <= 10; ++bwth) {
+        for (const double level : {-20.0, -1.0, 10.0}) {
+            EXPECT_NEAR(ResponseCurve(level, 100.0, bwth, 100.0), level, 1e-9) << level << " dB, bandwidth " << bwth;
+            EXPECT_NEAR(ResponseCurve(level, 3200.0, bwth, 3200.0), level, 1e-9) << level << " dB, bandwidth " << bwth;
+        }
+        for (const double f : {50.0, 350.0, 650.0, 1234.0, 1400.0, 5000.0}) {
+            EXPECT_NEAR(ResponseCurve(8.0, 700.0, bwth, f), -ResponseCurve(-8.0, 700.0, bwth, f), 1e-12);
+            EXPECT_EQ(ResponseCurve(0.0, 700.0, bwth, f), 0.0);
+            if (f != 350.0 && f != 1400.0) continue;
+            const double here = ResponseCurve(10.0, 700.0, bwth, f);
+            EXPECT_TRUE(here > 0.0 && here < 10.0) << f;
+            if (bwth > 1) {
+                EXPECT_LT(here, ResponseCurve(10.0, 700.0, bwth - 1, f)) << "bandwidth " << bwth << " at " << f;
+            }
+        }
+        // An octave below and above the centre are symmetric on the log axis.
+        EXPECT_NEAR(ResponseCurve(6.0, 700.0, bwth, 350.0), ResponseCurve(6.0, 700.0, bwth, 1400.0), 1e-12);
+    }
+    const EqualizerValues offBoosted{{0, 10, 1, 0, -20, 1, 0, 10, 10}};
+    for (const double f : GRAPH_SAMPLE_FREQS) EXPECT_EQ(sumResponse(offBoosted, f), 0.0) << f;
+    const EqualizerValues eq2Only{{0, 10, 1, 1, -6, 2, 0, 10, 10}};
+    EXPECT_NEAR(sumResponse(eq2Only, 700.0), -6.0, 1e-9);
+    EXPECT_NEAR(bandResponse(eq2Only, 1, 700.0), -6.0, 1e-9);
+    EXPECT_EQ(bandResponse(eq2Only, 0, 700.0), 0.0);
+}
+
 TEST(ResponseGraph, StartsWhiteAndDrawsTheGridOnOpen) {
     ResponseGraph graph;
-    EXPECT_EQ(copyPicture(graph), std::vector<std::uint32_t>(kGraphWidth * kGraphHeight, kWhite));
+    const std::vector<std::uint32_t> white(kGraphWidth * kGraphHeight, kWhite);
+    EXPECT_EQ(std::vector<std::uint32_t>(graph.picture(), graph.picture() + white.size()), white);
     render(graph, kAllOff, 0);  // no curves for an active band outside 1..3
 
     const std::array<int, 19> columns = {0,   35,  91,  135, 214, 270, 314, 350, 406, 450,
                                          485, 541, 585, 664, 720, 764, 800, 856, 900};
     for (std::size_t i = 0; i < columns.size(); ++i) {
         EXPECT_EQ(static_cast<int>(graphX(GRAPH_GRID_FREQS[i])), columns[i]);
-        EXPECT_EQ(graph.pixel(columns[i], 1), kOrange) << columns[i];
-        EXPECT_EQ(graph.pixel(columns[i], 4), kWhite) << "dotted: " << columns[i];
-        EXPECT_EQ(graph.pixel(columns[i] + 1, 1), kWhite) << columns[i];
+        EXPECT_TRUE(graph.pixel(columns[i], 1) == kOrange && graph.pixel(columns[i], 4) == kWhite &&
+                    graph.pixel(columns[i] + 1, 1) == kWhite)
+            << "dotted, one pixel wide: " << columns[i];
     }
     EXPECT_EQ(countIn(graph, kOrange, 0, kGraphWidth, 1, 2), 19);
-
     // Rows run down from the top to 160 and from 175 on, the 0 dB axis solid.
     std::vector<int> rows;
     for (int y = 0; y < kGraphHeight; ++y) {
         if (graph.pixel(1, y) == kOrange) rows.push_back(y);
     }
-    const std::vector<int> expected = {0,   16,  32,  48,  64,  80,  96,  112, 128, 144, 160, 175, 176,
-                                       177, 191, 207, 223, 239, 255, 271, 287, 303, 319, 335, 351};
-    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(rows, (std::vector<int>{0,   16,  32,  48,  64,  80,  96,  112, 128, 144, 160, 175, 176,
+                                      177, 191, 207, 223, 239, 255, 271, 287, 303, 319, 335, 351}));
     EXPECT_EQ(countIn(graph, kOrange, 0, 900, 176, 177), 900) << "the 0 dB axis is solid";
     EXPECT_EQ(graph.pixel(4, 191), kWhite) << "grid rows are dotted";
     EXPECT_EQ(graph.pixel(900, 348), kOrange) << "grid columns run to the bottom";
     EXPECT_EQ(graph.pixel(901, 1), kWhite);
 }
 
-TEST(ResponseGraph, AllBandsOffIsAFlatLineInTheColourOfTheBandDrawnLast) {
-    const std::array<std::uint32_t, 3> lastColour = {kRed, kBlue, kGreen};
+TEST(ResponseGraph, TheActiveBandIsDrawnLastAndTheSumFirst) {
+    // All bands off: a flat line in the colour of the band drawn last, clipped at x = 900.
+    const std::array<std::uint32_t, 3> colours = {kRed, kBlue, kGreen};
     for (int active = 1; active <= 3; ++active) {
         ResponseGraph graph;
         render(graph, kAllOff, active);
-        for (int x = 0; x < 900; ++x) {
-            ASSERT_EQ(graph.pixel(x, 176), lastColour[static_cast<std::size_t>(active - 1)]) << x;
-            ASSERT_EQ(graph.pixel(x, 175), kOrange) << x;
-            ASSERT_EQ(graph.pixel(x, 177), kOrange) << x;
-        }
-        EXPECT_EQ(graph.pixel(900, 176), kOrange) << "curves are clipped at x = 900";
+        EXPECT_EQ(countIn(graph, colours[active - 1], 0, 900, 176, 177), 900) << active;
+        EXPECT_EQ(countIn(graph, kOrange, 0, 900, 175, 178), 2 * 900) << active;
+        EXPECT_EQ(graph.pixel(900, 176), kOrange);
         EXPECT_EQ(countInColumn(graph, 300, kBlack), 0);
     }
-}
-
-TEST(ResponseGraph, EachActiveBandIsDrawnLastAndTheSumFirst) {
-    // With only the active band boosted (at its lowest frequency), the two other
-    // bands still share the 0 dB row at the left edge: the later of them shows there.
+    // With only the active band boosted (at its lowest frequency), the two other bands
+    // still share the 0 dB row at the left edge: the later of them shows there. At the
+    // peak the sum and the active band coincide: the band lies on top.
     struct Case {
         int active;
         EqualizerValues values;
-        std::uint32_t activeColour;
         std::uint32_t laterOther;
         int peakX;
     };
     const std::array<Case, 3> cases = {{
-        {1, {{1, 10, 1, 0, 5, 10, 0, 5, 10}}, kRed, kBlue, 135},
-        {2, {{0, 5, 10, 1, 10, 1, 0, 5, 10}}, kBlue, kRed, 515},
-        {3, {{0, 5, 10, 0, 5, 10, 1, 10, 1}}, kGreen, kRed, 664},
+        {1, {{1, 10, 1, 0, 5, 10, 0, 5, 10}}, kBlue, 135},
+        {2, {{0, 5, 10, 1, 10, 1, 0, 5, 10}}, kRed, 515},
+        {3, {{0, 5, 10, 0, 5, 10, 1, 10, 1}}, kRed, 664},
     }};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.active);
         ResponseGraph graph;
         render(graph, c.values, c.active);
-        EXPECT_EQ(graph.pixel(5, 176), c.laterOther);
-        // At the peak the sum and the active band coincide: the band lies on top.
-        EXPECT_EQ(graph.pixel(c.peakX, 96), c.activeColour);
-        EXPECT_EQ(countInColumn(graph, c.peakX, kBlack), 0);
+        EXPECT_EQ(graph.pixel(5, 176), c.laterOther) << c.active;
+        EXPECT_EQ(graph.pixel(c.peakX, 96), colours[c.active - 1]) << c.active;
+        EXPECT_EQ(countInColumn(graph, c.peakX, kBlack), 0) << c.active;
     }
 }
 
-TEST(ResponseGraph, Eq1At300HzPassesTheBoostRowAt350) {
-    ResponseGraph graph;
-    render(graph, EqualizerValues{{3, 10, 1, 0, 5, 10, 0, 5, 10}}, 1);
-    EXPECT_EQ(graph.pixel(350, 96), kRed);
-    EXPECT_EQ(countInColumn(graph, 350, kRed), 1);
-    // A cut mirrors the boost about the axis at the 500 Hz sample.
-    render(graph, EqualizerValues{{5, -10, 4, 0, 5, 10, 0, 5, 10}}, 1);
-    EXPECT_EQ(graph.pixel(450, 256), kRed);
-}
-
-TEST(ResponseGraph, ASumAboveTheTopIsCutOff) {
-    // EQ1 and EQ2 both at 700 Hz, EQ3 at 1500 Hz, all +10 dB wide: about +26 dB at 700 Hz.
-    ResponseGraph graph;
-    const EqualizerValues stacked{{7, 10, 1, 1, 10, 1, 1, 10, 1}};
-    ASSERT_GT(sumResponse(stacked, 700.0), 22.0);
-    render(graph, stacked, 1);
-    const int x700 = static_cast<int>(graphX(700.0));
-    EXPECT_EQ(countInColumn(graph, x700, kBlack), 0) << "the sum passes above the picture";
-    EXPECT_GT(countInColumn(graph, 100, kBlack), 0);
-    EXPECT_GT(countIn(graph, kBlack, 0, kGraphWidth, 0, 1), 0) << "the sum leaves through the top edge";
-}
-
-TEST(ResponseGraph, BandwidthChangesTheWidthButNotTheHeightAtTheCentre) {
+TEST(ResponseGraph, TheCurveKeepsItsHeightAtTheCentreForEveryBandwidthAndASumAboveTheTopIsCutOff) {
     int previousWidth = kGraphWidth;
     for (int bwth = 1; bwth <= 10; ++bwth) {
         ResponseGraph graph;
@@ -144,27 +141,63 @@ TEST(ResponseGraph, BandwidthChangesTheWidthButNotTheHeightAtTheCentre) {
         for (int x = 0; x < 900; ++x) width += countIn(graph, kRed, x, x + 1, 0, 136) > 0 ? 1 : 0;
         EXPECT_LT(width, previousWidth) << bwth;
         previousWidth = width;
+        render(graph, EqualizerValues{{5, -10, bwth, 0, 5, 10, 0, 5, 10}}, 1);
+        EXPECT_EQ(graph.pixel(450, 256), kRed) << "a cut mirrors the boost about the axis: " << bwth;
     }
+    // EQ1 and EQ2 both at 700 Hz, EQ3 at 1500 Hz, all +10 dB wide: about +26 dB at 700 Hz.
+    ResponseGraph graph;
+    const EqualizerValues stacked{{7, 10, 1, 1, 10, 1, 1, 10, 1}};
+    ASSERT_GT(sumResponse(stacked, 700.0), 22.0);
+    render(graph, stacked, 1);
+    EXPECT_EQ(countInColumn(graph, static_cast<int>(graphX(700.0)), kBlack), 0) << "the sum passes above the picture";
+    EXPECT_GT(countInColumn(graph, 100, kBlack), 0);
+    EXPECT_GT(countIn(graph, kBlack, 0, kGraphWidth, 0, 1), 0) << "the sum leaves through the top edge";
 }
 
 TEST(ResponseGraph, ASecondOpenWhileBusyLeavesTheFirstDrawingUntouched) {
     ResponseGraph graph;
-    const EqualizerValues first{{3, 10, 1, 0, 5, 10, 0, 5, 10}};
-    render(graph, kAllOff, 1);
-    const std::vector<std::uint32_t> shownBefore = copyPicture(graph);
-
+    const std::vector<std::uint32_t> shownBefore = render(graph, kAllOff, 1);
     ASSERT_TRUE(graph.open());
     EXPECT_TRUE(graph.isBusy());
-    graph.drawCurves(first, 1);
+    graph.drawCurves(kBoost, 1);
     EXPECT_FALSE(graph.open());
-    EXPECT_EQ(copyPicture(graph), shownBefore) << "nothing shows before close";
+    EXPECT_EQ(std::vector<std::uint32_t>(graph.picture(), graph.picture() + shownBefore.size()), shownBefore)
+        << "nothing shows before close";
     graph.close();
     EXPECT_FALSE(graph.isBusy());
     EXPECT_EQ(graph.pixel(350, 96), kRed) << "the first drawing survived the refused open";
-    EXPECT_NE(copyPicture(graph), shownBefore);
-
+    EXPECT_EQ(countInColumn(graph, 350, kRed), 1);
     graph.drawCurves(kAllOff, 2);  // no drawing open: nothing happens
     EXPECT_EQ(graph.pixel(350, 96), kRed);
+}
+
+TEST(ResponseGraph, AtTwiceTheDensityTheCurveIsDrawnNotStretchedAndBackAtOneItIsTheExactOne) {
+    ResponseGraph graph;
+    const std::vector<std::uint32_t> exact = render(graph, kBoost, 1);
+    ASSERT_TRUE(graph.setScale(2.0));
+    render(graph, kBoost, 1);
+    ASSERT_TRUE(graph.width() == 2 * kGraphWidth && graph.height() == 2 * kGraphHeight);
+    // The boost's top, (350, 96) on the window, is at the same place on the screen.
+    EXPECT_EQ(graph.pixel(700, 192), kRed);
+    EXPECT_EQ(graph.pixel(2 * 900, 2), kGridColour) << "the grid is where the labels are";
+    // A stretched picture is made of 2 x 2 blocks of one colour each. The curve drawn
+    // at the density of the screen is not: it often fills only part of a block.
+    int curveBlocks = 0;
+    int partBlocks = 0;
+    for (int i = 0; i < kGraphWidth * kGraphHeight; ++i) {
+        const int x = 2 * (i % kGraphWidth);
+        const int y = 2 * (i / kGraphWidth);
+        const int red = (graph.pixel(x, y) == kRed) + (graph.pixel(x + 1, y) == kRed) +
+                        (graph.pixel(x, y + 1) == kRed) + (graph.pixel(x + 1, y + 1) == kRed);
+        curveBlocks += red > 0;
+        partBlocks += red > 0 && red < 4;
+    }
+    ASSERT_GT(curveBlocks, 900);
+    EXPECT_GT(partBlocks, curveBlocks / 3) << partBlocks << " of " << curveBlocks;
+    ASSERT_TRUE(graph.setScale(1.5));
+    render(graph, kBoost, 1);
+    ASSERT_TRUE(graph.setScale(1.0));
+    EXPECT_EQ(render(graph, kBoost, 1), exact);
 }
 
 }  // namespace

@@ -1,0 +1,148 @@
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <QtCore/QTimer>
+#include <QtWidgets/QMessageBox>
+
+#include "app/equalizer_app.h"
+#include "editor/ui/equalizer_dlg.h"
+#include "platform/thread_directory.h"
+#include "serial/port_map.h"
+#include "serial/sio_port.h"
+#include "sim/simulated_transceiver.h"
+#include "tests/gui/gui_app.h"
+#include "tests/gui/modal_answerer.h"
+#include "tests/support/scratch_directory.h"
+
+namespace tqm {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The settings file at the start of a run and at its end.
+enum class Settings {
+    Existing,     // "3,9600,2": COM3, shown set R
+    NewFolder,    // the folder given does not exist yet: the defaults, COM1
+    Unreadable,   // a folder stands where the file would be, from the start
+    Unwritable,   // the file is replaced by a folder during the run
+};
+
+// How a run of the whole application goes: its settings and how it ends (EXIT or a
+// signal from the desktop, over the window or over a notice box).
+struct AppRun {
+    const char* name;
+    Settings settings;
+    int signal = 0;  // 0: EXIT
+    bool overABox = false;
+    const char* written = nullptr;  // the file at the end; null: not written
+};
+
+void PrintTo(const AppRun& run, std::ostream* out) { *out << run.name; }
+
+class ApplicationRun : public ::testing::TestWithParam<AppRun> {};
+
+// During the run the shown set changes to R and the baud rate to 19200; at the end
+// the port closes before the settings are written and the threads stop last.
+void changeAndEnd(CEqualizerDlg& window, const AppRun& run, const fs::path& settings, bool& boxOutlived) {
+    window.model().selectSet(1);
+    Sio_Port().setBaudRate(19200);
+    if (run.settings == Settings::Unwritable) {
+        fs::remove(settings);
+        fs::create_directories(settings / "inside");
+    }
+    if (run.signal == 0) {
+        window.reject();  // EXIT
+    } else if (!run.overABox) {
+        ::raise(run.signal);
+    } else {
+        QMessageBox box(QMessageBox::Warning, "", "", QMessageBox::Ok, &window);
+        QTimer::singleShot(50, &box, [&] { ::raise(run.signal); });
+        QTimer::singleShot(10000, &box, [&] {
+            boxOutlived = true;
+            box.accept();
+        });
+        box.exec();
+    }
+}
+
+TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThreads) {
+    const AppRun run = GetParam();
+    test::guiApp();
+    sim::SimulatedTransceiver radio;
+    ASSERT_TRUE(radio.start());
+    test::ScratchDirectory directory;
+    const fs::path folder = directory / (run.settings == Settings::NewFolder ? "stick/tqm" : "stick");
+    const fs::path settings = folder / "CommoFiles" / "CommSetting.csv";
+    if (run.settings == Settings::Unreadable) fs::create_directories(settings);
+    if (run.settings == Settings::Existing || run.settings == Settings::Unwritable) {
+        fs::create_directories(settings.parent_path());
+        ASSERT_TRUE(test::writeFile(settings, "3,9600,2\r\n"));
+    }
+
+    CommandLine commandLine;
+    commandLine.noSplash = true;
+    commandLine.settingsDir = folder.string();
+    commandLine.portMap = {{1, radio.devicePath()}, {3, radio.devicePath()}};
+    bool portWasOpen = false;
+    bool boxOutlived = false;
+    std::ostringstream err;
+    CEqualizerApp::Hooks hooks;
+    hooks.err = &err;
+    hooks.beforeExec = [&](CEqualizerDlg& window) {
+        QTimer::singleShot(300, &window, [&] {
+            portWasOpen = Sio_Port().isOpen();
+            changeAndEnd(window, run, settings, boxOutlived);
+        });
+    };
+    std::optional<test::ModalAnswerer> answers;  // closes and records every notice but the signal's box
+    if (!run.overABox) answers.emplace();
+    CEqualizerApp app(commandLine, hooks);
+    EXPECT_EQ(app.run(), 0);
+
+    EXPECT_TRUE(portWasOpen) << "the port of the settings led to the simulated transceiver";
+    EXPECT_FALSE(boxOutlived) << "the signal ended the box as well";
+    const std::vector<std::string> unreadable = {"Failed to read the COM port configuration file.\n"
+                                                 "Execute the control program with the default settings."};
+    if (answers) {
+        const bool noticed = run.settings == Settings::Unreadable;
+        EXPECT_EQ(answers->unscripted(), noticed ? unreadable : std::vector<std::string>{});
+    }
+    const char* saved = run.written != nullptr ? "settings-written" : "settings-not-written";
+    EXPECT_EQ(app.shutdownSteps(), (std::vector<std::string>{"port-closed", saved, "threads-stopped"}));
+    for (auto role : {WorkerRole::AnlRecv, WorkerRole::SioRecv, WorkerRole::SioSend, WorkerRole::AnlSend}) {
+        EXPECT_FALSE(ThreadDirectory().isAlive(role));
+    }
+    const std::string report = err.str();
+    if (run.written != nullptr) {
+        EXPECT_EQ(test::readFile(settings), run.written);
+        EXPECT_EQ(report, "");
+    } else {
+        EXPECT_TRUE(fs::is_directory(settings)) << "left as it was";
+        EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1) << report;
+        EXPECT_NE(report.find(settings.string() + ": "), std::string::npos) << report;
+    }
+    radio.stop();
+    PortMap().reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, ApplicationRun,
+    ::testing::Values(AppRun{"Exit", Settings::Existing, 0, false, "3,19200,1\r\n"},
+                      AppRun{"Sigterm", Settings::Existing, SIGTERM, false, "3,19200,1\r\n"},
+                      AppRun{"Sigint", Settings::Existing, SIGINT, false, "3,19200,1\r\n"},
+                      AppRun{"Sighup", Settings::Existing, SIGHUP, false, "3,19200,1\r\n"},
+                      AppRun{"SigtermOverABox", Settings::Existing, SIGTERM, true, "3,19200,1\r\n"},
+                      AppRun{"FirstStartInANewFolder", Settings::NewFolder, 0, false, "1,19200,1\r\n"},
+                      AppRun{"UnreadableFile", Settings::Unreadable},
+                      AppRun{"UnwritableAtTheEnd", Settings::Unwritable}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tqm
