@@ -40,10 +40,11 @@ TEST(CommandLineParse, RegistrationDecidesFirstThenHelpVersionAndAutomation) {
     EXPECT_EQ(parseCommandLine(Args{"/automation"}).action, CommandAction::Automation);
 }
 
-TEST(CommandLineParse, FlagsAndPortMapsAreCollectedAndBadOnesNamed) {
+TEST(CommandLineParse, FlagsPortMapsAndTheSettingFileAreCollectedAndBadOnesNamed) {
     const char* argv[] = {"/usr/bin/tqm4700-peq", "--simulate", "--port-map", "3=/dev/pts/4", "--no-splash",
-                          "--port-map=20=/dev/a=b", "--trace", "-", "--port-map", "4=rfc2217://[::1]:4001"};
-    const CommandLine line = parseCommandLine(10, argv);
+                          "--port-map=20=/dev/a=b", "--trace", "-", "/home/op/eq.pef", "--port-map",
+                          "4=rfc2217://[::1]:4001", "second.pef"};
+    const CommandLine line = parseCommandLine(12, argv);
     EXPECT_EQ(line.action, CommandAction::RunWindow);
     EXPECT_TRUE(line.simulate);
     EXPECT_TRUE(line.noSplash);
@@ -53,6 +54,9 @@ TEST(CommandLineParse, FlagsAndPortMapsAreCollectedAndBadOnesNamed) {
     EXPECT_EQ(line.portMap[1].path, "/dev/a=b");
     EXPECT_EQ(line.portMap[2].path, "rfc2217://[::1]:4001");
     EXPECT_EQ(line.traceFile, "-");
+    EXPECT_EQ(line.settingFile, "/home/op/eq.pef") << "the first argument that is no option";
+    ASSERT_EQ(line.warnings.size(), 1u);
+    EXPECT_NE(line.warnings[0].find("second.pef"), std::string::npos) << line.warnings[0];
 
     const std::vector<std::pair<Args, std::string>> bad = {
         {{"--bogus"}, "--bogus"}, {{"--simulate=1"}, "--simulate"}, {{"--port-map"}, "--port-map"},
