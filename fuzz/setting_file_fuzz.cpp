@@ -18,6 +18,17 @@
 namespace tqm {
 namespace {
 
+// A valid starting point that differs between sets.
+EqualizerValues startValues(int set) {
+    EqualizerValues values;
+    for (int band = 0; band < kEqualizerBands; ++band) {
+        values[paramIndex(band, PeqParam::Freq)] = 1 + set;
+        values[paramIndex(band, PeqParam::Level)] = -3 * set;
+        values[paramIndex(band, PeqParam::Bwth)] = 2 + band + set;
+    }
+    return values;
+}
+
 struct Editor {
     test::RecordingSink sink;
     EqualizerModel model{sink};
@@ -31,18 +42,6 @@ struct Editor {
         model.setConnected(connected);
         model.setPause([](std::chrono::milliseconds) {});
     }
-
-    // A valid starting point that differs between sets.
-    static EqualizerValues startValues(int set) {
-        EqualizerValues values;
-        for (int band = 0; band < kEqualizerBands; ++band) {
-            values[paramIndex(band, PeqParam::Freq)] = 1 + set;
-            values[paramIndex(band, PeqParam::Level)] = -3 * set;
-            values[paramIndex(band, PeqParam::Bwth)] = 2 + band + set;
-        }
-        return values;
-    }
-
     bool unchanged() const {
         for (int s = 0; s < kEqualizerSets; ++s) {
             if (!(model.shown(s) == startValues(s)) || !(model.reference(s) == startValues(s))) return false;
@@ -67,26 +66,25 @@ bool withinRanges(const EqualizerValues& values) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tqm;
-    fuzz::FuzzFile file(data, size);
-    if (!file.ok()) return 0;
+    const fuzz::FuzzDirectory& directory = fuzz::FuzzDirectory::instance();
+    const auto file = directory.write("input.csv", fuzz::bytesOf(data, size));
+    if (file.empty()) return 0;
     std::uint32_t mix = static_cast<std::uint32_t>(size);
     for (std::size_t i = 0; i < size; ++i) mix = mix * 31 + data[i];
     const int set = static_cast<int>(mix % 3);
 
     Editor editor(set, ((mix >> 2) & 1) != 0);
-    const LoadResult result = SettingFile::load(file.path(), editor.model);
+    const LoadResult result = SettingFile::load(file, editor.model);
     if (result == LoadResult::Rejected) {
         if (!editor.unchanged()) __builtin_trap();
         return 0;
     }
     const EqualizerValues& loaded = editor.model.reference(set);
     if (result != LoadResult::Loaded || !withinRanges(loaded)) __builtin_trap();
-
-    const std::string text = SettingFile::format(loaded);
-    fuzz::FuzzFile saved(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    if (!saved.ok()) return 0;
+    const auto saved = directory.write("saved.csv", SettingFile::format(loaded));
     Editor again(set, false);
-    if (SettingFile::load(saved.path(), again.model) != LoadResult::Loaded || !(again.model.reference(set) == loaded))
+    if (saved.empty()) return 0;
+    if (SettingFile::load(saved, again.model) != LoadResult::Loaded || !(again.model.reference(set) == loaded))
         __builtin_trap();
     return 0;
 }

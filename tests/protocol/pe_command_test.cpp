@@ -4,29 +4,24 @@
 
 #include "protocol/pe_command.h"
 #include "protocol/trx_state.h"
-#include "tests/protocol/reply_test_support.h"
+#include "tests/protocol/protocol_fixture.h"
 
 namespace tqm {
 namespace {
 
 std::string readText(int set, int band, int param) {
     char out[16] = {};
-    const std::size_t length = buildPeRead(set, band, param, out);
-    return std::string(out, length);
+    return std::string(out, buildPeRead(set, band, param, out));
 }
 
 std::string setText(int set, int band, int param, std::int32_t value) {
     char out[16] = {};
-    const std::size_t length = buildPeSet(set, band, param, value, out);
-    return std::string(out, length);
+    return std::string(out, buildPeSet(set, band, param, value, out));
 }
 
 class PeReplyTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Trx_StateGuard::setMenuLoaderStart(nullptr);
-        state.initialise();
-    }
+    void SetUp() override { test::resetLinkState(); }
 
     bool parse(const char* text) {
         const ReplyRecord record = makeReplyRecord(text);

@@ -8,13 +8,15 @@
 #include "protocol/reply_parser.h"
 #include "protocol/reply_table.h"
 #include "protocol/trx_state.h"
-#include "tests/protocol/reply_test_support.h"
+#include "platform/timer_service.h"
+#include "protocol/menu_item_record.h"
+#include "tests/protocol/protocol_fixture.h"
 
 namespace tqm {
 namespace {
 
 using S = StateField;
-using test::parseReply;
+using test::dispatch;
 
 struct Case {
     std::string_view reply;
@@ -25,6 +27,7 @@ struct Case {
 class ReplyParsersTest : public ::testing::Test {
 protected:
     void SetUp() override { test::resetLinkState(); }
+    void TearDown() override { TimerService().reset(); }
 
     // Parses each reply on a fresh state and checks the result and that exactly the
     // listed members changed, to the listed values.
@@ -34,7 +37,7 @@ protected:
             test::resetLinkState();
             auto expected = test::stateSnapshot();
             for (const auto& [member, value] : c.stored) expected[static_cast<std::size_t>(member)] = value;
-            EXPECT_EQ(parseReply(c.reply), c.result);
+            EXPECT_EQ(dispatch(c.reply), c.result);
             const auto after = test::stateSnapshot();
             for (std::size_t i = 0; i < after.size(); ++i) {
                 EXPECT_EQ(after[i], expected[i]) << "member #" << i << " (equalizer values after the members)";
@@ -93,7 +96,8 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
         {"IS0+0123", true, {{S::Is, 123}}},   {"IS0-0123", true, {{S::Is, -123}}},
         {"IS0 0123", false, {}},              {"IS0+1001", true, {}},
         // The receiver reply is never refused.
-        {"RI21", true, {{S::Ri3, 1}}},        {"RI2A", true, {}},                {"RI2G", true, {}},
+        {"RI21", true, {{S::Ri3, 1}}},        {"RI01", true, {{S::Ri1, 1}}},     {"RI2A", true, {}},
+        {"RI2G", true, {}},
         {"BG110", true, {{S::Bg1, 10}, {S::Bg2, -1}}},
         {"BG122", true, {{S::Bg2, -1}}},      {"BG310", false, {}},
         {"PBxx", true, {}},                   {"LM01", true, {}},
@@ -115,7 +119,7 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
     for (const TextCase& c : texts) {
         SCOPED_TRACE(c.reply);
         test::resetLinkState();
-        EXPECT_EQ(parseReply(c.reply), c.result);
+        EXPECT_EQ(dispatch(c.reply), c.result);
         for (int t = 0; t < static_cast<int>(TextField::Count); ++t) {
             const auto field = static_cast<TextField>(t);
             EXPECT_EQ(Trx_StateGuard().getText(field), field == c.field ? c.text : "") << "KM" << t + 1;
@@ -141,11 +145,51 @@ TEST_F(ReplyParsersTest, InformationReplies) {
 
     // The offset: digits among positions 14-17, negative with "-" at 13, never refused.
     test::resetLinkState();
-    ASSERT_TRUE(parseReply(info));
+    ASSERT_TRUE(dispatch(info));
     Trx_StateGuard state;
     EXPECT_DOUBLE_EQ(state.getReal(RealField::If2), -120.0);
-    ASSERT_TRUE(parseReply("IF00014250000 x1x211C32492"));
+    ASSERT_TRUE(dispatch("IF00014250000 x1x211C32492"));
     EXPECT_DOUBLE_EQ(state.getReal(RealField::If2), 12.0);
+}
+
+// A menu reply stores its value when it changes (and only then notifies), read as a
+// plain decimal number or, for a bit field, from its first 13 places.
+TEST_F(ReplyParsersTest, MenuReplies) {
+    Trx_StateGuard state;
+    for (const MenuItemRecord& item : {test::menuItem(1, 1, 1), test::menuItem(2, 0, 1), test::menuItem(31, 3, 4),
+                                       test::menuItem(122, 15, MENU_FORMAT_BIT_FIELD)}) {
+        ASSERT_TRUE(state.storeMenuRecord(item.number, &item));
+    }
+    const auto before = test::stateSnapshot();
+    const struct {
+        const char* reply;
+        bool notified;
+        std::int32_t item;
+        double value;
+    } rows[] = {
+        {"EX0011", true, 1, 1.0},
+        {"EX0011", false, 1, 1.0},  // the same value again
+        {"EX0001", false, 1, 1.0},  // number 0
+        {"EX1371", false, 1, 1.0},  // menuCount + 1
+        {"EXabc1", false, 1, 1.0},
+        {"EX0021", false, 1, 1.0},  // an item without a width
+        {"EX1221x1111111111111", true, 122, 4096.0 + 2047.0},  // only '1' counts, in the first 13 places
+        {"EX031-12", true, 31, -12.0},
+        {"EX0314x5", true, 31, 4.0},  // the number ends at the first character that does not fit
+        {"EX031NAN", true, 31, 0.0},  // only a plain decimal number counts
+        {"EX031NAN", false, 31, 0.0},
+        {"EX0310X1", false, 31, 0.0},
+        {"EX031INF", false, 31, 0.0},
+        {"EX0311E2", true, 31, 1.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.reply);
+        EXPECT_EQ(dispatch(row.reply), row.notified);
+        double value = -1.0;
+        EXPECT_TRUE(state.readMenuValue(row.item, value));
+        EXPECT_EQ(value, row.value);
+    }
+    EXPECT_EQ(test::stateSnapshot(), before);
 }
 
 }  // namespace

@@ -4,10 +4,11 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <array>
 #include <chrono>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -16,26 +17,23 @@
 #include "serial/port_map.h"
 #include "serial/serial_messages.h"
 #include "serial/sio_port.h"
-#include "tests/serial/pty_peer.h"
-#include "tests/serial/serial_link_fixture.h"
+#include "tests/serial/serial_fixture.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
 namespace {
 
 using namespace std::chrono_literals;
-using test::PtyPeer;
-using test::SerialLinkTest;
+using SioPortTest = test::SerialLinkTest;
 
-using SioPortTest = SerialLinkTest;
+constexpr const char* kMissing = "/dev/tqm-no-such-device";
 
 TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndCloseEndsIt) {
     EXPECT_FALSE(Sio_Port().close()) << "closing a closed port";
     ASSERT_TRUE(Sio_Port().open());
     EXPECT_TRUE(Sio_Port().isOpen());
-    EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
     EXPECT_FALSE(Sio_Port().open()) << "a second open";
-    EXPECT_EQ(m_peer->readFor(100ms), "") << "the second open writes nothing";
+    EXPECT_EQ(m_peer->readFor(100ms), "AI0;") << "written once";
     EXPECT_TRUE(Sio_Port().close());
     EXPECT_FALSE(Sio_Port().isOpen());
 
@@ -55,24 +53,19 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
         EXPECT_FALSE(Sio_Port().open());
         EXPECT_FALSE(Sio_Port().isOpen());
         ASSERT_EQ(m_window.count(UWM_COM_FAILED), told ? 1u : 0u);
-        if (told) {
-            const auto entry = m_window.entries().at(0);
-            EXPECT_EQ(entry.message.wParam, 0u);
-            EXPECT_EQ(entry.message.lParam, 0);
-        }
+        const Message notice = told ? m_window.entries().at(0).message : Message{};
+        EXPECT_TRUE(notice.wParam == 0 && notice.lParam == 0) << "the port notice, (0, 0)";
         const SerialFault fault = Sio_Port().lastFault();
         EXPECT_EQ(fault.code, code);
         EXPECT_NE(fault.reason.find(com), std::string::npos) << fault.reason;
         EXPECT_NE(fault.reason.find(words), std::string::npos) << fault.reason;
     };
-
-    PortMap().setOverride(1, "/dev/tqm-no-such-device");
+    PortMap().setOverride(1, kMissing);
     expectFailure(SerialError::NotFound, "no such device", true);
     expectFailure(SerialError::NotFound, "no such device", false);
     // Another program holds the device.
     PortMap().setOverride(1, m_peer->slavePath());
     const int holder = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     expectFailure(SerialError::Busy, "in use", false);
     Sio_Port().rearmFailureNotice();  // the operator asks for the port again
@@ -81,7 +74,7 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
     EXPECT_TRUE(Sio_Port().open()) << "free again";
     // A loss after a successful open is told again.
     Sio_Port().close();
-    PortMap().setOverride(1, "/dev/tqm-no-such-device");
+    PortMap().setOverride(1, kMissing);
     expectFailure(SerialError::NotFound, "no such device", true);
 
     // A map file line that cannot be used never leads to the default device.
@@ -93,97 +86,87 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
 }
 
 TEST_F(SioPortTest, SettersFallBackToPortOneAnd4800Baud) {
-    EXPECT_TRUE(Sio_Port().setBaudRate(38400));
-    EXPECT_EQ(Sio_Port().baudRate(), 38400);
-    EXPECT_FALSE(Sio_Port().setBaudRate(57600));
-    EXPECT_EQ(Sio_Port().baudRate(), 4800);
-    EXPECT_TRUE(Sio_Port().setPortNumber(20));
-    EXPECT_EQ(Sio_Port().portNumber(), 20);
+    const struct {
+        bool port;  // else the speed
+        int value;
+        bool valid;
+        int result;
+    } rows[] = {{false, 38400, true, 38400}, {false, 57600, false, 4800}, {false, 0, false, 4800},
+                {false, 9600, true, 9600},   {true, 20, true, 20},         {true, 0, false, 1},
+                {true, 7, true, 7},          {true, 21, false, 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.value);
+        Sio_Port port;
+        EXPECT_EQ(row.port ? port.setPortNumber(row.value) : port.setBaudRate(row.value), row.valid);
+        EXPECT_EQ(row.port ? port.portNumber() : port.baudRate(), row.result);
+    }
+    Sio_Port().setPortNumber(20);
     EXPECT_EQ(Sio_Port().devicePath(), "/dev/ttyACM7");
-    EXPECT_FALSE(Sio_Port().setPortNumber(0));
-    EXPECT_EQ(Sio_Port().portNumber(), 1);
-    Sio_Port().setPortNumber(7);
-    EXPECT_FALSE(Sio_Port().setPortNumber(21));
-    EXPECT_EQ(Sio_Port().portNumber(), 1);
 }
 
 TEST_F(SioPortTest, ProbeTellsOpenablePortsAndLeavesTheOpenPortAlone) {
-    PtyPeer other;
-    ASSERT_TRUE(other.valid());
+    test::PtyPeer other;
     PortMap().setOverride(2, other.slavePath());
-    PortMap().setOverride(3, "/dev/tqm-no-such-device");
+    PortMap().setOverride(3, kMissing);
     ASSERT_TRUE(Sio_Port().open());
     EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
-
     EXPECT_FALSE(Sio_Port().probe(0)) << "COM1 is busy: we hold it";
     EXPECT_TRUE(Sio_Port().probe(1)) << "COM2 is free";
     EXPECT_FALSE(Sio_Port().probe(2)) << "COM3 is missing";
     EXPECT_FALSE(Sio_Port().probe(20)) << "the end row";
     EXPECT_EQ(other.readFor(50ms), "") << "a probe writes nothing";
-
-    EXPECT_TRUE(Sio_Port().isOpen());
     SerialFault fault;
     EXPECT_EQ(Sio_Port().write("PS;", 3, fault), 3u);
     EXPECT_EQ(m_peer->readAtLeast(3), "PS;") << "the open port still works";
+    EXPECT_TRUE(Sio_Port().isOpen());
     EXPECT_EQ(m_window.count(UWM_COM_FAILED), 0u);
-}
-
-bool sameSettings(const termios& a, const termios& b) {
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
-           std::equal(std::begin(a.c_cc), std::end(a.c_cc), std::begin(b.c_cc)) &&
-           ::cfgetispeed(&a) == ::cfgetispeed(&b) && ::cfgetospeed(&a) == ::cfgetospeed(&b);
 }
 
 // A terminal that someone else holds (a shell, say) is left as it was found by
 // every way the port lets go of it: its settings back, exclusive use released.
 TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
-    const struct {
-        const char* how;
-        std::function<void(const std::string&)> useAndLetGo;
-    } rows[] = {
-        {"open and close",
-         [&](const std::string&) {
-             ASSERT_TRUE(Sio_Port().open());
-             EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
-             Sio_Port().close();
-         }},
-        {"probe", [](const std::string&) { EXPECT_TRUE(Sio_Port().probe(0)); }},
-        {"an open refused for its speed",
-         [](const std::string& path) {
-             SerialDevice device;
-             SerialFault fault;
-             EXPECT_FALSE(device.open(path, 300, fault));
-             EXPECT_EQ(fault.code, SerialError::BadSpeed);
-         }},
-        {"abort, then close",
-         [](const std::string& path) {
-             SerialDevice device;
-             SerialFault fault;
-             ASSERT_TRUE(device.open(path, 4800, fault)) << fault.reason;
-             device.abort();
-             EXPECT_FALSE(device.isOpen());
-         }},
+    const std::function<void(const std::string&)> ways[] = {
+        [&](const std::string&) {
+            ASSERT_TRUE(Sio_Port().open());
+            EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
+            Sio_Port().close();
+        },
+        [](const std::string&) { EXPECT_TRUE(Sio_Port().probe(0)); },
+        [](const std::string& path) {  // an open refused for its speed
+            SerialDevice device;
+            SerialFault fault;
+            EXPECT_FALSE(device.open(path, 300, fault));
+            EXPECT_EQ(fault.code, SerialError::BadSpeed);
+        },
+        [](const std::string& path) {
+            SerialDevice device;
+            SerialFault fault;
+            ASSERT_TRUE(device.open(path, 4800, fault)) << fault.reason;
+            device.abort();
+            EXPECT_FALSE(device.isOpen());
+        },
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.how);
+    const auto settings = [](const termios& t) {
+        return std::tuple(t.c_iflag, t.c_oflag, t.c_cflag, t.c_lflag, std::to_array(t.c_cc), ::cfgetispeed(&t),
+                          ::cfgetospeed(&t));
+    };
+    for (std::size_t way = 0; way < std::size(ways); ++way) {
+        SCOPED_TRACE(way);
         replacePeer();
         const int owner = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY);
-        ASSERT_GE(owner, 0);
         termios before{};
+        termios after{};
         ASSERT_EQ(::tcgetattr(owner, &before), 0);
         ASSERT_TRUE(before.c_lflag & ECHO) << "a terminal as a shell has it";
-
-        row.useAndLetGo(m_peer->slavePath());
-
-        termios after{};
+        ways[way](m_peer->slavePath());
         ASSERT_EQ(::tcgetattr(owner, &after), 0);
-        EXPECT_TRUE(sameSettings(before, after));
+        EXPECT_EQ(settings(before), settings(after));
         int exclusive = -1;
         EXPECT_EQ(::ioctl(owner, TIOCGEXCL, &exclusive), 0);
         EXPECT_EQ(exclusive, 0) << "exclusive use released";
         const int again = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY);
         EXPECT_GE(again, 0) << "opened again";
-        if (again >= 0) ::close(again);
+        ::close(again);
         ::close(owner);
     }
 }

@@ -1,0 +1,189 @@
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "serial/comm_setting_file.h"
+#include "serial/csv_table.h"
+#include "serial/port_map.h"
+#include "serial/sio_port.h"
+#include "tests/support/idle_fifo.h"
+#include "tests/support/scratch_directory.h"
+
+namespace tqm {
+namespace {
+
+namespace fs = std::filesystem;
+using Grid = std::vector<std::vector<std::string>>;
+
+// The files the serial layer reads: the CSV tables, the port map and the port settings.
+class SettingFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Sio_Port().initialise();
+        PortMap().reset();
+    }
+    void TearDown() override { SetUp(); }
+
+    // Writes the bytes to a fresh file and loads it into table.
+    bool loadTable(const std::string& bytes) {
+        const auto path = m_dir / ("t" + std::to_string(m_files++) + ".csv");
+        EXPECT_TRUE(test::writeFile(path, bytes));
+        table.clear();
+        return table.load(path.c_str());
+    }
+    fs::path file(const char* name) const { return m_dir / name; }
+
+    CsvTable table;
+    test::ScratchDirectory m_dir;
+    int m_files = 0;
+};
+
+// Cells end at commas and line feeds; quotes group text and a doubled quote gives one;
+// Shift-JIS characters are dropped; a line without its line feed is no row.
+TEST_F(SettingFilesTest, CsvTablesAreReadCellByCell) {
+    const struct {
+        std::string bytes;
+        Grid cells;
+    } rows[] = {
+        {"1,4800,0\n", {{"1", "4800", "0"}}},
+        {"1,4800,0", {}},
+        {"a\nb,c,d\n\nlast,not,read", {{"a", "", ""}, {"b", "c", "d"}, {"", "", ""}}},
+        {"\"a,b\",\"x\"\"y\",\"p\nq\"\n", {{"a,b", "x\"y", "p\nq"}}},
+        {"ab\x82\xA0\x93\xFA" "cd,\xE0\x40x\n", {{"abcd", "x"}}},
+        {"1\x81" "2,\xFC,3\n", {{"12", "", "3"}}},  // a lead byte before an invalid second byte goes alone
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.bytes);
+        ASSERT_TRUE(loadTable(row.bytes));
+        Grid cells(static_cast<std::size_t>(table.rows()));
+        for (int r = 0; r < table.rows(); ++r) {
+            for (int c = 0; c < table.columns(); ++c) cells[static_cast<std::size_t>(r)].emplace_back(table.cell(r, c));
+        }
+        EXPECT_EQ(cells, row.cells);
+        EXPECT_STREQ(table.cell(table.rows(), 0), "") << "outside the table reads empty";
+    }
+    ASSERT_TRUE(loadTable("1,4800,0\n"));
+    EXPECT_EQ(table.cellSize(), 5) << "the widest cell and its zero";
+}
+
+TEST_F(SettingFilesTest, CsvTablesRefuseMissingOversizedAndNonRegularFilesAndLoadingOverData) {
+    EXPECT_FALSE(table.load(file("missing.csv").c_str()));
+    EXPECT_FALSE(table.load(m_dir.path().c_str())) << "a directory";
+    ASSERT_TRUE(test::makeIdleFifo(file("pipe.csv")));
+    bool loaded = true;
+    EXPECT_TRUE(test::endsWithoutAWriter(file("pipe.csv"), [&] { loaded = table.load(file("pipe.csv").c_str()); }));
+    EXPECT_FALSE(loaded) << "a named pipe";
+    EXPECT_FALSE(loadTable(std::string(CsvTable::kMaxFileBytes, 'a') + "b\n"));
+    // Small, but it would describe a table of billions of bytes.
+    EXPECT_FALSE(loadTable(std::string(3000, ',') + "\n" + std::string(3000, 'x') + "\n" + std::string(3000, '\n')));
+    EXPECT_EQ(table.rows(), 0);
+
+    ASSERT_TRUE(loadTable("1,2\n"));
+    ASSERT_TRUE(test::writeFile(file("other.csv"), "9\n9\n"));
+    EXPECT_FALSE(table.load(file("other.csv").c_str())) << "a loaded table is not overwritten";
+    EXPECT_STREQ(table.cell(0, 1), "2");
+}
+
+TEST_F(SettingFilesTest, PortMapLinesThatCannotBeUsedAreNamedAndNeverFallBackToTheDefaultDevice) {
+    ASSERT_TRUE(test::writeFile(file("PortMap.csv"), "# COM3 is the radio\n"
+                                                      "3,/dev/pts/7\r\n"
+                                                      "\n"
+                                                      "2=/dev/pts/8\n"
+                                                      "4,/dev/" + std::string(5000, 'x') + "\n"
+                                                      "25,/dev/pts/9\n"
+                                                      "4294967301,/dev/pts/9\n"  // would wrap around to COM5
+                                                      "6,\n"
+                                                      " 7 , /dev/serial/by-id/usb-radio \n"));
+    EXPECT_TRUE(PortMap().loadFile(file("PortMap.csv")));
+    const char* const kPaths[] = {"/dev/ttyS0", nullptr,        "/dev/pts/7", nullptr,
+                                  "/dev/ttyUSB0", nullptr, "/dev/serial/by-id/usb-radio"};  // nullptr: unusable
+    for (int com = 1; com <= 7; ++com) {
+        SCOPED_TRACE(com);
+        const char* expected = kPaths[com - 1];
+        const std::string path = PortMap().path(com);
+        if (expected != nullptr) {
+            EXPECT_EQ(path, expected);
+        } else {
+            EXPECT_NE(path.find("COM" + std::to_string(com) + " has an unusable entry in PortMap.csv"), std::string::npos);
+            EXPECT_FALSE(PortMap().deviceExists(com));
+        }
+    }
+    const std::vector<std::string> warnings = PortMap().warnings();
+    ASSERT_EQ(warnings.size(), 5u);
+    for (std::size_t i = 0; i < warnings.size(); ++i) {
+        EXPECT_TRUE(warnings[i].starts_with(file("PortMap.csv").string() + ":" + std::to_string(i + 4) + ": "))
+            << warnings[i];
+    }
+    EXPECT_TRUE(PortMap().setOverride(2, "/dev/pts/8")) << "the command line still maps it";
+    EXPECT_EQ(PortMap().path(2), "/dev/pts/8");
+}
+
+TEST_F(SettingFilesTest, APortMapThatCannotBeReadLeavesNoComNumberOnItsDefaultDevice) {
+    const fs::path map = file("PortMap.csv");
+    const auto expectNoneUsable = [&](const char* what) {
+        SCOPED_TRACE(what);
+        EXPECT_FALSE(PortMap().loadFile(map));
+        ASSERT_EQ(PortMap().warnings().size(), 1u);
+        EXPECT_TRUE(PortMap().warnings()[0].starts_with(map.string() + ": ")) << PortMap().warnings()[0];
+        for (int n = 1; n <= 20; ++n) EXPECT_NE(PortMap().path(n).find("PortMap.csv cannot be read"), std::string::npos);
+        fs::remove_all(map);
+    };
+    ASSERT_TRUE(fs::create_directory(map));
+    expectNoneUsable("a directory");
+    ASSERT_TRUE(test::makeIdleFifo(map));
+    EXPECT_TRUE(test::endsWithoutAWriter(map, [&] { expectNoneUsable("a named pipe"); }));
+    ASSERT_TRUE(test::writeFile(map, std::string(200 * 1024, '#')));
+    expectNoneUsable("an oversized file");
+    EXPECT_FALSE(PortMap().loadFile(map)) << "no file";
+    EXPECT_TRUE(PortMap().warnings().empty()) << "is no problem";
+    EXPECT_EQ(PortMap().path(1), "/dev/ttyS0");
+}
+
+// The settings go through the port's setters: what they refuse takes their fallback.
+// A shown set outside the three sets becomes the first; a line without its line break
+// sets nothing and is no failure; a missing file gives the defaults.
+TEST_F(SettingFilesTest, PortSettingsLoadThroughTheSettersAndSaveAsOneCrLfLine) {
+    const struct {
+        const char* content;  // nullptr: no file
+        CommSettingRead read;
+        int port;
+        int baud;
+        bool present;
+        int shown;
+    } rows[] = {
+        {"2,9600,2\r\n", CommSettingRead::Read, 2, 9600, true, 2},
+        {"25,57600,1\n", CommSettingRead::Read, 1, 4800, true, 1},
+        {"4,38400,3\r\n", CommSettingRead::Read, 4, 38400, true, 0},
+        {"4,38400,x\r\n", CommSettingRead::Read, 4, 38400, true, 0},
+        {"3,9600\r\n", CommSettingRead::Read, 3, 9600, false, 0},
+        // Beyond 32 bits nothing wraps (to 2, 9600 and 2): each number takes its fallback.
+        {"4294967298,4294976896,4294967298\r\n", CommSettingRead::Read, 1, 4800, true, 0},
+        {"2,9600,2", CommSettingRead::Read, 7, 19200, false, 0},
+        {nullptr, CommSettingRead::Unreadable, 1, 4800, true, 0},
+    };
+    const fs::path settings = m_dir / "CommoFiles" / "CommSetting.csv";
+    fs::create_directory(settings.parent_path());
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.content ? row.content : "no file");
+        ASSERT_TRUE(Sio_Port().setPortNumber(7) && Sio_Port().setBaudRate(19200));  // what no row gives
+        fs::remove(settings);
+        ASSERT_TRUE(!row.content || test::writeFile(settings, row.content));
+        CommSettingShownSet shown;
+        EXPECT_EQ(CommSettingFile::load(m_dir.path(), shown), row.read);
+        EXPECT_EQ(Sio_Port().portNumber(), row.port);
+        EXPECT_EQ(Sio_Port().baudRate(), row.baud);
+        EXPECT_EQ(shown.present, row.present);
+        EXPECT_TRUE(!row.present || shown.value == row.shown) << shown.value;
+    }
+    ASSERT_TRUE(Sio_Port().setPortNumber(3) && Sio_Port().setBaudRate(38400));
+    EXPECT_EQ(CommSettingFile::save(m_dir.path(), 1), CommSettingWrite::Written);
+    EXPECT_EQ(test::readFile(settings), "3,38400,1\r\n");
+    fs::remove(settings);
+    fs::create_directory(settings);
+    EXPECT_EQ(CommSettingFile::write(m_dir.path(), 20, 38400, 1), CommSettingWrite::Failed);
+}
+
+}  // namespace
+}  // namespace tqm
