@@ -1,8 +1,5 @@
-#include <algorithm>
 #include <array>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -16,7 +13,7 @@ std::string popText(Sio_Queue& queue) {
     std::array<char, Sio_Queue::kSlotSize> buffer{};
     const std::int16_t length = queue.pop(buffer.data());
     const std::string text = length > 0 ? buffer.data() : "";
-    EXPECT_EQ(text.size(), static_cast<std::size_t>(std::max<std::int16_t>(length, 0)));
+    EXPECT_EQ(static_cast<int>(text.size()), length > 0 ? length : 0);
     return text;
 }
 
@@ -39,36 +36,6 @@ TEST(SioQueue, KeepsOrderReusesSlotsAndRefusesWhatDoesNotFit) {
         EXPECT_EQ(popText(queue), "N");
     }
     EXPECT_EQ(queue.size(), 0u);
-}
-
-TEST(SioQueue, TheSharedQueuesTakePushesFromTwoProducers) {
-    SioSendQueue queue;
-    ASSERT_TRUE(queue.reset());
-    constexpr int kPerProducer = 800;
-    auto produce = [&](char tag) {
-        for (int i = 0; i < kPerProducer; ++i) {
-            const std::string text = std::string(1, tag) + std::to_string(i);
-            while (queue.push(text.size(), text.data()) == 0) std::this_thread::yield();
-        }
-    };
-    std::thread first(produce, 'A');
-    std::thread second(produce, 'B');
-    std::vector<int> next(2, 0);
-    bool inOrder = true;
-    for (int received = 0; received < 2 * kPerProducer;) {
-        std::array<char, Sio_Queue::kSlotSize> buffer{};
-        if (queue.pop(buffer.data()) <= 0) continue;
-        const int producer = buffer[0] == 'A' ? 0 : 1;
-        inOrder = inOrder && std::stoi(buffer.data() + 1) == next[producer];
-        ++next[producer];
-        ++received;
-    }
-    first.join();
-    second.join();
-    EXPECT_TRUE(inOrder) << "each producer's entries keep their order and none is torn";
-    EXPECT_EQ(next[0], kPerProducer);
-    EXPECT_EQ(next[1], kPerProducer);
-    EXPECT_TRUE(SioReceiveQueue().reset());
 }
 
 }  // namespace
