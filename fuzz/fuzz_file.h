@@ -23,9 +23,8 @@ public:
     }
     const std::filesystem::path& path() const { return m_path; }
 
-    // Writes the bytes to a new file of that name (folders made as needed): rewriting
-    // a truncated one makes some file systems flush it on close, which slows every run
-    // down to the disk. The file's path, or an empty one on failure.
+    // Writes the bytes to a new file of that name, folders made as needed (rewriting a
+    // truncated file makes some file systems flush it on close); its path, or none.
     std::filesystem::path write(const std::filesystem::path& name, std::string_view bytes) const {
         if (m_path.empty()) return {};
         const std::filesystem::path file = m_path / name;

@@ -127,10 +127,10 @@ TEST_F(AnlSendThreadTest, StartupReadSendsTwentySevenReadsThenThePowerReadAndASt
     post({UWM_CMD_READ_STEP});
     EXPECT_EQ(settled().size(), 55u);
 
-    // A start while the reads run goes back to step 0, which sends nothing.
+    // A start while the reads run goes back to step 0: steps 0 to 2 send only the reads.
     post({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
     EXPECT_EQ(settled().size(), 82u);
-    post({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
+    post({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
     EXPECT_EQ(settled().size(), 109u);
     EXPECT_TRUE(TimerService().isRunning(TIMER_READ_STEP));
     post({UWM_CMD_TIMERS_STOP});

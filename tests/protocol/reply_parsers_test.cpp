@@ -5,11 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/timer_service.h"
+#include "protocol/menu_item_record.h"
+#include "protocol/pe_command.h"
 #include "protocol/reply_parser.h"
 #include "protocol/reply_table.h"
 #include "protocol/trx_state.h"
-#include "platform/timer_service.h"
-#include "protocol/menu_item_record.h"
 #include "tests/protocol/protocol_fixture.h"
 
 namespace tqm {
@@ -29,8 +30,8 @@ protected:
     void SetUp() override { test::resetLinkState(); }
     void TearDown() override { TimerService().reset(); }
 
-    // Parses each reply on a fresh state and checks the result and that exactly the
-    // listed members changed, to the listed values.
+    // Dispatches each reply on a fresh state and checks the result and that exactly
+    // the listed members changed, to the listed values.
     static void check(std::initializer_list<Case> cases) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.reply));
@@ -38,11 +39,12 @@ protected:
             auto expected = test::stateSnapshot();
             for (const auto& [member, value] : c.stored) expected[static_cast<std::size_t>(member)] = value;
             EXPECT_EQ(dispatch(c.reply), c.result);
-            const auto after = test::stateSnapshot();
-            for (std::size_t i = 0; i < after.size(); ++i) {
-                EXPECT_EQ(after[i], expected[i]) << "member #" << i << " (equalizer values after the members)";
-            }
+            EXPECT_EQ(test::stateSnapshot(), expected) << "members by StateField, then the equalizer values";
         }
+    }
+    static std::string peSet(int set, int band, int param, std::int32_t value) {
+        char out[16] = {};
+        return std::string(out, buildPeSet(set, band, param, value, out));
     }
 };
 
@@ -189,6 +191,41 @@ TEST_F(ReplyParsersTest, MenuReplies) {
         EXPECT_TRUE(state.readMenuValue(row.item, value));
         EXPECT_EQ(value, row.value);
     }
+    EXPECT_EQ(test::stateSnapshot(), before);
+}
+
+TEST_F(ReplyParsersTest, EqualizerCommandsAndReplies) {
+    char read[16] = {};
+    EXPECT_EQ(std::string(read, buildPeRead(2, 1, 0, read)), "PE210;");
+    EXPECT_EQ(buildPeRead(3, 0, 0, read) + buildPeRead(0, 0, 3, read), 0u);
+    EXPECT_EQ(peSet(0, 0, 1, 0), "PE001000;") << "a zero level has no sign";
+    EXPECT_EQ(peSet(0, 0, 1, -5), "PE001-05;");
+    EXPECT_EQ(peSet(0, 0, 1, 10), "PE001+10;");
+    EXPECT_EQ(peSet(2, 2, 0, 18) + peSet(0, 0, 2, 1), "PE220018;PE002001;");
+    EXPECT_EQ(peSet(0, 0, 0, -1) + peSet(0, 0, 1, 100) + peSet(0, 3, 1, 1), "") << "FREQ has no sign";
+    // Every set command, without its ";", is a reply that carries the value back.
+    Trx_StateGuard state;
+    for (int i = 0; i < kPeqSets * kPeqBands * kPeqParams; ++i) {
+        const int set = i / 9, band = i / 3 % 3, param = i % 3;
+        const auto which = static_cast<PeqParam>(param);
+        for (std::int32_t v = state.peqMinimum(band, which); v <= state.peqMaximum(band, which); ++v) {
+            const std::string text = peSet(set, band, param, v);
+            ASSERT_EQ(text.size(), kPeSetLength);
+            ASSERT_TRUE(dispatch(text.substr(0, kPeSetLength - 1))) << text;
+            EXPECT_EQ(state.getPeq(set, band, which), v) << text;
+        }
+    }
+    EXPECT_TRUE(dispatch("PE111003")) << "a '0' in the sign position reads as positive";
+    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), 3);
+    // Well formed but outside the range: accepted, nothing stored. Malformed: refused, nothing stored.
+    const auto before = test::stateSnapshot();
+    for (const char* text : {"PE000012", "PE002000", "PE011-21"}) EXPECT_TRUE(dispatch(text)) << text;
+    for (const char* text : {"PE300004", "PE0A0004", "PE003004", "PE030004", "PE00A004", "PE0000A4", "PE001-A3",
+                             "PE0010 3", "PE111", "PE11", "PE"}) {
+        EXPECT_FALSE(dispatch(text)) << text;
+    }
+    const ReplyRecord record = makeReplyRecord("PE111-04");
+    EXPECT_FALSE(parsePeReply(-9, &record)) << "a negative length is refused";
     EXPECT_EQ(test::stateSnapshot(), before);
 }
 

@@ -53,6 +53,7 @@ TEST_F(SettingFilesTest, CsvTablesAreReadCellByCell) {
         {"\"a,b\",\"x\"\"y\",\"p\nq\"\n", {{"a,b", "x\"y", "p\nq"}}},
         {"ab\x82\xA0\x93\xFA" "cd,\xE0\x40x\n", {{"abcd", "x"}}},
         {"1\x81" "2,\xFC,3\n", {{"12", "", "3"}}},  // a lead byte before an invalid second byte goes alone
+        {"\x81\xFC" "x\xFC\x40\n", {{"x"}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.bytes);
