@@ -7,7 +7,7 @@
 #include <array>
 #include <charconv>
 
-#include "serial/port_map.h"
+#include "platform/port_target.h"
 
 namespace tqm {
 
@@ -22,7 +22,7 @@ std::string joinText(std::initializer_list<std::string_view> pieces) {
 }
 
 
-enum class LongOption { Help, Version, Simulate, NoSplash, PortMap };
+enum class LongOption { Help, Version, Simulate, NoSplash, PortMap, SettingsDir, Trace };
 
 struct LongOptionEntry {
     std::string_view name;
@@ -30,12 +30,14 @@ struct LongOptionEntry {
     bool takesValue;
 };
 
-constexpr std::array<LongOptionEntry, 5> kLongOptions{{
+constexpr std::array<LongOptionEntry, 7> kLongOptions{{
     {"help", LongOption::Help, false},
     {"version", LongOption::Version, false},
     {"simulate", LongOption::Simulate, false},
     {"no-splash", LongOption::NoSplash, false},
     {"port-map", LongOption::PortMap, true},
+    {"settings-dir", LongOption::SettingsDir, true},
+    {"trace", LongOption::Trace, true},
 }};
 
 // The framework's switches for a start by the system on behalf of a client.
@@ -91,7 +93,7 @@ std::string quotedValue(std::string_view value) {
     return joinText({"'", value.substr(0, kQuotedValueLength), "...' (", std::to_string(value.size()), " characters)"});
 }
 
-// "N=PATH" with N from 1 to 20 and a path the system can open; what is wrong otherwise.
+// "N=TARGET" with N from 1 to 20 and a port target that can be used; what is wrong otherwise.
 std::string portMapProblem(std::string_view text, PortMapOverride& out) {
     const auto equals = text.find('=');
     if (equals == std::string_view::npos) return "expected N=PATH";
@@ -102,19 +104,17 @@ std::string portMapProblem(std::string_view text, PortMapOverride& out) {
     if (equals == 0 || error != std::errc() || end != last || number < kFirstComNumber || number > kLastComNumber) {
         return "the COM number N must be one of 1 to 20";
     }
-    const std::string_view path = text.substr(equals + 1);
-    if (path.empty()) return "the device path is empty";
-    if (path.size() > PortMap::kMaxPathLength) {
-        return "the device path is longer than " + std::to_string(PortMap::kMaxPathLength) + " characters";
-    }
+    const PortTargetParse target = parsePortTarget(text.substr(equals + 1));
+    if (!target.ok()) return target.problem;
     out.comNumber = number;
-    out.path = std::string(path);
+    out.path = target.target.text;
     return {};
 }
 
 class Parser {
 public:
-    explicit Parser(const std::vector<std::string>& arguments) : m_arguments(arguments) {}
+    Parser(const std::vector<std::string>& arguments, UnknownOptions unknown)
+        : m_arguments(arguments), m_unknown(unknown) {}
 
     CommandLine run() {
         bool automation = false;
@@ -126,6 +126,8 @@ public:
                 finish(CommandAction::Help);
             } else if (argument.size() > 1 && isSwitchMark(argument.front())) {
                 automation = switchWord(argument) || automation;
+            } else if (m_skippingValue) {
+                m_skippingValue = false;  // the value of an option left to the toolkit
             } else {
                 m_result.warnings.push_back(joinText({"ignoring the argument '", argument, "'"}));
             }
@@ -145,14 +147,21 @@ private:
         finish(CommandAction::Error);
     }
 
+    // An option the program does not know: an error, or skipped for the toolkit.
+    void unknownOption(std::string message) {
+        if (m_unknown == UnknownOptions::Refuse) return fail(std::move(message));
+        m_skippingValue = true;
+    }
+
     // A "-word" or "/word" argument; true for an automation switch.
     bool switchWord(std::string_view argument) {
         const std::string_view word = argument.substr(1);
+        m_skippingValue = false;
         if (isAutomationWord(word)) return true;
         if (serverSwitchWord(word) != ServerSwitch::None) {
             m_result.warnings.push_back(joinText({"'", argument, "' counts only as the last argument; ignored"}));
         } else if (argument.front() == '-') {
-            fail(joinText({"unrecognized option '", argument, "'"}));
+            unknownOption(joinText({"unrecognized option '", argument, "'"}));
         } else {
             m_result.warnings.push_back(joinText({"ignoring the argument '", argument, "'"}));
         }
@@ -163,6 +172,8 @@ private:
         const auto equals = text.find('=');
         const std::string_view name = text.substr(0, equals);
         const LongOptionEntry* entry = findLongOption(name);
+        m_skippingValue = false;
+        // Ours are the long options: an unknown one is a mistake whoever reads it.
         if (entry == nullptr) return fail(joinText({"unrecognized option '--", text, "'"}));
         std::string_view value;
         if (equals != std::string_view::npos) {
@@ -182,6 +193,11 @@ private:
         case LongOption::Simulate: m_result.simulate = true; return;
         case LongOption::NoSplash: m_result.noSplash = true; return;
         case LongOption::PortMap: return portMap(value);
+        case LongOption::SettingsDir: return settingsDir(value);
+        case LongOption::Trace:
+            if (value.empty()) return fail("option '--trace' needs a file name ('-' for standard error)");
+            m_result.traceFile = std::string(value);
+            return;
         }
     }
 
@@ -192,9 +208,16 @@ private:
         m_result.portMap.push_back(std::move(entry));
     }
 
+    void settingsDir(std::string_view value) {
+        if (value.empty()) return fail("option '--settings-dir' needs a folder");
+        m_result.settingsDir = std::string(value);
+    }
+
     const std::vector<std::string>& m_arguments;
+    UnknownOptions m_unknown;
     std::size_t m_index = 0;
     bool m_done = false;
+    bool m_skippingValue = false;  // the next bare argument may be the value of an option left to the toolkit
     CommandLine m_result;
 };
 
@@ -218,20 +241,20 @@ std::string joinArguments(const std::vector<std::string>& arguments) {
     return line;
 }
 
-CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, UnknownOptions unknown) {
     CommandLine line;
     switch (findServerSwitch(joinArguments(arguments))) {
     case ServerSwitch::RegServer: line.action = CommandAction::RegServer; return line;
     case ServerSwitch::UnregServer: line.action = CommandAction::UnregServer; return line;
     case ServerSwitch::None: break;
     }
-    return Parser(arguments).run();
+    return Parser(arguments, unknown).run();
 }
 
-CommandLine parseCommandLine(int argc, const char* const argv[]) {
+CommandLine parseCommandLine(int argc, const char* const argv[], UnknownOptions unknown) {
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
-    return parseCommandLine(arguments);
+    return parseCommandLine(arguments, unknown);
 }
 
 std::string usageText() {
@@ -243,8 +266,14 @@ Options:
       --simulate         run on the built-in simulated transceiver, bound to
                          the current COM number
       --no-splash        do not show the splash window at start
-      --port-map N=PATH  use the device PATH for COM number N (1 to 20) in this
-                         run; may be given more than once
+      --port-map N=PATH  use PATH for COM number N (1 to 20) in this run; may
+                         be given more than once. PATH is a device path,
+                         tcp://HOST:PORT (a raw serial server) or
+                         rfc2217://HOST:PORT (Telnet COM Port Control)
+      --settings-dir DIR keep the port settings and the port map in DIR/CommoFiles
+                         instead of the standard settings folder
+      --trace FILE       write every command and reply on the line to FILE,
+                         one line each ('-' for standard error)
   -h, --help             show this help and exit
       --version          show the version and exit
 
@@ -258,9 +287,14 @@ Server switches (after '-' or '/', in any letter case):
 Files:
   $XDG_DATA_HOME/tqm4700-peq/registry.reg
                          the registration entries (TQM_REGISTRY_FILE overrides)
-  CommoFiles/CommSetting.csv
+  $XDG_CONFIG_HOME/tqm4700-peq/CommoFiles/CommSetting.csv
                          port, baud rate and shown equalizer set
-  CommoFiles/PortMap.csv lines "N,PATH": device path of a COM number
+                         (XDG_CONFIG_HOME defaults to ~/.config)
+  $XDG_CONFIG_HOME/tqm4700-peq/CommoFiles/PortMap.csv
+                         lines "N,PATH": the device path or network target of
+                         a COM number (Setup > Ports... writes it)
+
+The toolkit's own options (-style NAME, -platform NAME, ...) are taken as well.
 
 Exit status: 0 on success, 1 when a server switch could not update the registry
 file (it says why), 2 for a bad option.

@@ -23,7 +23,8 @@ enum class CommandAction {
     Error,        // a bad option: message on stderr, exit code 2
 };
 
-// One --port-map override: COM number -> device path, for this run only.
+// One --port-map override: COM number -> port target (a device path, tcp://HOST:PORT
+// or rfc2217://HOST:PORT), for this run only.
 struct PortMapOverride {
     int comNumber = 0;
     std::string path;
@@ -34,6 +35,8 @@ struct CommandLine {
     bool simulate = false;
     bool noSplash = false;
     std::vector<PortMapOverride> portMap;  // in command-line order; a later one wins
+    std::string settingsDir;               // --settings-dir: the settings folder; empty: the standard one
+    std::string traceFile;                 // --trace: the wire trace's file, "-" for stderr; empty: off
     std::string error;                     // what was wrong, for CommandAction::Error
     std::vector<std::string> warnings;     // arguments that were ignored, and why
 };
@@ -52,11 +55,20 @@ ServerSwitch findServerSwitch(std::string_view commandLine);
 // The arguments after the program name, joined with single blanks.
 std::string joinArguments(const std::vector<std::string>& arguments);
 
+// What the parse does with an option it does not know.
+enum class UnknownOptions {
+    Refuse,         // the result is an Error
+    LeaveToToolkit, // a "-word" option is skipped with the argument after it (its value,
+                    // if it takes one): it may be one of the toolkit's own (-style,
+                    // -platform, ...), taken later; an unknown "--word" is still an Error
+};
+
 // Parses the arguments after the program name. The registration scan comes first and
 // decides alone; then the options, left to right: --help and --version end the parse,
 // the first bad option makes the result an Error.
-CommandLine parseCommandLine(const std::vector<std::string>& arguments);
-CommandLine parseCommandLine(int argc, const char* const argv[]);
+CommandLine parseCommandLine(const std::vector<std::string>& arguments,
+                             UnknownOptions unknown = UnknownOptions::Refuse);
+CommandLine parseCommandLine(int argc, const char* const argv[], UnknownOptions unknown = UnknownOptions::Refuse);
 
 // The text that --help prints.
 std::string usageText();

@@ -6,7 +6,7 @@
 #include "editor/send_queue_sink.h"
 #include "menulist/menu_list_loader.h"
 #include "platform/main_window_link.h"
-#include "platform/serial_device.h"
+#include "platform/line_device.h"
 #include "platform/sio_queue.h"
 #include "platform/thread_directory.h"
 #include "platform/timer_service.h"
@@ -18,6 +18,7 @@
 #include "protocol/trx_state.h"
 #include "serial/sio_port.h"
 #include "serial/sio_thread_proxies.h"
+#include "serial/wire_trace.h"
 
 namespace tqm {
 
@@ -60,6 +61,7 @@ bool Engine::stop(const std::function<void()>& afterPortClosed) {
     ended = SioSendThreadProxy().stop() && !SioSendThreadProxy().isAlive() && ended;
     // The menu-list thread has ended by itself long ago; this joins it.
     ended = ThreadDirectory().stop(WorkerRole::MenuList) && ended;
+    WireTrace().stop();
     return ended;
 }
 
@@ -84,5 +86,7 @@ void Engine::watchdogTick() {
     }
     ReplyWatchdog().tick(snapshot);
 }
+
+bool Engine::startTrace(const std::string& file, std::string& error) { return WireTrace().start(file, error); }
 
 }  // namespace tqm

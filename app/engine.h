@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <string>
 
 namespace tqm {
 
@@ -26,7 +27,8 @@ public:
     // to it returns at once), stops every worker timer, makes the port refuse any
     // later open and closes it, runs afterPortClosed (the program writes its port
     // settings there), then stops Sio_Recv_Thread, Anl_Recv_Thread, Anl_Send_Thread
-    // and Sio_Send_Thread with the bounded stop (blocks up to about 5.1 s each).
+    // and Sio_Send_Thread with the bounded stop (blocks up to about 5.1 s each), and
+    // ends the wire trace.
     // True when every thread ended. initialiseState() undoes the refusals.
     bool stop(const std::function<void()>& afterPortClosed = {});
 
@@ -34,6 +36,10 @@ public:
     bool waitMenuListReady(std::chrono::milliseconds timeout) const;
     // One reply watchdog tick on the current port (timer 17 runs this).
     static void watchdogTick();
+    // Blocks on opening the file: from now on every command written and every reply
+    // framed goes to the wire trace there ("-": standard error), with the port's opens,
+    // closes and faults. False, with error saying why, when the file cannot be written.
+    static bool startTrace(const std::string& file, std::string& error);
 };
 
 }  // namespace tqm

@@ -9,15 +9,16 @@
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QDialog>
-#include <QtWidgets/QMessageBox>
 
 #include "app/engine.h"
 #include "app/termination_watch.h"
 #include "editor/send_queue_sink.h"
 #include "editor/string_table.h"
 #include "editor/ui/equalizer_dlg.h"
+#include "editor/ui/notice_box.h"
 #include "editor/ui/power_watch.h"
-#include "editor/ui/qt_text.h"
+#include "editor/ui/program_font.h"
+#include "platform/settings_folder.h"
 #include "serial/comm_setting_file.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
@@ -62,10 +63,17 @@ CEqualizerApp::~CEqualizerApp() {
 
 int CEqualizerApp::run() {
     m_endRequested = false;
+    useProgramFont();
+    SettingsFolder().choose(m_commandLine.settingsDir);
     PortMap portMap;
     portMap.loadDefaultFile();
     for (const std::string& warning : portMap.warnings()) std::fprintf(stderr, "tqm4700-peq: %s\n", warning.c_str());
     for (const auto& entry : m_commandLine.portMap) portMap.setOverride(entry.comNumber, entry.path);
+    std::string traceError;
+    if (!m_commandLine.traceFile.empty() && !Engine::startTrace(m_commandLine.traceFile, traceError)) {
+        std::fprintf(stderr, "tqm4700-peq: cannot write the wire trace: %s\n", traceError.c_str());
+        return 1;
+    }
 
     SendQueueSink sink;
     CEqualizerDlg window(sink);
@@ -100,8 +108,10 @@ void CEqualizerApp::startEngine(CEqualizerDlg& window) {
     Engine engine;
     engine.initialiseState();
     CommSettingShownSet shownSet;
-    if (CommSettingFile::load(shownSet) != CommSettingRead::Read) {
-        QMessageBox::warning(&window, window.windowTitle(), toQString(loadString(IDS_COM_FILE_UNREADABLE)));
+    const CommSettingRead read = CommSettingFile::load(shownSet);
+    // The first start has no file yet: the defaults, quietly; the exit writes it.
+    if (read != CommSettingRead::Read && read != CommSettingRead::Missing) {
+        showNoticeBox(&window, IDS_COM_FILE_UNREADABLE);
     }
     if (shownSet.present) window.model().selectSet(shownSet.value);
     if (m_commandLine.simulate) startSimulator();
@@ -139,9 +149,8 @@ bool CEqualizerApp::saveSettings(int shownSet) {
     const CommSettingWrite result = CommSettingFile::save(shownSet);
     const int error = errno;
     if (result == CommSettingWrite::Written) return true;
-    std::error_code ignored;
-    const std::filesystem::path file = std::filesystem::current_path(ignored) / CommSettingFile::kDirectoryName /
-                                       CommSettingFile::kFileName;
+    const std::filesystem::path file =
+        SettingsFolder().path() / CommSettingFile::kDirectoryName / CommSettingFile::kFileName;
     std::ostream& err = m_hooks.err != nullptr ? *m_hooks.err : std::cerr;
     err << "tqm4700-peq: the port settings were not saved to " << file.string() << ": ";
     for (const SaveFailureText& row : kSaveFailureTexts) {

@@ -5,7 +5,8 @@
 //                  line-time bound: the bytes on the wire in both directions at 11 bits a
 //                  byte, plus the pauses of the sequence (20 ms after "AI1;", 25 + 25 ms
 //                  of the identification) and the two 30 ms read-step ticks before the
-//                  reads go out;
+//                  reads go out; at 38400 baud also through ser2net on loopback in
+//                  front of the transceiver, raw (tcp://) and RFC 2217 (rfc2217://);
 //   idle CPU       the process's CPU time over 20 s while connected and idle, with the
 //                  transceiver in a process of its own (zr4700-sim);
 //   peak memory    the process's peak resident set.
@@ -32,6 +33,7 @@
 #include "sim/sim_config.h"
 #include "sim/simulated_transceiver.h"
 #include "tests/integration/headless_host.h"
+#include "tests/support/ser2net_server.h"
 
 namespace tqm {
 namespace {
@@ -192,8 +194,11 @@ std::optional<std::pair<double, ConnectWire>> connectOnce(RunningEngine& engine,
     return std::make_pair(elapsed->count(), bytes);
 }
 
+// How the program reaches the transceiver's device.
+enum class Via { Device, Raw, Rfc2217 };
+
 // Ten connects and disconnects at one speed.
-std::optional<ConnectFigures> measureConnect(int baud) {
+std::optional<ConnectFigures> measureConnect(int baud, Via via) {
     sim::SimConfig config;
     config.baud = baud;
     sim::SimulatedTransceiver transceiver(config);
@@ -201,7 +206,15 @@ std::optional<ConnectFigures> measureConnect(int baud) {
         std::fprintf(stderr, "tqm_connect_bench: simulator: %s\n", transceiver.errorText().c_str());
         return std::nullopt;
     }
-    RunningEngine engine(transceiver.devicePath(), baud);
+    test::Ser2netServer server(transceiver.devicePath());
+    if (via != Via::Device && !server.start()) {
+        std::fprintf(stderr, "tqm_connect_bench: ser2net did not start\n");
+        return std::nullopt;
+    }
+    const std::string target = via == Via::Device ? transceiver.devicePath()
+                               : via == Via::Raw  ? server.rawTarget()
+                                                  : server.rfc2217Target();
+    RunningEngine engine(target, baud);
     if (!engine.ok() || !transceiver.monitor().waitForCommand("AI0;", kWait)) {
         std::fprintf(stderr, "tqm_connect_bench: the engine did not start at %d baud\n", baud);
         return std::nullopt;
@@ -267,7 +280,7 @@ int main() {
     std::signal(SIGPIPE, SIG_IGN);
     int status = 0;
     for (const int baud : {4800, 38400}) {
-        const auto figures = measureConnect(baud);
+        const auto figures = measureConnect(baud, Via::Device);
         if (!figures) {
             status = 1;
             continue;
@@ -280,6 +293,18 @@ int main() {
         std::printf("connect_%d_chain_ratio %.2f\n", baud, figures->medianMs / figures->chainBoundMs);
         std::printf("connect_%d_chain_bytes %.0f\n", baud, figures->chainBytes);
         std::fflush(stdout);
+    }
+    const struct {
+        Via via;
+        const char* name;
+    } networks[] = {{Via::Raw, "tcp"}, {Via::Rfc2217, "rfc2217"}};
+    for (const auto& network : networks) {
+        if (const auto figures = measureConnect(38400, network.via)) {
+            std::printf("connect_38400_%s_median_ms %.1f\n", network.name, figures->medianMs);
+            std::fflush(stdout);
+        } else {
+            status = 1;
+        }
     }
     if (const auto idle = measureIdleCpu()) {
         std::printf("idle_connected_cpu_percent %.3f\n", *idle);

@@ -8,8 +8,16 @@
 //                  changes when the reply is taken in. Up and down in turn, so the
 //                  value stays in range; 200 steps after 10 unmeasured ones, a pause
 //                  between steps so that the poll runs again as it does between clicks;
+//   drag latency   EQ1's handle on the graph pressed (unmeasured: the press stops the
+//                  poll), then moved by one dB (8 pixels) up or down -> the EQ1 level
+//                  static showing the value that came back; released, the same pause.
+//                  Up and down in turn, 200 drags after 10 unmeasured ones;
 //   idle CPU       the process's CPU time over 60 s while connected and idle (the
 //                  window polls the shown set), percent of one core.
+//
+//   --via tcp|rfc2217   reach the transceiver through a ser2net on loopback in front
+//                       of it instead of on its device
+//   --steps-only        leave out the idle measurement
 //
 // Prints one "key value" line per figure, for scripts/bench.
 #include <stdlib.h>
@@ -37,9 +45,11 @@
 #include "app/command_line.h"
 #include "app/equalizer_app.h"
 #include "bench/sim_process.h"
+#include "editor/graph_handles.h"
 #include "editor/ui/control_id.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "serial/comm_setting_file.h"
+#include "tests/support/ser2net_server.h"
 
 namespace tqm {
 namespace {
@@ -92,6 +102,7 @@ private:
 
 struct Figures {
     std::vector<double> stepsMs;
+    std::vector<double> dragsMs;
     double idleCpuPercent = 0;
     double idleSeconds = 0;
 };
@@ -160,6 +171,30 @@ public:
         return Millis(shown - pressed).count();
     }
 
+    // One drag of EQ1's handle by one dB; the time from the move to the static showing
+    // the value that came back, or nothing when it did not come.
+    std::optional<double> drag(bool up) {
+        QLabel* const text = m_window.findChild<QLabel*>(controlName(ControlId::Eq1LevelValue));
+        QWidget* const editor = m_window.findChild<QWidget*>(QStringLiteral("graph_editor"));
+        const QString before = text->text();
+        const int expected = level() + (up ? 1 : -1);
+        const HandleSpot spot = handleSpot(0, m_window.model().shown(m_window.model().currentSet()));
+        const QPoint from = editor->mapTo(&m_window, QPointF(spot.x, spot.y).toPoint());
+        const QPoint to = from + QPoint(0, up ? -8 : 8);
+        QTest::mousePress(m_window.windowHandle(), Qt::LeftButton, {}, from);
+        const Clock::time_point moved = Clock::now();
+        QTest::mouseMove(m_window.windowHandle(), to);
+        const bool came = runEventLoopUntil([&] { return text->text() != before; }, kWait);
+        const Clock::time_point shown = Clock::now();
+        QTest::mouseRelease(m_window.windowHandle(), Qt::LeftButton, {}, to);
+        if (!came || level() != expected) {
+            std::fprintf(stderr, "tqm_step_latency_bench: the drag showed %s, not level %d\n",
+                         text->text().toUtf8().constData(), expected);
+            return std::nullopt;
+        }
+        return Millis(shown - moved).count();
+    }
+
     int level() const { return m_window.model().shown(m_window.model().currentSet())[kLevelIndex]; }
 
 private:
@@ -191,6 +226,18 @@ bool measureSteps(WindowDriver& driver, Figures& figures) {
     return true;
 }
 
+bool measureDrags(WindowDriver& driver, Figures& figures) {
+    bool up = driver.level() < kLevelMax;
+    for (int i = 0; i < kWarmUpSteps + kSteps; ++i) {
+        const std::optional<double> ms = driver.drag(up);
+        if (!ms) return false;
+        if (i >= kWarmUpSteps) figures.dragsMs.push_back(*ms);
+        up = !up;
+        runEventLoopFor(kStepGap);
+    }
+    return true;
+}
+
 bool measureIdle(WindowDriver& driver, Figures& figures) {
     runEventLoopFor(kSettle);
     const double cpuStart = cpuSeconds();
@@ -206,7 +253,7 @@ bool measureIdle(WindowDriver& driver, Figures& figures) {
     return true;
 }
 
-bool runBench(CEqualizerDlg& window, Figures& figures) {
+bool runBench(CEqualizerDlg& window, Figures& figures, bool stepsOnly) {
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "tqm_step_latency_bench: the window was not shown\n");
         return false;
@@ -218,7 +265,7 @@ bool runBench(CEqualizerDlg& window, Figures& figures) {
         return false;
     }
     runEventLoopFor(kSettle);
-    const bool ok = measureSteps(driver, figures) && measureIdle(driver, figures);
+    const bool ok = measureSteps(driver, figures) && (stepsOnly || (measureDrags(driver, figures) && measureIdle(driver, figures)));
     if (!driver.disconnect()) std::fprintf(stderr, "tqm_step_latency_bench: COM did not disconnect\n");
     return ok;
 }
@@ -245,11 +292,24 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
+    const QStringList arguments = QApplication::arguments();
+    const bool stepsOnly = arguments.contains(QStringLiteral("--steps-only"));
+    const qsizetype viaAt = arguments.indexOf(QStringLiteral("--via"));
+    const QString via = viaAt >= 0 && viaAt + 1 < arguments.size() ? arguments[viaAt + 1] : QString();
+
     bench::SimProcess transceiver(TQM_ZR4700_SIM_PATH, kBaud);
     if (transceiver.devicePath().empty()) {
         std::fprintf(stderr, "tqm_step_latency_bench: zr4700-sim did not start\n");
         return 1;
     }
+    test::Ser2netServer server(transceiver.devicePath());
+    if (!via.isEmpty() && !server.start()) {
+        std::fprintf(stderr, "tqm_step_latency_bench: ser2net did not start\n");
+        return 1;
+    }
+    const std::string target = via == QStringLiteral("tcp")       ? server.rawTarget()
+                               : via == QStringLiteral("rfc2217") ? server.rfc2217Target()
+                                                                  : transceiver.devicePath();
     ScratchWorkDir workDir;
     if (!workDir.ok()) {
         std::fprintf(stderr, "tqm_step_latency_bench: no working directory for the port settings\n");
@@ -258,14 +318,15 @@ int main(int argc, char** argv) {
 
     CommandLine commandLine;
     commandLine.noSplash = true;
-    commandLine.portMap.push_back({kComNumber, transceiver.devicePath()});
+    commandLine.settingsDir = std::filesystem::current_path().string();  // the scratch folder
+    commandLine.portMap.push_back({kComNumber, target});
     Figures figures;
     bool ok = false;
     CEqualizerApp::Hooks hooks;
     hooks.beforeExec = [&](CEqualizerDlg& window) {
         // Runs inside the window's own modal loop, then closes it (EXIT).
         QTimer::singleShot(0, &window, [&] {
-            ok = runBench(window, figures);
+            ok = runBench(window, figures, stepsOnly);
             window.reject();
         });
     };
@@ -281,8 +342,15 @@ int main(int argc, char** argv) {
     std::printf("step_p99_ms %.1f\n", percentile(figures.stepsMs, 0.99));
     std::printf("step_min_ms %.1f\n", percentile(figures.stepsMs, 0.0));
     std::printf("step_max_ms %.1f\n", percentile(figures.stepsMs, 1.0));
-    std::printf("idle_span_s %.0f\n", figures.idleSeconds);
-    std::printf("idle_cpu_percent %.3f\n", figures.idleCpuPercent);
+    if (!stepsOnly) {
+        std::printf("drag_count %zu\n", figures.dragsMs.size());
+        std::printf("drag_median_ms %.1f\n", median(figures.dragsMs));
+        std::printf("drag_p99_ms %.1f\n", percentile(figures.dragsMs, 0.99));
+        std::printf("drag_min_ms %.1f\n", percentile(figures.dragsMs, 0.0));
+        std::printf("drag_max_ms %.1f\n", percentile(figures.dragsMs, 1.0));
+        std::printf("idle_span_s %.0f\n", figures.idleSeconds);
+        std::printf("idle_cpu_percent %.3f\n", figures.idleCpuPercent);
+    }
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     std::printf("peak_rss_mb %.1f\n", static_cast<double>(usage.ru_maxrss) / 1024.0);

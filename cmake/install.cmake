@@ -10,7 +10,10 @@ install(FILES ${_tqm_resources}/tqm4700-peq.desktop
 install(FILES ${_tqm_resources}/icons/tqm4700-peq.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-install(FILES ${_tqm_resources}/tqm4700-peq.1 ${TQM_SOURCE_ROOT}/sim/zr4700-sim.1
+install(FILES ${_tqm_resources}/tqm4700-peq.1 ${_tqm_resources}/tqm4700-ctl.1 ${TQM_SOURCE_ROOT}/sim/zr4700-sim.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Completion of tqm4700-ctl's commands and options, loaded by bash-completion on demand.
+install(FILES ${_tqm_resources}/tqm4700-ctl.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME tqm4700-ctl)
 
 unset(_tqm_resources)

@@ -1,5 +1,6 @@
 #include "editor/equalizer_model.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -51,18 +52,35 @@ bool EqualizerModel::takeChangedFromState() {
     return changed;
 }
 
+void EqualizerModel::setConnected(bool connected) {
+    m_connected = connected;
+    m_flight.clear();
+}
+
+void EqualizerModel::selectBand(int band) {
+    if (band < 1 || band > kEqualizerBands || band == m_activeBand) return;
+    m_activeBand = band;
+    if (m_view != nullptr) m_view->showGraph();
+}
+
 void EqualizerModel::applyReference() {
+    // The reference replaces whatever an edit on the graph still meant to send.
+    m_flight.dropWishes();
     const EqualizerValues reference = m_reference[index(m_currentSet)];
     EqualizerValues& shown = m_shown[index(m_currentSet)];
     bool copied = false;
     for (int p = 0; p < kEqualizerParams; ++p) {
-        if (reference[p] == shown[p]) {
+        // A value on its way from an edit on the graph is what the transceiver will hold.
+        if (reference[p] == editValue(p)) {
             continue;
         }
         if (!m_connected) {
             shown[p] = reference[p];
             copied = true;
             continue;
+        }
+        if (m_applyGate && !m_applyGate()) {
+            break;
         }
         m_reloadScope = m_currentSet;
         ++m_pendingReplies;
@@ -91,7 +109,7 @@ void EqualizerModel::applyStaged() {
 
 bool EqualizerModel::step(int code) {
     const auto rule = findStepRule(code);
-    if (!rule || (m_connected && m_pendingReplies != 0)) {
+    if (!rule || stepBlockedWhileReplies()) {
         return false;
     }
     EqualizerValues& shown = m_shown[index(m_currentSet)];
@@ -99,19 +117,73 @@ bool EqualizerModel::step(int code) {
         return false;
     }
     const std::int32_t value = shown[rule->param] + rule->delta;
-    const int band = bandOfParam(rule->param);
-    m_activeBand = band + 1;
+    m_activeBand = bandOfParam(rule->param) + 1;
     if (m_connected) {
         sendParameter(m_currentSet, rule->param, value);
         readParameter(m_currentSet, rule->param);
         return true;
     }
-    shown[rule->param] = value;
-    updateBandTexts(band);
+    showStep(rule->param, value);
+    return true;
+}
+
+// Offline, a step shows its value at once.
+void EqualizerModel::showStep(int p, std::int32_t value) {
+    m_shown[index(m_currentSet)][p] = value;
+    updateBandTexts(bandOfParam(p));
     if (m_view != nullptr) {
         m_view->showGraph();
     }
+}
+
+bool EqualizerModel::stepTo(int p, std::int32_t target) {
+    if (p < 0 || p >= kEqualizerParams || stepBlockedWhileReplies()) {
+        return false;
+    }
+    const ParamRange range = paramRange(p);
+    const std::int32_t value = std::clamp(target, range.minimum, range.maximum);
+    if (value == editValue(p)) {
+        return false;
+    }
+    m_activeBand = bandOfParam(p) + 1;
+    if (!m_connected) {
+        showStep(p, value);
+        return true;
+    }
+    m_flight.want(m_currentSet, p, value, PairFlight::Clock::now());
+    sendDueEdits();
     return true;
+}
+
+bool EqualizerModel::stepBy(int p, std::int32_t delta) {
+    if (p < 0 || p >= kEqualizerParams) {
+        return false;
+    }
+    const ParamRange range = paramRange(p);
+    const std::int32_t value = editValue(p) + delta;
+    return value >= range.minimum && value <= range.maximum && stepTo(p, value);
+}
+
+std::int32_t EqualizerModel::editValue(int p) const {
+    return m_flight.editing(m_currentSet, p).value_or(m_shown[index(m_currentSet)][p]);
+}
+
+void EqualizerModel::onPeReply(std::uintptr_t address) {
+    if (address >= 1 && address <= static_cast<std::uintptr_t>(kEqualizerSets * kEqualizerParams)) {
+        const int slot = static_cast<int>(address - 1);
+        m_flight.noteReply(slot / kEqualizerParams, slot % kEqualizerParams);
+    }
+    sendDueEdits();
+}
+
+void EqualizerModel::sendDueEdits() {
+    if (!m_connected || m_pendingReplies != 0) {
+        return;
+    }
+    for (const PairFlight::Due& due : m_flight.takeDue(PairFlight::Clock::now())) {
+        sendParameter(due.set, due.p, due.value);
+        readParameter(due.set, due.p);
+    }
 }
 
 bool EqualizerModel::pushPe(int set, int p, std::optional<std::int32_t> value) {
@@ -125,7 +197,13 @@ bool EqualizerModel::pushPe(int set, int p, std::optional<std::int32_t> value) {
 
 bool EqualizerModel::sendParameter(int set, int p, std::int32_t value) { return pushPe(set, p, value); }
 
-bool EqualizerModel::readParameter(int set, int p) { return pushPe(set, p, std::nullopt); }
+bool EqualizerModel::readParameter(int set, int p) {
+    if (!pushPe(set, p, std::nullopt)) {
+        return false;
+    }
+    m_flight.noteRead(set, p, PairFlight::Clock::now());
+    return true;
+}
 
 std::string EqualizerModel::freqText(int band, std::int32_t index) {
     if (index == 0) {

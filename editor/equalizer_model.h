@@ -11,6 +11,7 @@
 #include "editor/command_sink.h"
 #include "editor/equalizer_values.h"
 #include "editor/equalizer_view.h"
+#include "editor/pair_flight.h"
 
 namespace tqm {
 
@@ -26,16 +27,25 @@ public:
     // the window's thread. Tests and the fuzzer install one that does not wait.
     using Pause = std::function<void(std::chrono::milliseconds)>;
 
+    // Asked before each value of a connected apply is sent; false ends the apply
+    // there, and the values sent so far still await their read-backs. The window has
+    // none; the command-line tool stops an apply on an interrupt with it.
+    using ApplyGate = std::function<bool()>;
+
     explicit EqualizerModel(CommandSink& sink, EqualizerView* view = nullptr);
 
     void setView(EqualizerView* view) { m_view = view; }
     void setPause(Pause pause) { m_pause = std::move(pause); }
+    void setApplyGate(ApplyGate gate) { m_applyGate = std::move(gate); }
 
     int currentSet() const { return m_currentSet; }
     int activeBand() const { return m_activeBand; }
     void setActiveBand(int band) { m_activeBand = band; }
+    // Chooses the band (1..3) drawn on top and redraws the graph when it changed.
+    void selectBand(int band);
     bool connected() const { return m_connected; }
-    void setConnected(bool connected) { m_connected = connected; }
+    // Going up or down, the link forgets the edits it was carrying.
+    void setConnected(bool connected);
     int pendingReplies() const { return m_pendingReplies; }
     void setPendingReplies(int count) { m_pendingReplies = count; }
     int reloadScope() const { return m_reloadScope; }
@@ -65,6 +75,21 @@ public:
     void applyStaged();
     // One step of one parameter by step code 4..21; false when it was ignored.
     bool step(int code);
+    // A step of parameter p (0..8) of the current set to a value, for edits on the
+    // graph: the rules of step() with the target held to the parameter's range.
+    // Offline the shown value changes at once. Connected, the value goes out as a set
+    // command with its read-back, at most one pair per value on the line: while one is
+    // out the latest target waits and goes when the read-back comes (onPeReply).
+    // False when nothing changes or the step is ignored.
+    bool stepTo(int p, std::int32_t target);
+    // stepTo by one step up (+1) or down (-1) from editValue; ignored at the limit.
+    bool stepBy(int p, std::int32_t delta);
+    // Where an edit of p of the current set stands: the target waiting or on its way
+    // to the transceiver, else the shown value.
+    std::int32_t editValue(int p) const;
+    // A PE reply came in and was stored; address as the notification carries it
+    // (1 + 9 * set + p, 0 unknown). Sends a waiting target whose read-back is in.
+    void onPeReply(std::uintptr_t address);
     // Queue one set or read "PE" command; false when the sink refused it.
     bool sendParameter(int set, int p, std::int32_t value);
     bool readParameter(int set, int p);
@@ -86,10 +111,14 @@ private:
     static std::size_t index(int set) { return static_cast<std::size_t>(set); }
     static EqualizerValues readState(int set);
     bool pushPe(int set, int p, std::optional<std::int32_t> value);
+    bool stepBlockedWhileReplies() const { return m_connected && m_pendingReplies != 0; }
+    void showStep(int p, std::int32_t value);
+    void sendDueEdits();
 
     CommandSink& m_sink;
     EqualizerView* m_view = nullptr;
     Pause m_pause;
+    ApplyGate m_applyGate;
 
     std::array<EqualizerValues, kEqualizerSets> m_shown{};
     std::array<EqualizerValues, kEqualizerSets> m_reference{};
@@ -99,6 +128,7 @@ private:
     bool m_connected = false;
     int m_pendingReplies = 0;
     int m_reloadScope = kAllSets;
+    PairFlight m_flight;
 };
 
 }  // namespace tqm

@@ -45,6 +45,11 @@ inline constexpr std::array<EqualizerSetInfo, kEqualizerSets> kEqualizerSetInfo 
     {"P-Prmtrc", "P-PRMTRC", '2'},
 }};
 
+// The names of the bands and of their parameters (by PeqParam), as the texts for the
+// operator write them: "EQ2 LEVEL".
+inline constexpr std::array<std::string_view, kEqualizerBands> kBandNames = {"EQ1", "EQ2", "EQ3"};
+inline constexpr std::array<std::string_view, 3> kParamNames = {"FREQ", "LEVEL", "BWTH"};
+
 // Group-box captions by set and band.
 inline constexpr std::array<std::array<std::string_view, kEqualizerBands>, kEqualizerSets> kBandCaptions = {{
     {"F-PRMTRC EQ1", "F-PRMTRC EQ2", "F-PRMTRC EQ3"},

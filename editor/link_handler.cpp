@@ -13,6 +13,7 @@ constexpr std::chrono::milliseconds kSettlePause{25};
 
 std::int32_t autoInfo() { return Trx_StateGuard().get(StateField::AutoInfo); }
 std::int32_t modelCode() { return Trx_StateGuard().get(StateField::ModelCode); }
+std::int32_t powerState() { return Trx_StateGuard().get(StateField::PowerState); }
 void postLinkToggle() { ThreadDirectory().post(WorkerRole::AnlSend, UWM_CMD_LINK_TOGGLE); }
 
 }  // namespace
@@ -29,9 +30,11 @@ void LinkHandler::onComAction() {
     m_connectRequested = true;
     m_model.setPendingReplies(kStartupReplies);
     m_model.setReloadScope(EqualizerModel::kAllSets);
+    m_transceiverOff = false;
     m_view.drawEmptyGraph();
     m_view.startConnectTimer();
     m_connectingShown = true;
+    publishState();
     m_view.runConnectingBox();
     m_view.pause(kSettlePause);
 }
@@ -41,6 +44,7 @@ void LinkHandler::onPowerOn() {
     m_view.stopConnectTimer();
     m_view.closeConnectingBox();
     m_connectingShown = false;
+    publishState();
     m_view.pause(kSettlePause);
 }
 
@@ -61,12 +65,15 @@ void LinkHandler::onReplyId() {
         m_model.setConnected(ai != 0);
         m_view.startPoll();
         m_view.setLamp(m_model.connected());
+        publishState();
     } else {
         postLinkToggle();
     }
 }
 
 void LinkHandler::onReplyPs() {
+    m_transceiverOff = powerState() == 0;
+    publishState();
     if (modelCode() != 0 || autoInfo() == 0) return;
     m_model.setPendingReplies(0);
     postLinkToggle();
@@ -85,14 +92,18 @@ void LinkHandler::onReplyAi() {
     // COM and the file buttons for good.
     m_model.setPendingReplies(0);
     m_connectRequested = false;
-    if (!m_model.connected()) return;
-    Trx_StateGuard().set(StateField::ModelCode, 0);
-    m_view.stopPoll();
-    m_model.setConnected(false);
+    if (m_model.connected()) {
+        Trx_StateGuard().set(StateField::ModelCode, 0);
+        m_view.stopPoll();
+        m_model.setConnected(false);
+    }
+    publishState();
 }
 
-void LinkHandler::onReplyPe() {
+void LinkHandler::onReplyPe(std::uintptr_t address) {
     if (!m_model.connected()) return;
+    // A read-back in lets the next value of an edit on the graph go out.
+    m_model.onPeReply(address);
     if (m_model.pendingReplies() == 0) {
         if (!m_model.takeChangedFromState()) return;
     } else {
@@ -108,13 +119,13 @@ void LinkHandler::onComFailed(bool force, int row) {
     if (row >= 0 && row < static_cast<int>(kNoticeTable.size()) && kNoticeTable[static_cast<std::size_t>(row)].show == 1) {
         const int stringId = kNoticeTable[static_cast<std::size_t>(row)].stringId;
         if (force) {
-            m_view.showNotice(stringId);
+            showFailure(stringId);
         } else if (!m_boxInProgress) {
             // While this box is up nobody reopens the port: each failed attempt would
             // only stack up another notice.
             m_boxInProgress = true;
             Sio_Port().setNoticeBoxShown(true);
-            m_view.showNotice(stringId);
+            showFailure(stringId);
             Sio_Port().setNoticeBoxShown(false);
             m_boxInProgress = false;
         }
@@ -122,6 +133,30 @@ void LinkHandler::onComFailed(bool force, int row) {
     m_connectRequested = false;
     m_model.setPendingReplies(0);
     m_view.scheduleRepaint();
+    publishState();
+}
+
+void LinkHandler::showFailure(int stringId) {
+    // A connection being made has failed: the status says so while the box is up.
+    m_failureShown = true;
+    publishState();
+    m_view.showNotice(stringId);
+    m_failureShown = false;
+}
+
+LinkState LinkHandler::state() const {
+    if (m_model.connected()) return m_transceiverOff ? LinkState::TransceiverOff : LinkState::Connected;
+    if (m_connectRequested && !m_failureShown) {
+        return m_connectingShown ? LinkState::Connecting : LinkState::WaitingForIdentification;
+    }
+    return LinkState::Offline;
+}
+
+void LinkHandler::publishState() {
+    const LinkState now = state();
+    if (now == m_shownState) return;
+    m_shownState = now;
+    m_view.showLinkState(now);
 }
 
 }  // namespace tqm

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "editor/link_state.h"
+
 namespace tqm {
 
 // What the link handling asks of the window that shows the link.
@@ -30,6 +32,9 @@ public:
     // Blocks the window's thread for the given time, to pace the commands; nothing is
     // handled meanwhile.
     virtual void pause(std::chrono::milliseconds duration) = 0;
+    // The link went into another state (the connecting box is not open yet when it
+    // becomes Connecting). A view without a status line ignores it.
+    virtual void showLinkState(LinkState) {}
 };
 
 }  // namespace tqm

@@ -11,8 +11,6 @@ namespace tqm {
 
 namespace {
 
-constexpr std::size_t kPixelCount = static_cast<std::size_t>(kGraphWidth) * kGraphHeight;
-
 // A dotted pen: three pixels on, three pixels off (filled with the background),
 // counted from the start of each line.
 constexpr int kDotPeriod = 6;
@@ -29,21 +27,36 @@ constexpr double kPlotStep = 0.1;
 // The order of the band curves after the sum curve, by active band 1..3.
 constexpr std::array<std::array<int, 3>, 3> kBandOrder = {{{2, 1, 0}, {2, 0, 1}, {1, 0, 2}}};
 
-std::size_t offset(int x, int y) {
-    return static_cast<std::size_t>(y) * kGraphWidth + static_cast<std::size_t>(x);
-}
-
-bool inPicture(int x, int y) { return x >= 0 && x < kGraphWidth && y >= 0 && y < kGraphHeight; }
+// Scales from one window pixel per picture pixel up to this; anything else is refused.
+constexpr double kMaxScale = 8.0;
 
 }  // namespace
 
-ResponseGraph::ResponseGraph()
-    : m_surface(kPixelCount, kGraphBackground), m_picture(kPixelCount, kGraphBackground) {
+ResponseGraph::ResponseGraph() { setScale(1.0); }
+
+bool ResponseGraph::setScale(double scale) {
+    if (m_busy || !(scale >= 1.0 && scale <= kMaxScale)) return false;
+    m_scale = scale;
+    m_width = static_cast<int>(std::lround(kGraphWidth * scale));
+    m_height = static_cast<int>(std::lround(kGraphHeight * scale));
+    m_lineWidth = std::max(1, static_cast<int>(std::lround(scale)));
+    const std::size_t pixels = static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height);
+    m_surface.assign(pixels, kGraphBackground);
+    m_picture.assign(pixels, kGraphBackground);
     // The grid never changes: draw it once on the background and start every
     // drawing from a copy of the result.
     drawGrid();
     m_gridded = m_surface;
+    return true;
 }
+
+std::size_t ResponseGraph::offset(int x, int y) const {
+    return static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width) + static_cast<std::size_t>(x);
+}
+
+bool ResponseGraph::inPicture(int x, int y) const { return x >= 0 && x < m_width && y >= 0 && y < m_height; }
+
+int ResponseGraph::scaled(int windowPixels) const { return static_cast<int>(std::lround(windowPixels * m_scale)); }
 
 bool ResponseGraph::open() {
     if (m_busy) {
@@ -76,15 +89,23 @@ void ResponseGraph::setSurface(int x, int y, std::uint32_t colour) {
     }
 }
 
+// The dots and gaps of the pen, and the lines themselves, are as long and as wide on
+// the screen at every scale.
 void ResponseGraph::drawDottedVertical(int x) {
-    for (int y = 0; y < kGraphHeight; ++y) {
-        setSurface(x, y, y % kDotPeriod < kDotOn ? kGridColour : kGraphBackground);
+    const int period = kDotPeriod * m_lineWidth;
+    for (int column = scaled(x); column < scaled(x) + m_lineWidth; ++column) {
+        for (int y = 0; y < m_height; ++y) {
+            setSurface(column, y, y % period < kDotOn * m_lineWidth ? kGridColour : kGraphBackground);
+        }
     }
 }
 
 void ResponseGraph::drawDottedHorizontal(int y) {
-    for (int x = 0; x < kGraphPlotRight; ++x) {
-        setSurface(x, y, x % kDotPeriod < kDotOn ? kGridColour : kGraphBackground);
+    const int period = kDotPeriod * m_lineWidth;
+    for (int row = scaled(y); row < scaled(y) + m_lineWidth; ++row) {
+        for (int x = 0; x < scaled(kGraphPlotRight); ++x) {
+            setSurface(x, row, x % period < kDotOn * m_lineWidth ? kGridColour : kGraphBackground);
+        }
     }
 }
 
@@ -96,16 +117,20 @@ void ResponseGraph::drawGrid() {
         drawDottedHorizontal(kUpperGridTop + row * kGridRowStep);
         drawDottedHorizontal(kLowerGridTop + row * kGridRowStep);
     }
-    for (int y = kGraphZeroDbY - kAxisHalfWidth; y <= kGraphZeroDbY + kAxisHalfWidth; ++y) {
-        for (int x = 0; x < kGraphPlotRight; ++x) {
+    for (int y = scaled(kGraphZeroDbY - kAxisHalfWidth); y < scaled(kGraphZeroDbY + kAxisHalfWidth + 1); ++y) {
+        for (int x = 0; x < scaled(kGraphPlotRight); ++x) {
             setSurface(x, y, kGridColour);
         }
     }
 }
 
+// One point of a curve: a square as wide as a line, clipped to the plot.
 void ResponseGraph::plotClipped(int x, int y, std::uint32_t colour) {
-    if (x >= 0 && x < kGraphPlotRight && y >= 0 && y < kGraphHeight) {
-        m_surface[offset(x, y)] = colour;
+    const int right = scaled(kGraphPlotRight);
+    for (int row = y; row < y + m_lineWidth; ++row) {
+        for (int column = x; column < x + m_lineWidth; ++column) {
+            if (column >= 0 && column < right && row >= 0 && row < m_height) m_surface[offset(column, row)] = colour;
+        }
     }
 }
 
@@ -122,13 +147,15 @@ void ResponseGraph::plotCurve(const std::function<double(double)>& curve, std::u
         const double x1 = graphX(GRAPH_SAMPLE_FREQS[k]);
         const double slope = (y1 - y0) / (x1 - x0);
         previous = current;
+        // About ten points per picture pixel, whatever the scale.
+        const double step = kPlotStep / m_scale;
         double t = 0.0;
-        for (double x = x0; x <= x1; x += kPlotStep, t += kPlotStep) {
-            const double y = std::trunc(t * slope + y0);
+        for (double x = x0; x <= x1; x += step, t += step) {
+            const double y = std::trunc((t * slope + y0) * m_scale);
             // Far outside the picture (or not a number): nothing to plot, and no
             // conversion that could overflow.
-            if (x >= 0.0 && y > -1.0 && y < kGraphHeight) {
-                plotClipped(static_cast<int>(x), static_cast<int>(y), colour);
+            if (x >= 0.0 && y > -1.0 && y < m_height) {
+                plotClipped(static_cast<int>(x * m_scale), static_cast<int>(y), colour);
             }
         }
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <string>
 
 #include "editor/equalizer_model.h"
 #include "editor/equalizer_tables.h"
@@ -41,27 +42,65 @@ std::optional<std::int32_t> checkCell(int band, PeqParam kind, std::int32_t valu
     return std::nullopt;
 }
 
-// Checks the table row by row, left to right, staging each valid value; false at the
-// first invalid cell (a number too large for 32 bits included) or when the table is
-// not 3 x 3.
-bool stageTable(const CsvTable& table, EqualizerModel& model) {
+// What is wrong with one cell's number, for the operator.
+std::string cellProblem(int band, PeqParam kind, std::int32_t number, bool fits) {
+    std::string text = std::string(kBandNames[static_cast<std::size_t>(band)]) + " " +
+                       std::string(kParamNames[static_cast<std::size_t>(kind)]) + ": ";
+    if (!fits) return text + "the number is too large";
+    text += std::to_string(number);
+    switch (kind) {
+        case PeqParam::Freq: {
+            text += " Hz is not one of the band's frequencies (0 for OFF";
+            for (std::int32_t hz : kFreqTables[static_cast<std::size_t>(band)].subspan(1)) text += ", " + std::to_string(hz);
+            return text + ")";
+        }
+        case PeqParam::Level:
+            return text + " is outside " + std::to_string(kLevelMin) + ".." + std::to_string(kLevelMax);
+        case PeqParam::Bwth:
+            return text + " is outside " + std::to_string(kBwthMin) + ".." + std::to_string(kBwthMax);
+    }
+    return text;
+}
+
+// Checks the table row by row, left to right, handing each valid value to store;
+// false at the first invalid cell (a number too large for 32 bits included) or when
+// the table is not 3 x 3, with what was wrong in reason.
+template <typename Store>
+bool stageTable(const CsvTable& table, Store store, std::string& reason) {
     if (table.rows() != kFileRows || table.columns() != kFileColumns) {
+        reason = "the file has " + std::to_string(table.rows()) + " lines of up to " + std::to_string(table.columns()) +
+                 " numbers; it must have 3 lines of 3 numbers, each line ended by a line break";
         return false;
     }
     for (int p = 0; p < kEqualizerParams; ++p) {
         const int band = bandOfParam(p);
         const PeqParam kind = kindOfParam(p);
         std::int32_t number = 0;
-        if (!readDecimalInt(table.cell(band, static_cast<std::int32_t>(kind)), number)) {
-            return false;
-        }
-        const auto value = checkCell(band, kind, number);
+        const bool fits = readDecimalInt(table.cell(band, static_cast<std::int32_t>(kind)), number);
+        const auto value = fits ? checkCell(band, kind, number) : std::nullopt;
         if (!value) {
+            reason = cellProblem(band, kind, number, fits);
             return false;
         }
-        model.stageValue(p, *value);
+        store(p, *value);
     }
     return true;
+}
+
+// Reads the file's table and hands each valid value to store; false with the reason
+// as stageTable.
+template <typename Store>
+bool readFile(const std::string& path, Store store, std::string& reason) {
+    if (path.size() >= kMaxPathLength) {
+        reason = "the path is " + std::to_string(kMaxPathLength) + " characters or longer";
+        return false;
+    }
+    CsvTable table;
+    if (!table.load(path.c_str())) {
+        reason = "the file is missing, unreadable or too large";
+        return false;
+    }
+    return stageTable(table, store, reason);
 }
 
 }  // namespace
@@ -106,15 +145,21 @@ LoadResult SettingFile::load(const std::string& path, EqualizerModel& model) {
     if (model.pendingReplies() != 0) {
         return LoadResult::Busy;
     }
-    if (path.size() >= kMaxPathLength) {
-        return LoadResult::Rejected;
-    }
-    CsvTable table;
-    if (!table.load(path.c_str()) || !stageTable(table, model)) {
+    std::string reason;
+    if (!readFile(path, [&model](int p, std::int32_t value) { model.stageValue(p, value); }, reason)) {
         return LoadResult::Rejected;
     }
     model.applyStaged();
     return LoadResult::Loaded;
+}
+
+bool SettingFile::check(const std::string& path, EqualizerValues& values, std::string& reason) {
+    EqualizerValues read;
+    if (!readFile(path, [&read](int p, std::int32_t value) { read[p] = value; }, reason)) {
+        return false;
+    }
+    values = read;
+    return true;
 }
 
 }  // namespace tqm

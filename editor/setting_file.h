@@ -43,6 +43,10 @@ public:
     // Blocks on reading the file, and connected on the paced apply. Stages the
     // values, then makes them the current set's reference and applies them.
     static LoadResult load(const std::string& path, EqualizerModel& model);
+    // Blocks on reading the file. Checks it by the same rules as load() without
+    // touching any model: true with the nine values, or false with why the file is
+    // refused (the first thing found wrong, for the operator).
+    static bool check(const std::string& path, EqualizerValues& values, std::string& reason);
 };
 
 }  // namespace tqm

@@ -37,4 +37,20 @@ constexpr bool stepBlocked(const StepRule& rule, std::int32_t value) {
     return rule.delta > 0 ? value >= rule.limit : value <= rule.limit;
 }
 
+// The values a parameter p (0..8) can be stepped to: between the limits of its down
+// and up steps.
+struct ParamRange {
+    std::int32_t minimum;
+    std::int32_t maximum;
+};
+
+constexpr ParamRange paramRange(int p) {
+    ParamRange range{0, 0};
+    for (const StepRule& rule : kStepRules) {
+        if (rule.param != p) continue;
+        (rule.delta > 0 ? range.maximum : range.minimum) = rule.limit;
+    }
+    return range;
+}
+
 }  // namespace tqm

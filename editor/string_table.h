@@ -39,6 +39,9 @@ inline constexpr StringEntry kStringTable[] = {
     {IDS_SAVE_FAILED, "The setting file could not be saved."},
 };
 
+// The main window's caption, which is also the title of every message box.
+inline constexpr std::string_view kWindowTitle = "TQM-4700 Parametric Equalizer Control";
+
 // The text of a string id, or an empty view for an id without one.
 constexpr std::string_view loadString(std::int32_t id) {
     for (const auto& entry : kStringTable) {

@@ -28,25 +28,6 @@ constexpr SpeedRow kSpeeds[] = {
     {19200, B19200}, {38400, B38400}, {57600, B57600},   {115200, B115200},
 };
 
-struct ErrorWords {
-    SerialError code;
-    const char* text;
-};
-
-constexpr ErrorWords kErrorWords[] = {
-    {SerialError::None, "no error"},
-    {SerialError::NotFound, "no such device. Check that it is plugged in, or map the port to another device"},
-    {SerialError::Busy, "the device is in use by another program"},
-    {SerialError::PermissionDenied,
-     "Permission denied. Join the 'dialout' group (sudo usermod -aG dialout $USER) and log in again"},
-    {SerialError::NotATty, "this is not a serial device"},
-    {SerialError::BadSpeed, "the device does not offer this line speed"},
-    {SerialError::LineFault, "the device went away or hung up"},
-    {SerialError::TimedOut, "the device did not take the data in time"},
-    {SerialError::NotOpen, "the device is not open"},
-    {SerialError::Other, "the device could not be used"},
-};
-
 // A device without modem lines or counters answers these; they are not errors.
 bool unsupported(int error) { return error == ENOTTY || error == EINVAL; }
 
@@ -73,36 +54,28 @@ SerialError openErrorCode(int error) {
     }
 }
 
-void fill(SerialFault& fault, SerialError code, int error, const std::string& path) {
-    fault.code = code;
-    fault.osError = error;
-    fault.reason = path + ": " + serialErrorText(code);
-    if (error != 0 && code == SerialError::Other) fault.reason += std::string(" (") + std::strerror(error) + ")";
-}
-
 }  // namespace
-
-const char* serialErrorText(SerialError code) {
-    for (const auto& row : kErrorWords) {
-        if (row.code == code) return row.text;
-    }
-    return "unknown error";
-}
 
 SerialDevice::~SerialDevice() { close(); }
 
 bool SerialDevice::open(const std::string& path, int baud, SerialFault& fault) {
     close();
     m_path = path;
+    return open(baud, fault);
+}
+
+bool SerialDevice::open(int baud, SerialFault& fault) {
+    close();
+    const std::string& path = m_path;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        fill(fault, openErrorCode(errno), errno, path);
+        fillFault(fault, openErrorCode(errno), errno, path);
         return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
-        fill(fault, error == EWOULDBLOCK ? SerialError::Busy : SerialError::Other, error, path);
+        fillFault(fault, error == EWOULDBLOCK ? SerialError::Busy : SerialError::Other, error, path);
         return false;
     }
     m_fd = fd;
@@ -124,7 +97,7 @@ bool SerialDevice::open(const std::string& path, int baud, SerialFault& fault) {
 
 bool SerialDevice::configure(int baud, SerialFault& fault) {
     if (::tcgetattr(m_fd, &m_foundSettings) != 0) {
-        fill(fault, errno == ENOTTY ? SerialError::NotATty : openErrorCode(errno), errno, m_path);
+        fillFault(fault, errno == ENOTTY ? SerialError::NotATty : openErrorCode(errno), errno, m_path);
         return false;
     }
     m_haveFoundSettings = true;
@@ -133,7 +106,7 @@ bool SerialDevice::configure(int baud, SerialFault& fault) {
     int exclusive = 0;
     const bool wasExclusive = ::ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
     if (::ioctl(m_fd, TIOCEXCL) != 0 && !unsupported(errno)) {
-        fill(fault, openErrorCode(errno), errno, m_path);
+        fillFault(fault, openErrorCode(errno), errno, m_path);
         return false;
     }
     m_madeExclusive = !wasExclusive;
@@ -141,7 +114,7 @@ bool SerialDevice::configure(int baud, SerialFault& fault) {
     const auto* row = std::find_if(std::begin(kSpeeds), std::end(kSpeeds),
                                    [baud](const SpeedRow& r) { return r.baud == baud; });
     if (row == std::end(kSpeeds)) {
-        fill(fault, SerialError::BadSpeed, 0, m_path);
+        fillFault(fault, SerialError::BadSpeed, 0, m_path);
         return false;
     }
     ::cfmakeraw(&tio);
@@ -152,7 +125,7 @@ bool SerialDevice::configure(int baud, SerialFault& fault) {
     ::cfsetispeed(&tio, row->speed);
     ::cfsetospeed(&tio, row->speed);
     if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
-        fill(fault, errno == EINVAL ? SerialError::BadSpeed : SerialError::Other, errno, m_path);
+        fillFault(fault, errno == EINVAL ? SerialError::BadSpeed : SerialError::Other, errno, m_path);
         return false;
     }
     return true;
@@ -219,14 +192,14 @@ bool SerialDevice::readErrorCounters(std::uint32_t& errors) {
 bool SerialDevice::status(SerialStatus& status, SerialFault& fault) {
     status = SerialStatus{};
     if (!isOpen()) {
-        fill(fault, SerialError::NotOpen, 0, m_path);
+        fillFault(fault, SerialError::NotOpen, 0, m_path);
         return false;
     }
     int count = 0;
     if (::ioctl(m_fd, TIOCINQ, &count) == 0) {
         status.inQueue = static_cast<std::uint32_t>(std::max(count, 0));
     } else if (!unsupported(errno)) {
-        fill(fault, SerialError::LineFault, errno, m_path);
+        fillFault(fault, SerialError::LineFault, errno, m_path);
         return false;
     }
     count = 0;
@@ -244,7 +217,7 @@ bool SerialDevice::status(SerialStatus& status, SerialFault& fault) {
         }
     }
     if (!readErrorCounters(status.errors) || hungUp()) {
-        fill(fault, SerialError::LineFault, EIO, m_path);
+        fillFault(fault, SerialError::LineFault, EIO, m_path);
         return false;
     }
     return true;
@@ -252,7 +225,7 @@ bool SerialDevice::status(SerialStatus& status, SerialFault& fault) {
 
 long SerialDevice::read(std::uint8_t* destination, std::size_t max, SerialFault& fault) {
     if (!isOpen()) {
-        fill(fault, SerialError::NotOpen, 0, m_path);
+        fillFault(fault, SerialError::NotOpen, 0, m_path);
         return -1;
     }
     if (max == 0) return 0;
@@ -261,11 +234,11 @@ long SerialDevice::read(std::uint8_t* destination, std::size_t max, SerialFault&
     if (n == 0) {
         // Nothing although bytes were reported: a hang-up shows here.
         if (!hungUp()) return 0;
-        fill(fault, SerialError::LineFault, 0, m_path);
+        fillFault(fault, SerialError::LineFault, 0, m_path);
         return -1;
     }
     if (errno == EAGAIN || errno == EINTR) return 0;
-    fill(fault, deviceGone(errno) ? SerialError::LineFault : SerialError::Other, errno, m_path);
+    fillFault(fault, deviceGone(errno) ? SerialError::LineFault : SerialError::Other, errno, m_path);
     return -1;
 }
 
@@ -275,7 +248,7 @@ std::size_t SerialDevice::write(const void* bytes, std::size_t length, SerialFau
     std::size_t written = 0;
     while (written < length) {
         if (!isOpen()) {
-            fill(fault, SerialError::NotOpen, 0, m_path);
+            fillFault(fault, SerialError::NotOpen, 0, m_path);
             return written;
         }
         const ssize_t n = ::write(m_fd, data + written, length - written);
@@ -284,23 +257,29 @@ std::size_t SerialDevice::write(const void* bytes, std::size_t length, SerialFau
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            fill(fault, deviceGone(errno) ? SerialError::LineFault : SerialError::Other, errno, m_path);
+            fillFault(fault, deviceGone(errno) ? SerialError::LineFault : SerialError::Other, errno, m_path);
             return written;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) {
-            fill(fault, SerialError::TimedOut, 0, m_path);
+            fillFault(fault, SerialError::TimedOut, 0, m_path);
             return written;
         }
         // Short slices, so an abort from another thread is seen soon.
         pollfd entry{m_fd, POLLOUT, 0};
         ::poll(&entry, 1, static_cast<int>(std::min<long>(left.count(), 10)));
         if (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            fill(fault, SerialError::LineFault, 0, m_path);
+            fillFault(fault, SerialError::LineFault, 0, m_path);
             return written;
         }
     }
     return written;
+}
+
+int SerialDevice::inputDescriptors(int (&descriptors)[2]) const {
+    if (!isOpen()) return 0;
+    descriptors[0] = m_fd;
+    return 1;
 }
 
 bool SerialDevice::setRts(bool on) {

@@ -31,12 +31,16 @@ public:
     }
 
     void setHandler(TimerId id, TimerService::Tick tick) {
-        std::lock_guard lock(m_mutex);
-        m_timers[id].tick = std::move(tick);
+        {
+            std::lock_guard lock(m_mutex);
+            m_timers[id].tick = std::move(tick);
+        }
+        m_wake.notify_all();  // a running timer may have become worth waking for
     }
 
     bool set(TimerId id, std::chrono::milliseconds period) {
         if (period.count() <= 0) return false;
+        bool sooner = false;
         {
             std::lock_guard lock(m_mutex);
             if (m_stopped) return false;
@@ -45,8 +49,12 @@ public:
             entry.running = true;
             entry.due = Clock::now() + period;
             startThreadLocked();
+            // A restart that falls due later than the thread's wait ends needs no
+            // wake-up: the thread looks again when its wait ends (the reply watchdog
+            // is restarted with every reply).
+            sooner = entry.due < m_waitingUntil;
         }
-        m_wake.notify_all();
+        if (sooner) m_wake.notify_all();
         return true;
     }
 
@@ -67,7 +75,10 @@ public:
     unsigned long tickCount(TimerId id) const {
         std::lock_guard lock(m_mutex);
         auto it = m_timers.find(id);
-        return it == m_timers.end() ? 0 : it->second.ticks;
+        if (it == m_timers.end()) return 0;
+        const TimerEntry& entry = it->second;
+        if (entry.tick || !entry.running || Clock::now() < entry.due) return entry.ticks;
+        return entry.ticks + 1 + static_cast<unsigned long>((Clock::now() - entry.due) / entry.period);
     }
 
     // Clears every timer and ends the thread. stopped: set() refuses until the next
@@ -105,18 +116,23 @@ private:
             TimerId dueId = 0;
             bool found = false;
             for (const auto& [id, entry] : m_timers) {
-                if (entry.running && entry.due < next) {
+                // A tick that does nothing is not worth a wake-up; its count is made up on demand.
+                if (entry.running && entry.tick && entry.due < next) {
                     next = entry.due;
                     dueId = id;
                     found = true;
                 }
             }
             if (!found) {
+                m_waitingUntil = Clock::time_point::max();
                 m_wake.wait(lock);
+                m_waitingUntil = Clock::time_point::min();
                 continue;
             }
             if (Clock::now() < next) {
+                m_waitingUntil = next;
                 m_wake.wait_until(lock, next);
+                m_waitingUntil = Clock::time_point::min();
                 continue;
             }
             TimerEntry& entry = m_timers[dueId];
@@ -136,6 +152,9 @@ private:
     std::map<TimerId, TimerEntry> m_timers;
     std::thread m_thread;
     std::uint64_t m_generation = 0;  // a thread runs while this is the value it started with
+    // When the thread's wait ends: min() while it is not waiting (it looks at every
+    // timer before it waits again), max() while it waits for a timer to be set.
+    Clock::time_point m_waitingUntil = Clock::time_point::min();
     bool m_stopped = false;
 };
 

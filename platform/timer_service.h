@@ -19,7 +19,8 @@ class TimerService final {
 public:
     using Tick = std::function<void()>;
 
-    // Installs what a tick of the id does; an empty function makes ticks do nothing.
+    // Installs what a tick of the id does; an empty function makes ticks do nothing
+    // (and cost no wake-up: the timer runs and counts its ticks all the same).
     void setHandler(TimerId id, Tick tick);
     // Starts or restarts the timer with the period. False for a period that is not
     // positive, and after stopAll().

@@ -1,7 +1,10 @@
 #include "platform/worker_thread.h"
 
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <utility>
 
 namespace tqm {
@@ -9,13 +12,27 @@ namespace tqm {
 WorkerThread::WorkerThread(std::string name) : m_name(std::move(name)) {}
 
 WorkerThread::~WorkerThread() {
-    if (!m_thread.joinable()) return;
-    // The last reference may be dropped by the thread itself as it ends.
-    if (m_thread.get_id() == std::this_thread::get_id()) {
-        m_thread.detach();
-    } else {
-        m_thread.join();
+    if (m_thread.joinable()) {
+        // The last reference may be dropped by the thread itself as it ends.
+        if (m_thread.get_id() == std::this_thread::get_id()) {
+            m_thread.detach();
+        } else {
+            m_thread.join();
+        }
     }
+    if (m_wakeFd >= 0) ::close(m_wakeFd);
+}
+
+bool WorkerThread::useWakeDescriptor() {
+    if (m_started.load() || m_wakeFd >= 0) return m_wakeFd >= 0;
+    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return m_wakeFd >= 0;
+}
+
+void WorkerThread::clearWake() {
+    if (m_wakeFd < 0) return;
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t taken = ::read(m_wakeFd, &count, sizeof count);  // empty already: nothing to take
 }
 
 bool WorkerThread::start() {
@@ -38,7 +55,12 @@ bool WorkerThread::post(MessageId id, std::uintptr_t wParam, std::intptr_t lPara
         if (!m_accepting.load(std::memory_order_relaxed)) return false;
         m_queue.push_back(Message{id, wParam, lParam});
     }
-    m_wake.notify_one();
+    if (m_wakeFd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(m_wakeFd, &one, sizeof one);  // only fails when it is full
+    } else {
+        m_wake.notify_one();
+    }
     return true;
 }
 
@@ -65,6 +87,11 @@ void WorkerThread::run() {
         Message message;
         {
             std::unique_lock lock(m_mutex);
+            if (m_wakeFd >= 0 && m_queue.empty()) {
+                lock.unlock();
+                waitIdle();
+                continue;
+            }
             m_wake.wait(lock, [this] { return !m_queue.empty(); });
             message = m_queue.front();
             m_queue.pop_front();

@@ -53,6 +53,18 @@ protected:
     // Runs on the thread after the last message.
     virtual void onThreadExit() {}
 
+    // For a thread that waits on descriptors besides its queue. Call before start():
+    // from then on every post also makes wakeDescriptor() readable, and while the queue
+    // is empty the thread runs waitIdle() instead of sleeping on the queue alone.
+    bool useWakeDescriptor();
+    int wakeDescriptor() const { return m_wakeFd; }
+    // Empties the wake descriptor; the loop then looks at the queue again.
+    void clearWake();
+    // Runs on the thread while its queue is empty (with a wake descriptor only):
+    // blocks until wakeDescriptor() is readable, or until something of the thread's
+    // own has come and been handled.
+    virtual void waitIdle() {}
+
     // Ends the message loop once the running handler returns.
     void endThread() { m_endRequested = true; }
     // The usual UWM_THREAD_QUIT handler for message maps.
@@ -70,6 +82,7 @@ private:
     std::atomic<bool> m_alive{false};
     std::atomic<bool> m_accepting{false};
     bool m_endRequested = false;  // touched on the thread only
+    int m_wakeFd = -1;            // eventfd, when the thread waits on descriptors
 };
 
 // A worker thread whose messages are dispatched through a static table of

@@ -70,6 +70,16 @@ std::size_t buildPeSet(int set, int band, int param, std::int32_t value, char* o
     return kPeSetLength;
 }
 
+std::uintptr_t peReplyAddress(const ReplyRecord& record) {
+    int digits[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const char c = record[static_cast<std::size_t>(2 + i)];
+        if (!isDigit(c) || !isAddressDigit(digitValue(c))) return 0;
+        digits[i] = digitValue(c);
+    }
+    return static_cast<std::uintptr_t>(1 + 9 * digits[0] + 3 * digits[1] + digits[2]);
+}
+
 bool parsePeReply(std::int32_t replyLen, const ReplyRecord* record) {
     if (!isParsable(replyLen, record)) return false;
     Trx_StateGuard state;

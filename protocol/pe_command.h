@@ -28,4 +28,9 @@ std::size_t buildPeSet(int set, int band, int param, std::int32_t value, char* o
 // reply, whether or not the value lay within its member's range.
 bool parsePeReply(std::int32_t replyLen, const ReplyRecord* record);
 
+// Which of the 27 values a "PE" reply names, as 1 + 9 * set + 3 * band + param
+// (1..27), or 0 when its address digits are not 0..2. The main window's PE
+// notification carries it, so that the window knows which read-back came in.
+std::uintptr_t peReplyAddress(const ReplyRecord& record);
+
 }  // namespace tqm

@@ -2,6 +2,7 @@
 
 #include "platform/main_window_link.h"
 #include "protocol/menu_reply.h"
+#include "protocol/pe_command.h"
 #include "protocol/protocol_messages.h"
 #include "protocol/reply_parser.h"
 #include "protocol/reply_table.h"
@@ -28,7 +29,12 @@ bool dispatchReply(const ReplyRecord& record) {
     TimerService timers;
     timers.kill(REPLY_TIMER_ID);
     const MessageId notification = analyse(record);
-    if (notification != 0) MainWindowLink().post(notification);
+    if (notification != 0) {
+        // A PE notification names the value, so that the window can match the read-back
+        // of a step it made.
+        const std::uintptr_t wParam = notification == UWM_REPLY_PE ? peReplyAddress(record) : 0;
+        MainWindowLink().post(notification, wParam);
+    }
     timers.set(REPLY_TIMER_ID, kReplyTimerPeriod);
     return notification != 0;
 }

@@ -1,11 +1,11 @@
 #include "serial/comm_setting_file.h"
 
 #include <cstdio>
-#include <cstring>
 #include <system_error>
 
 #include "platform/atomic_file.h"
 #include "platform/decimal_int.h"
+#include "platform/settings_folder.h"
 #include "serial/csv_table.h"
 #include "serial/sio_port.h"
 #include "serial/sio_port_tables.h"
@@ -21,16 +21,8 @@ constexpr std::int32_t kOutOfRangeFallback[3] = {kDefaultComPort, kDefaultBaudRa
 
 bool validSet(std::int32_t set) { return set >= 0 && set < CommSettingFile::kSetCount; }
 
-bool lengthUsable(const std::filesystem::path& base) {
-    const std::size_t length = base.string().size() + std::strlen(CommSettingFile::kDirectoryName) +
-                               std::strlen(CommSettingFile::kFileName);
-    return length < CommSettingFile::kMaxPathLength;
-}
-
-bool currentDirectory(std::filesystem::path& base) {
-    std::error_code error;
-    base = std::filesystem::current_path(error);
-    return !error;
+std::filesystem::path fileUnder(const std::filesystem::path& base) {
+    return base / CommSettingFile::kDirectoryName / CommSettingFile::kFileName;
 }
 
 void applyDefaults(CommSettingShownSet& shownSet) {
@@ -50,8 +42,9 @@ void applyCells(const CommSettingCells& cells, CommSettingShownSet& shownSet) {
 }  // namespace
 
 bool CommSettingFile::pathUnder(const std::filesystem::path& base, std::filesystem::path& file) {
-    if (!lengthUsable(base)) return false;
-    file = base / kDirectoryName / kFileName;
+    const std::filesystem::path whole = fileUnder(base);
+    if (base.empty() || whole.native().size() >= kMaxPathLength) return false;
+    file = whole;
     return true;
 }
 
@@ -64,6 +57,8 @@ std::string CommSettingFile::format(std::int32_t port, std::int32_t baud, std::i
 CommSettingRead CommSettingFile::parse(const std::filesystem::path& file, CommSettingCells& cells) {
     cells = {};
     std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(file, error);
+    if (status.type() == std::filesystem::file_type::not_found) return CommSettingRead::Missing;
     const std::uintmax_t size = std::filesystem::file_size(file, error);
     if (error || size > kMaxFileBytes) return CommSettingRead::Unreadable;
     CsvTable table;
@@ -93,12 +88,7 @@ CommSettingRead CommSettingFile::load(const std::filesystem::path& base, CommSet
 }
 
 CommSettingRead CommSettingFile::load(CommSettingShownSet& shownSet) {
-    std::filesystem::path base;
-    if (!currentDirectory(base)) {
-        shownSet = {};
-        return CommSettingRead::PathTooLong;
-    }
-    return load(base, shownSet);
+    return load(SettingsFolder().path(), shownSet);
 }
 
 CommSettingWrite CommSettingFile::write(const std::filesystem::path& base, std::int32_t port, std::int32_t baud,
@@ -106,7 +96,7 @@ CommSettingWrite CommSettingFile::write(const std::filesystem::path& base, std::
     std::filesystem::path file;
     if (!pathUnder(base, file)) return CommSettingWrite::PathTooLong;
     std::error_code error;
-    std::filesystem::create_directory(file.parent_path(), error);
+    std::filesystem::create_directories(file.parent_path(), error);
     if (error) return CommSettingWrite::NoDirectory;
     return writeFileAtomically(file, format(port, baud, shownSet)) ? CommSettingWrite::Written
                                                                   : CommSettingWrite::Failed;
@@ -117,10 +107,6 @@ CommSettingWrite CommSettingFile::save(const std::filesystem::path& base, std::i
     return write(base, port.portNumber(), port.baudRate(), shownSet);
 }
 
-CommSettingWrite CommSettingFile::save(std::int32_t shownSet) {
-    std::filesystem::path base;
-    if (!currentDirectory(base)) return CommSettingWrite::PathTooLong;
-    return save(base, shownSet);
-}
+CommSettingWrite CommSettingFile::save(std::int32_t shownSet) { return save(SettingsFolder().path(), shownSet); }
 
 }  // namespace tqm

@@ -13,6 +13,8 @@ namespace tqm {
 namespace {
 
 constexpr const char* kAbsentNote = "  (not present)";
+// In place of the target of a COM number whose port map entry cannot be used.
+constexpr const char* kUnusableNote = "unusable entry";
 
 std::vector<PortDialogRow> comPortRows() {
     std::vector<PortDialogRow> rows;
@@ -21,8 +23,10 @@ std::vector<PortDialogRow> comPortRows() {
         if (entry.number == 0) break;
         PortDialogRow row;
         row.value = entry.number;
+        const PortMapEntry mapped = map.entry(entry.number);
         row.present = map.deviceExists(entry.number);
-        row.text = std::string(entry.name) + "  " + map.path(entry.number) + (row.present ? "" : kAbsentNote);
+        row.text = std::string(entry.name) + "  " +
+                   (mapped.usable() ? mapped.target.text + (row.present ? "" : kAbsentNote) : kUnusableNote);
         rows.push_back(std::move(row));
     }
     return rows;
@@ -85,9 +89,8 @@ std::int32_t PortDialogController::currentValue() const {
 }
 
 // Auto information is switched off while the port is still open, so that "AI0;" reaches
-// the transceiver; the port closes once the transceiver has reported it off. When it
-// never does, the port stays open.
-void PortDialogController::switchLinkOffAndClose() const {
+// the transceiver; the port closes once the transceiver has reported it off.
+void PortDialogController::switchLinkOffAndClose() {
     Sio_Port port;
     if (!autoInfoOn()) {
         port.close();

@@ -33,7 +33,7 @@ public:
     static constexpr std::chrono::milliseconds kAutoInfoInterval{100};
 
     // shownSet is the main window's shown equalizer set, saved with the port settings;
-    // settingsBase is the directory the settings file lives under (empty: the current one).
+    // settingsBase is the directory the settings file lives under (empty: the settings folder).
     PortDialogController(PortSetting setting, std::int32_t shownSet, std::filesystem::path settingsBase = {});
 
     PortSetting setting() const { return m_setting; }
@@ -51,9 +51,14 @@ public:
     // new value; every OK with a choice saves the settings file.
     PortDialogOk ok();
 
+    // Blocks up to kAutoInfoChecks x kAutoInfoInterval: switches auto information off
+    // while the port is still open, then closes the port, so that the next command
+    // opens it with a changed setting. When the transceiver never reports auto
+    // information off, the port stays open.
+    static void switchLinkOffAndClose();
+
 private:
     std::int32_t currentValue() const;
-    void switchLinkOffAndClose() const;
     void store(std::int32_t value) const;
 
     PortSetting m_setting;

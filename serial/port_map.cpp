@@ -7,6 +7,7 @@
 
 #include "platform/decimal_int.h"
 #include "platform/regular_file.h"
+#include "platform/settings_folder.h"
 #include "serial/sio_port_tables.h"
 
 namespace tqm {
@@ -15,9 +16,6 @@ namespace {
 // 20 lines of a number and a path of the longest length, with room to spare.
 constexpr std::size_t kMaxMapFileBytes = 128 * 1024;
 constexpr std::size_t kMapPathLimit = 260;  // the directory rule for data files
-// Where a COM number leads whose entry cannot be used: a path below a device that is
-// no directory, so every open fails (as a missing device), and the path says why.
-constexpr const char* kUnusablePrefix = "/dev/null/";
 
 struct DefaultRange {
     int first;
@@ -31,12 +29,19 @@ constexpr DefaultRange kDefaultRanges[] = {
     {13, 20, "/dev/ttyACM"},
 };
 
-using MapEntries = std::array<std::string, kLastComPort + 1>;
+// One entry of the file: the target as written, or why it cannot be used.
+struct FileEntry {
+    std::string target;
+    std::string problem;
+};
+
+using MapEntries = std::array<FileEntry, kLastComPort + 1>;
+using Overrides = std::array<std::string, kLastComPort + 1>;
 
 struct MapState {
     std::mutex mutex;
     MapEntries fromFile;
-    MapEntries overrides;
+    Overrides overrides;
     std::vector<std::string> warnings;  // of the last file load
 };
 
@@ -54,9 +59,9 @@ std::string_view trim(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-bool usablePath(std::string_view path) { return !path.empty() && path.size() <= PortMap::kMaxPathLength; }
+bool usableTarget(std::string_view text) { return parsePortTarget(text).ok(); }
 
-// "n=path" as the command line writes it, with 1 <= n <= 20 and a usable path.
+// "n=target" as the command line writes it, with 1 <= n <= 20 and a usable target.
 bool splitOverride(std::string_view text, int& n, std::string& path) {
     const auto split = text.find('=');
     if (split == std::string_view::npos) return false;
@@ -64,7 +69,7 @@ bool splitOverride(std::string_view text, int& n, std::string& path) {
     const std::string_view rest = trim(text.substr(split + 1));
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), n);
     if (error != std::errc() || end != number.data() + number.size() || !validNumber(n)) return false;
-    if (!usablePath(rest)) return false;
+    if (!usableTarget(rest)) return false;
     path.assign(rest);
     return true;
 }
@@ -74,7 +79,7 @@ bool splitOverride(std::string_view text, int& n, std::string& path) {
 struct MapLine {
     int comNumber = 0;
     std::string path;
-    const char* problem = nullptr;
+    std::string problem;
 };
 
 MapLine parseMapLine(std::string_view text) {
@@ -90,19 +95,14 @@ MapLine parseMapLine(std::string_view text) {
     }
     line.comNumber = number.value;
     const std::string_view rest = trim(text.substr(number.end));
-    const std::string_view device = rest.empty() ? rest : trim(rest.substr(1));
     if (rest.empty() || rest.front() != ',') {
         line.problem = "expected N,PATH";
-    } else if (!usablePath(device)) {
-        line.problem = device.empty() ? "the device path is empty" : "the device path is too long";
-    } else {
-        line.path.assign(device);
+        return line;
     }
+    PortTargetParse target = parsePortTarget(rest.substr(1));
+    line.problem = std::move(target.problem);
+    if (line.problem.empty()) line.path = std::move(target.target.text);
     return line;
-}
-
-std::string unusableEntry(int n) {
-    return std::string(kUnusablePrefix) + "COM" + std::to_string(n) + " has an unusable entry in " + PortMap::kFileName;
 }
 
 // The entries of the file's text; every line that cannot be used is named in warnings.
@@ -117,13 +117,15 @@ void readMapText(const std::string& fileName, std::string_view text, MapEntries&
         const std::string_view content = trim(raw);
         if (content.empty() || content.front() == '#') continue;
         MapLine line = parseMapLine(content);
-        if (line.problem == nullptr) {
-            entries[static_cast<std::size_t>(line.comNumber)] = std::move(line.path);
+        if (line.problem.empty()) {
+            entries[static_cast<std::size_t>(line.comNumber)] = FileEntry{std::move(line.path), {}};
             continue;
         }
         std::string warning = fileName + ":" + std::to_string(lineNumber) + ": " + line.problem;
         if (line.comNumber != 0) {
-            entries[static_cast<std::size_t>(line.comNumber)] = unusableEntry(line.comNumber);
+            entries[static_cast<std::size_t>(line.comNumber)] =
+                FileEntry{{}, std::string("unusable entry in ") + PortMap::kFileName + " line " +
+                                  std::to_string(lineNumber) + ": " + line.problem};
             warning += "; COM" + std::to_string(line.comNumber) + " will not open";
         } else {
             warning += "; the line is ignored";
@@ -141,20 +143,44 @@ std::string PortMap::defaultPath(int n) {
     return {};
 }
 
+PortMapEntry PortMap::entry(int n) const {
+    PortMapEntry result;
+    if (!validNumber(n)) {
+        result.problem = "COM" + std::to_string(n) + " is not one of COM1 to COM20";
+        return result;
+    }
+    std::string text;
+    {
+        MapState& s = state();
+        std::lock_guard lock(s.mutex);
+        const auto slot = static_cast<std::size_t>(n);
+        const FileEntry& file = s.fromFile[slot];
+        if (!s.overrides[slot].empty()) {
+            text = s.overrides[slot];
+        } else if (!file.problem.empty()) {
+            result.problem = file.problem;
+            return result;
+        } else {
+            text = file.target.empty() ? defaultPath(n) : file.target;
+        }
+    }
+    PortTargetParse parsed = parsePortTarget(text);
+    result.target = std::move(parsed.target);
+    result.problem = std::move(parsed.problem);
+    return result;
+}
+
 std::string PortMap::path(int n) const {
-    if (!validNumber(n)) return {};
-    MapState& s = state();
-    std::lock_guard lock(s.mutex);
-    const auto slot = static_cast<std::size_t>(n);
-    if (!s.overrides[slot].empty()) return s.overrides[slot];
-    if (!s.fromFile[slot].empty()) return s.fromFile[slot];
-    return defaultPath(n);
+    const PortMapEntry mapped = entry(n);
+    return mapped.usable() ? mapped.target.text : std::string();
 }
 
 bool PortMap::deviceExists(int n) const {
-    const std::string device = path(n);
+    const PortMapEntry mapped = entry(n);
+    if (!mapped.usable()) return false;
+    if (mapped.target.kind != PortTargetKind::Device) return true;
     std::error_code error;
-    return !device.empty() && std::filesystem::exists(device, error);
+    return std::filesystem::exists(mapped.target.path, error);
 }
 
 bool PortMap::loadFile(const std::filesystem::path& file) {
@@ -166,7 +192,7 @@ bool PortMap::loadFile(const std::filesystem::path& file) {
         readMapText(file.string(), text, entries, warnings);
     } else if (read != FileRead::Missing) {
         // Which devices it names is unknown: none of the defaults may stand in for them.
-        entries.fill(std::string(kUnusablePrefix) + kFileName + " cannot be read");
+        entries.fill(FileEntry{{}, std::string(kFileName) + " cannot be read: " + fileReadText(read)});
         warnings.push_back(file.string() + ": " + fileReadText(read) + "; no COM number will open until it is fixed");
     }
     MapState& s = state();
@@ -176,11 +202,27 @@ bool PortMap::loadFile(const std::filesystem::path& file) {
     return read == FileRead::Read;
 }
 
+bool PortMap::settingsFile(std::filesystem::path& file) {
+    const auto whole = SettingsFolder().path() / "CommoFiles" / kFileName;
+    if (whole.native().size() >= kMapPathLimit) return false;
+    file = whole;
+    return true;
+}
+
 bool PortMap::loadDefaultFile() {
-    std::error_code error;
-    const auto file = std::filesystem::current_path(error) / "CommoFiles" / kFileName;
-    if (error || file.native().size() >= kMapPathLimit) return false;
-    return loadFile(file);
+    std::filesystem::path file;
+    return settingsFile(file) && loadFile(file);
+}
+
+bool PortMap::parseEntry(std::string_view line, int& comNumber, std::string& path, std::string& problem) {
+    MapLine entry = parseMapLine(trim(line));
+    comNumber = entry.comNumber;
+    if (!entry.problem.empty()) {
+        problem = std::move(entry.problem);
+        return false;
+    }
+    path = std::move(entry.path);
+    return true;
 }
 
 std::vector<std::string> PortMap::warnings() const {
@@ -190,7 +232,7 @@ std::vector<std::string> PortMap::warnings() const {
 }
 
 bool PortMap::setOverride(int n, std::string path) {
-    if (!validNumber(n) || !usablePath(path)) return false;
+    if (!validNumber(n) || !usableTarget(path)) return false;
     MapState& s = state();
     std::lock_guard lock(s.mutex);
     s.overrides[static_cast<std::size_t>(n)] = std::move(path);
@@ -213,7 +255,7 @@ void PortMap::clearOverride(int n) {
 void PortMap::reset() {
     MapState& s = state();
     std::lock_guard lock(s.mutex);
-    for (auto& entry : s.fromFile) entry.clear();
+    for (auto& entry : s.fromFile) entry = FileEntry{};
     for (auto& entry : s.overrides) entry.clear();
     s.warnings.clear();
 }

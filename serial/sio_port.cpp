@@ -5,11 +5,15 @@
 #include <memory>
 #include <mutex>
 
+#include <poll.h>
+
 #include "platform/main_window_link.h"
+#include "platform/thread_directory.h"
 #include "protocol/trx_state.h"
 #include "serial/port_map.h"
 #include "serial/serial_messages.h"
 #include "serial/sio_port_tables.h"
+#include "serial/wire_trace.h"
 
 namespace tqm {
 namespace {
@@ -23,7 +27,7 @@ constexpr std::intptr_t kComFailedRow = 0;
 struct PortState {
     std::mutex lifecycle;            // open, close and initialise take turns
     mutable std::mutex deviceMutex;  // guards device and lastFault
-    std::shared_ptr<SerialDevice> device;
+    std::shared_ptr<LineDevice> device;
     SerialFault lastFault;
     std::atomic<bool> open{false};
     std::atomic<int> portNumber{kDefaultComPort};
@@ -39,7 +43,7 @@ PortState& state() {
     return *s_state;
 }
 
-std::shared_ptr<SerialDevice> currentDevice() {
+std::shared_ptr<LineDevice> currentDevice() {
     PortState& s = state();
     std::lock_guard lock(s.deviceMutex);
     return s.device;
@@ -50,7 +54,11 @@ void keepFault(int portNumber, const SerialFault& fault) {
     std::lock_guard lock(s.deviceMutex);
     s.lastFault = fault;
     s.lastFault.reason = "COM" + std::to_string(portNumber) + " (" + fault.reason + ")";
+    WireTrace().note("fault: " + s.lastFault.reason);
 }
+
+// The receive thread waits on the open line's descriptors: a change of line wakes it.
+void wakeReceiver() { ThreadDirectory().post(WorkerRole::SioRecv, UWM_SIO_POLL); }
 
 void notClosedFault(SerialFault& fault) {
     fault.code = SerialError::NotOpen;
@@ -59,20 +67,24 @@ void notClosedFault(SerialFault& fault) {
 }
 
 // Takes the device out of the port. Only under the lifecycle lock.
-std::shared_ptr<SerialDevice> detachDevice() {
+std::shared_ptr<LineDevice> detachDevice() {
     PortState& s = state();
-    std::shared_ptr<SerialDevice> device;
+    std::shared_ptr<LineDevice> device;
     {
         std::lock_guard lock(s.deviceMutex);
         device = std::move(s.device);
         s.open.store(false, std::memory_order_release);
     }
-    if (device) device->abort();  // calls under way return; the last holder closes it
+    if (device) {
+        device->abort();  // calls under way return; the last holder closes it
+        WireTrace().note("COM" + std::to_string(s.portNumber.load(std::memory_order_relaxed)) + " closed");
+        wakeReceiver();
+    }
     return device;
 }
 
 // A line fault closes the port, but only if the faulty device is still the open one.
-void closeAfterFault(const std::shared_ptr<SerialDevice>& device, const SerialFault& fault) {
+void closeAfterFault(const std::shared_ptr<LineDevice>& device, const SerialFault& fault) {
     if (fault.code != SerialError::LineFault) return;
     PortState& s = state();
     std::lock_guard life(s.lifecycle);
@@ -92,14 +104,29 @@ void tellWindowOfFailure() {
     }
 }
 
-bool lineUsable(SerialDevice& device, SerialFault& fault) {
+bool lineUsable(LineDevice& device, SerialFault& fault) {
     SerialStatus status;
     if (!device.status(status, fault)) return false;
     if ((status.holds & kUnusableHolds) == 0) return true;
     fault.code = SerialError::LineFault;
     fault.osError = 0;
-    fault.reason = device.path() + ": the line is not ready";
+    fault.reason = device.name() + ": the line is not ready";
     return false;
+}
+
+// The line of COM n opened and ready, or nothing with the fault filled in.
+std::shared_ptr<LineDevice> openLine(int number, int baud, SerialFault& fault) {
+    const PortMapEntry entry = PortMap().entry(number);
+    if (!entry.usable()) {
+        fault.code = SerialError::Unusable;
+        fault.osError = 0;
+        fault.reason = entry.problem;
+        return nullptr;
+    }
+    std::shared_ptr<LineDevice> device = makeLineDevice(entry.target);
+    if (device->open(baud, fault) && lineUsable(*device, fault)) return device;
+    device->close();
+    return nullptr;
 }
 
 }  // namespace
@@ -124,11 +151,10 @@ bool Sio_Port::open() {
     if (s.shuttingDown.load(std::memory_order_acquire)) return false;
     if (s.noticeBox.load(std::memory_order_acquire) || s.open.load(std::memory_order_acquire)) return false;
     const int number = s.portNumber.load(std::memory_order_relaxed);
-    auto device = std::make_shared<SerialDevice>();
+    const int baud = s.baudRate.load(std::memory_order_relaxed);
     SerialFault fault;
-    if (!device->open(PortMap().path(number), s.baudRate.load(std::memory_order_relaxed), fault) ||
-        !lineUsable(*device, fault)) {
-        device->close();
+    const std::shared_ptr<LineDevice> device = openLine(number, baud, fault);
+    if (!device) {
         keepFault(number, fault);
         tellWindowOfFailure();
         return false;
@@ -138,9 +164,13 @@ bool Sio_Port::open() {
         s.device = device;
         s.open.store(true, std::memory_order_release);
     }
+    WireTrace().note("COM" + std::to_string(number) + " open: " + device->name() + " at " + std::to_string(baud) + " baud");
+    wakeReceiver();
     // The transceiver learns at once which auto-information state we expect.
     const char* command = Trx_ShadowGuard().autoInfo() != 0 ? "AI1;" : "AI0;";
-    if (device->write(command, 4, fault) < 4 && fault.code == SerialError::LineFault) {
+    const std::size_t written = device->write(command, 4, fault);
+    WireTrace().written(command, written);
+    if (written < 4 && fault.code == SerialError::LineFault) {
         keepFault(number, fault);
         detachDevice();
         tellWindowOfFailure();
@@ -188,11 +218,12 @@ std::string Sio_Port::devicePath() const { return PortMap().path(portNumber()); 
 bool Sio_Port::probe(int index) {
     if (index < 0 || index >= kLastComPort) return false;
     const int number = kSioPortNames[static_cast<std::size_t>(index)].number;
-    SerialDevice device;
     SerialFault fault;
-    const bool usable = device.open(PortMap().path(number), baudRate(), fault) && lineUsable(device, fault);
-    device.close();
-    return usable;
+    const std::shared_ptr<LineDevice> device = openLine(number, baudRate(), fault);
+    if (device) device->close();
+    // The dialog that probed tells the operator why, as a failed open does.
+    if (!device) keepFault(number, fault);
+    return device != nullptr;
 }
 
 void Sio_Port::rearmFailureNotice() { state().failureTold.store(false, std::memory_order_release); }
@@ -237,6 +268,7 @@ std::size_t Sio_Port::write(const void* bytes, std::size_t length, SerialFault& 
         return 0;
     }
     const std::size_t written = device->write(bytes, length, fault);
+    WireTrace().written(bytes, written);
     if (written < length) closeAfterFault(device, fault);
     return written;
 }
@@ -244,6 +276,21 @@ std::size_t Sio_Port::write(const void* bytes, std::size_t length, SerialFault& 
 bool Sio_Port::setRts(bool on) {
     const auto device = currentDevice();
     return device && device->setRts(on);
+}
+
+SioWait Sio_Port::waitInput(int wakeDescriptor, bool watchLine, int timeoutMs) {
+    pollfd entries[3] = {{wakeDescriptor, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLIN, 0}};
+    // Held for the wait: a close meanwhile leaves the descriptors open, and wakes us.
+    const std::shared_ptr<LineDevice> device = watchLine ? currentDevice() : nullptr;
+    nfds_t count = 1;
+    if (device) {
+        int lines[2] = {-1, -1};
+        const int found = device->inputDescriptors(lines);
+        for (int i = 0; i < found; ++i) entries[count++].fd = lines[i];
+    }
+    const int ready = ::poll(entries, count, timeoutMs);
+    if (ready <= 0) return SioWait::TimedOut;
+    return (entries[0].revents & POLLIN) != 0 ? SioWait::Woken : SioWait::Input;
 }
 
 }  // namespace tqm

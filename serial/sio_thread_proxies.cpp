@@ -4,7 +4,6 @@
 
 #include "platform/sio_queue.h"
 #include "platform/thread_directory.h"
-#include "platform/timer_service.h"
 #include "serial/sio_recv_thread.h"
 #include "serial/sio_send_thread.h"
 
@@ -13,13 +12,11 @@ namespace tqm {
 bool SioRecvThreadProxy::start() {
     if (!SioReceiveQueue().reset()) return false;
     if (!ThreadDirectory().startAs(WorkerRole::SioRecv, std::make_shared<Sio_Recv_Thread>())) return false;
-    TimerService timers;
-    timers.setHandler(TIMER_SIO_POLL, [] { ThreadDirectory().post(WorkerRole::SioRecv, UWM_SIO_POLL); });
-    return timers.set(TIMER_SIO_POLL, kSioPollPeriod);
+    // The first poll looks at a port that opened before the thread ran.
+    return ThreadDirectory().post(WorkerRole::SioRecv, UWM_SIO_POLL);
 }
 
 bool SioRecvThreadProxy::stop() {
-    TimerService().kill(TIMER_SIO_POLL);
     ThreadDirectory().stop(WorkerRole::SioRecv);
     return true;
 }

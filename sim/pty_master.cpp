@@ -45,6 +45,23 @@ bool PtyMaster::open() {
     return true;
 }
 
+int PtyMaster::lineSpeed() const {
+    struct SpeedRow {
+        speed_t speed;
+        int baud;
+    };
+    static constexpr SpeedRow kSpeeds[] = {{B1200, 1200},   {B2400, 2400},   {B4800, 4800},   {B9600, 9600},
+                                           {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    termios tio{};
+    // The master reads the settings of the terminal's slave side.
+    if (m_fd < 0 || tcgetattr(m_fd, &tio) != 0) return 0;
+    const speed_t speed = cfgetospeed(&tio);
+    for (const SpeedRow& row : kSpeeds) {
+        if (row.speed == speed) return row.baud;
+    }
+    return 0;
+}
+
 void PtyMaster::close() {
     if (m_fd >= 0) {
         ::close(m_fd);

@@ -24,6 +24,8 @@ public:
     int fd() const { return m_fd; }
     const std::string& slavePath() const { return m_slavePath; }
     const std::string& errorText() const { return m_errorText; }
+    // The line speed the program on the slave side set, in baud; 0 when unknown.
+    int lineSpeed() const;
 
 private:
     bool fail(const char* step);

@@ -52,8 +52,8 @@ bool SimLine::open(Clock::time_point startTime) {
 }
 
 void SimLine::close() {
+    m_link.remove();  // first: the link never leads to a number the kernel hands out again
     m_master.close();
-    m_link.remove();
     const int wakeFd = m_wakeFd.exchange(-1, std::memory_order_relaxed);
     if (wakeFd >= 0) {
         ::close(wakeFd);
@@ -64,8 +64,8 @@ bool SimLine::unplug() {
     if (!m_master.isOpen()) {
         return false;
     }
+    m_link.remove();  // first, as in close()
     m_master.close();
-    m_link.remove();
     ++m_masterGeneration;
     resetLineState();
     return true;

@@ -50,6 +50,8 @@ public:
     bool plugIn();
     // The slave device's path; empty while unplugged or closed.
     const std::string& devicePath() const { return m_master.slavePath(); }
+    // The line speed the program set on its device, in baud; 0 when unknown.
+    int deviceSpeed() const { return m_master.lineSpeed(); }
     const std::string& errorText() const { return m_errorText; }
 
     // Silence drops whatever was about to be sent and sends nothing until it ends.

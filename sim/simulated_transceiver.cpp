@@ -28,7 +28,10 @@ SimulatedTransceiver::SimulatedTransceiver(SimConfig config)
       m_line(m_config, m_log),
       m_radio(m_config, m_mutex, m_model, m_line),
       m_faults(m_mutex, m_model, m_line),
-      m_monitor(m_log) {}
+      m_monitor(m_log, [this] {
+          std::lock_guard lock(m_mutex);
+          return m_line.deviceSpeed();
+      }) {}
 
 SimulatedTransceiver::~SimulatedTransceiver() { stop(); }
 

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/wire_line.h"
+
 namespace tqm::sim {
 
 WireLog::~WireLog() { closeFile(); }
@@ -86,22 +88,7 @@ bool WireLog::waitFor(WireDirection direction, std::string_view bytes, std::chro
 }
 
 std::string WireLog::formatLine(const WireLogEntry& entry) {
-    std::string line = std::to_string(entry.time.count());
-    line += ' ';
-    line += static_cast<char>(entry.direction);
-    line += ' ';
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (char c : entry.bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte <= 0x7E && byte != '\\') {
-            line += c;
-        } else {
-            line += "\\x";
-            line += kHex[byte >> 4];
-            line += kHex[byte & 0x0F];
-        }
-    }
-    return line;
+    return formatWireLine(entry.time.count(), static_cast<char>(entry.direction), entry.bytes);
 }
 
 std::size_t WireLog::countLocked(WireDirection direction, std::string_view bytes) const {

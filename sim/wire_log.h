@@ -9,10 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/wire_line.h"
+
 namespace tqm::sim {
 
 // Which way a logged text went: '>' to the transceiver, '<' from it.
-enum class WireDirection : char { ToTransceiver = '>', FromTransceiver = '<' };
+enum class WireDirection : char { ToTransceiver = kWireToTransceiver, FromTransceiver = kWireFromTransceiver };
 
 struct WireLogEntry {
     std::chrono::milliseconds time;  // since the simulator started
@@ -21,9 +23,8 @@ struct WireLogEntry {
 };
 
 // The record of every command received and every reply or report sent, kept in
-// memory and optionally written to a file, one line per entry:
-//   "<milliseconds> <direction> <bytes>", e.g. "1523 > PE001;".
-// Bytes outside 0x20..0x7E and the backslash are written as \xNN.
+// memory and optionally written to a file, one line per entry in the wire line
+// format (platform/wire_line.h): "<milliseconds> <direction> <bytes>".
 // A file that cannot be written is given up at the first failure, which is
 // reported once; the entries in memory go on. Thread-safe.
 class WireLog final {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -31,13 +32,17 @@ public:
     bool waitForReply(std::string_view reply, std::chrono::milliseconds timeout, std::size_t occurrences = 1) const {
         return m_log.waitFor(WireDirection::FromTransceiver, reply, timeout, occurrences);
     }
+    // The line speed the program (or a serial server in front) set on the device, in
+    // baud; 0 when unknown. The simulator itself paces at its configured speed.
+    int deviceSpeed() const { return m_deviceSpeed(); }
 
 private:
     friend class SimulatedTransceiver;
 
-    explicit WireMonitor(WireLog& log) : m_log(log) {}
+    WireMonitor(WireLog& log, std::function<int()> deviceSpeed) : m_log(log), m_deviceSpeed(std::move(deviceSpeed)) {}
 
     WireLog& m_log;
+    std::function<int()> m_deviceSpeed;
 };
 
 }  // namespace tqm::sim

@@ -159,6 +159,7 @@ int runSoak(std::chrono::seconds duration, std::uint64_t seed, int argc, char** 
 
     CommandLine commandLine;
     commandLine.noSplash = true;
+    commandLine.settingsDir = directory.string();
     commandLine.portMap.push_back({1, config.linkPath});
     SoakDriver* driver = nullptr;
     std::unique_ptr<SoakDriver> ownedDriver;

@@ -13,7 +13,7 @@ class CBaudRateDlg final : public CPortSettingDlg {
 
 public:
     // shownSet is saved with the port settings; settingsBase holds CommoFiles (empty:
-    // the current directory).
+    // the settings folder).
     explicit CBaudRateDlg(std::int32_t shownSet, QWidget* parent = nullptr,
                           std::filesystem::path settingsBase = {});
 };

@@ -14,7 +14,7 @@ class CComSelectDlg final : public CPortSettingDlg {
 
 public:
     // shownSet is saved with the port settings; settingsBase holds CommoFiles (empty:
-    // the current directory).
+    // the settings folder).
     explicit CComSelectDlg(std::int32_t shownSet, QWidget* parent = nullptr,
                            std::filesystem::path settingsBase = {});
 };

@@ -7,6 +7,7 @@
 
 #include "editor/string_table.h"
 #include "editor/ui/control_id.h"
+#include "editor/ui/program_font.h"
 #include "editor/ui/qt_text.h"
 
 namespace tqm {
@@ -23,7 +24,7 @@ CConnectingDlg::CConnectingDlg(QWidget* parent)
     setObjectName(controlName(ControlId::ConnectingBox));
     setModal(true);
     setFixedSize(kWidth, kHeight);
-    QFont font(QStringLiteral("Liberation Sans"));
+    QFont font(QString::fromLatin1(kProgramFontFamily));
     font.setPointSize(8);
     setFont(font);
     setStyleSheet(QStringLiteral("CConnectingDlg { border: 1px solid #808080; }"));

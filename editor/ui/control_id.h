@@ -21,6 +21,7 @@ enum class ControlId : int {
     AppliButton = 1114,
     ComButton = 1167,
     ExitButton = 1172,
+    StatusLine = 1180,
 
     // Each band: its frame, the row labels, the value statics and the step buttons.
     Eq1Frame = 1082,
@@ -73,12 +74,23 @@ enum class ControlId : int {
     MenuSetR = 32783,
     MenuSetP = 32784,
     MenuVersion = 32785,
+    MenuPorts = 32786,
 
     // The connecting box and its text.
     ConnectingBox = 902,
     ConnectingText = 1053,
     // The list of the COM Select and Baud rate dialogs.
     PortList = 1019,
+    // The Ports dialog: the devices found, the COM numbers with their devices, and
+    // the binding of a COM number to a device.
+    PortsDialog = 600,
+    FoundDevices = 1201,
+    ComDevices = 1202,
+    BindComNumber = 1203,
+    BindTarget = 1204,
+    BindButton = 1205,
+    DefaultButton = 1206,
+    BindResult = 1207,
     // The version dialog's two texts.
     VersionText = 1048,
     VersionNotice = 1049,

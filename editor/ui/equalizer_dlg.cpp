@@ -17,6 +17,7 @@
 #include "editor/ui/control_id.h"
 #include "editor/ui/graph_static.h"
 #include "editor/ui/notice_box.h"
+#include "editor/ui/ports_dlg.h"
 #include "editor/ui/qt_text.h"
 #include "editor/ui/resource_init.h"
 #include "editor/ui/setting_file_actions.h"
@@ -42,6 +43,12 @@ const char* const kLampOffBitmap = ":/bitmaps/924";
 template <typename Dialog>
 void runPortDialog(CEqualizerDlg& window) {
     Dialog dialog(window.model().currentSet(), &window);
+    dialog.exec();
+}
+
+// Setup > Ports...
+void runPortsDialog(CEqualizerDlg& window) {
+    CPortsDlg dialog(&window);
     dialog.exec();
 }
 
@@ -84,7 +91,9 @@ CEqualizerDlg::CEqualizerDlg(CommandSink& sink, QWidget* parent)
     Ui::EqualizerDlg().setupUi(this);
     setFixedSize(size());
     m_controls = EqualizerControls::find(*this);
+    m_statusLine = &requireControl<QLabel>(*this, ControlId::StatusLine);
     m_controls.graph->setPicture(m_graph.picture(), kGraphWidth, kGraphHeight);
+    m_graphEditor = new CGraphEditor(*m_controls.graph, m_model, *this);
     setUpTimers();
     setUpMenu();
     MainWindowLink().publish(&m_messages);
@@ -94,6 +103,8 @@ CEqualizerDlg::~CEqualizerDlg() {
     // Nothing reaches the window once it has retracted itself.
     MainWindowLink().retract();
     for (QTimer* each : m_timers) each->stop();
+    // The graph editor works on the model, which goes before the window's children.
+    delete m_graphEditor;
 }
 
 void CEqualizerDlg::setUpTimers() {
@@ -116,6 +127,7 @@ void CEqualizerDlg::setUpMenu() {
     onMenu(MenuExit, &CEqualizerDlg::reject);
     onMenu(MenuComSelect, [this] { runAction(&runPortDialog<CComSelectDlg>); });
     onMenu(MenuBaudRate, [this] { runAction(&runPortDialog<CBaudRateDlg>); });
+    onMenu(MenuPorts, [this] { runAction(&runPortsDialog); });
     onMenu(MenuSetF, [this] { selectSet(0); });
     onMenu(MenuSetR, [this] { selectSet(1); });
     onMenu(MenuSetP, [this] { selectSet(2); });
@@ -133,8 +145,9 @@ void CEqualizerDlg::initialise(const StartOptions& options) {
     }
     setColours();
     setUpButtons();
-    setWindowTitle(QStringLiteral("TQM-4700 Parametric Equalizer Control"));
+    setWindowTitle(toQString(kWindowTitle));
     startModel();
+    updateStatusLine();
     armTimer(TIMER_REPAINT);
 }
 
@@ -221,6 +234,7 @@ void CEqualizerDlg::onRepaintTimer() {
     setLamp(m_model.connected());
     m_model.updateAllBandTexts();
     showGraph();
+    updateStatusLine();
 }
 
 void CEqualizerDlg::onPollTimer() {
@@ -315,6 +329,8 @@ void CEqualizerDlg::runAction(Action action) {
 
 void CEqualizerDlg::finishAction(Action action) {
     action(*this);
+    // A port dialog may have changed the port, its device or the line speed.
+    updateStatusLine();
     startPoll();
 }
 
@@ -361,10 +377,16 @@ void CEqualizerDlg::drawEmptyGraph() { paintGraph(false); }
 // Draws a fresh picture (the grid, and with curves the current set's curves with the
 // active band on top) and shows it; nothing while another drawing is open.
 void CEqualizerDlg::paintGraph(bool withCurves) {
+    // The graph is drawn at the density of the screen the window is on.
+    const double ratio = m_controls.graph->devicePixelRatioF();
+    if (ratio != m_graph.scale() && m_graph.setScale(ratio)) {
+        m_controls.graph->setPicture(m_graph.picture(), m_graph.width(), m_graph.height(), m_graph.scale());
+    }
     if (!m_graph.open()) return;
     if (withCurves) m_graph.drawCurves(m_model.shown(m_model.currentSet()), m_model.activeBand());
     m_graph.close();
     m_controls.graph->update();
+    m_graphEditor->setHandlesShown(withCurves);
 }
 
 void CEqualizerDlg::scheduleRepaint() { armTimer(TIMER_REPAINT); }
@@ -386,11 +408,21 @@ void CEqualizerDlg::closeConnectingBox() {
     if (m_connectingBox) m_connectingBox->closeByWindow();
 }
 
-void CEqualizerDlg::showNotice(int stringId) {
-    // The port layer knows why a port did not open: a missing, busy or forbidden device.
-    const QString reason =
-        stringId == IDS_PORT_OPEN_FAILED ? QString::fromStdString(Sio_Port().lastFault().reason) : QString();
-    showNoticeBox(this, windowTitle(), stringId, reason);
+void CEqualizerDlg::showNotice(int stringId) { showNoticeBox(this, stringId); }
+
+void CEqualizerDlg::showLinkState(LinkState state) {
+    m_linkState = state;
+    updateStatusLine();
+}
+
+void CEqualizerDlg::updateStatusLine() {
+    const Sio_Port port;
+    // One arg() for all: a '%' in a device path is not a place for the next value.
+    const QString text = QStringLiteral("COM%1   |   %2   |   %3 baud   |   %4")
+                             .arg(QString::number(port.portNumber()), QString::fromStdString(port.devicePath()),
+                                  QString::number(port.baudRate()), toQString(linkStateText(m_linkState)));
+    // Only a change repaints: the repaint of the window re-arms the full repaint.
+    if (m_statusLine->text() != text) m_statusLine->setText(text);
 }
 
 void CEqualizerDlg::startConnectTimer() { armTimer(TIMER_CONNECT); }

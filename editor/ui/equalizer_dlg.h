@@ -15,9 +15,11 @@
 #include "editor/response_graph.h"
 #include "editor/ui/connecting_dlg.h"
 #include "editor/ui/equalizer_controls.h"
+#include "editor/ui/graph_editor.h"
 #include "editor/ui/window_messages.h"
 #include "editor/ui/window_timers.h"
 
+class QLabel;
 class QTimer;
 
 namespace tqm {
@@ -28,7 +30,7 @@ class CSplashDlg;
 // step buttons of the three bands, the command buttons and the connection lamp, with
 // the window's timers. It shows what the equalizer model and the link handling tell it,
 // and acts on its buttons and menu. Window messages reach it through its adapter.
-class CEqualizerDlg final : public QDialog, private EqualizerView, private LinkView {
+class CEqualizerDlg final : public QDialog, private EqualizerView, private LinkView, private GraphEditHost {
     Q_OBJECT
 
 public:
@@ -111,6 +113,11 @@ private:
     void stopConnectTimer() override;
     void drawEmptyGraph() override;
     void pause(std::chrono::milliseconds duration) override;
+    void showLinkState(LinkState state) override;
+
+    // GraphEditHost
+    void beginGraphEdit() override { stopPoll(); }
+    void endGraphEdit() override { startPoll(); }
 
     void setUpTimers();
     void setUpMenu();
@@ -122,6 +129,8 @@ private:
     void armTimer(TimerId id);
     void disarmTimer(TimerId id);
     void paintGraph(bool withCurves);
+    // Writes the port in use and the link state under the buttons, when they changed.
+    void updateStatusLine();
 
     void onSplashTimer();
     void onConnectTimer();
@@ -142,7 +151,10 @@ private:
     EqualizerModel m_model;
     LinkHandler m_link;
     ResponseGraph m_graph;
+    CGraphEditor* m_graphEditor = nullptr;
     std::array<QTimer*, kTimerCount> m_timers{};
+    QLabel* m_statusLine = nullptr;
+    LinkState m_linkState = LinkState::Offline;
     CSplashDlg* m_splash = nullptr;
     QPointer<CConnectingDlg> m_connectingBox;
     bool m_initialised = false;

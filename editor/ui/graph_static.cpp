@@ -9,10 +9,11 @@ CGraphStatic::CGraphStatic(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CGraphStatic::setPicture(const std::uint32_t* pixels, int width, int height) {
+void CGraphStatic::setPicture(const std::uint32_t* pixels, int width, int height, double scale) {
     // The const-pointer constructor wraps the buffer read-only; it never copies.
     m_picture = QImage(reinterpret_cast<const uchar*>(pixels), width, height,
                        width * static_cast<int>(sizeof(std::uint32_t)), QImage::Format_ARGB32);
+    m_picture.setDevicePixelRatio(scale);
     update();
 }
 

@@ -16,7 +16,9 @@ public:
     explicit CGraphStatic(QWidget* parent = nullptr);
 
     // The picture to show; the pixels must outlive this control or the next call.
-    void setPicture(const std::uint32_t* pixels, int width, int height);
+    // A picture with scale picture pixels per window pixel fills the same area of the
+    // window as its scale-1 size, at the screen's density.
+    void setPicture(const std::uint32_t* pixels, int width, int height, double scale = 1.0);
     const QImage& picture() const { return m_picture; }
 
 protected:

@@ -1,6 +1,5 @@
 #include "editor/ui/port_setting_dlg.h"
 
-#include <QtCore/QCoreApplication>
 #include <QtWidgets/QPushButton>
 
 #include "editor/string_table.h"
@@ -47,7 +46,8 @@ void CPortSettingDlg::accept() {
 }
 
 void CPortSettingDlg::showProbeFailed() {
-    showNoticeBox(this, QCoreApplication::applicationName(), IDS_PORT_PROBE_FAILED);
+    // The port layer kept why the chosen port did not open.
+    showNoticeBox(this, IDS_PORT_PROBE_FAILED);
 }
 
 }  // namespace tqm

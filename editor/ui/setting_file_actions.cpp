@@ -19,7 +19,7 @@ void fileSave(QWidget& owner, EqualizerModel& model) {
             return;
         case SaveResult::PathTooLong:
         case SaveResult::Failed:
-            showNoticeBox(&owner, owner.windowTitle(), IDS_SAVE_FAILED);
+            showNoticeBox(&owner, IDS_SAVE_FAILED);
             return;
     }
 }
@@ -30,7 +30,7 @@ void fileLoad(QWidget& owner, EqualizerModel& model) {
     const auto path = dialog.choosePath();
     if (!path) return;
     if (SettingFile::load(*path, model) == LoadResult::Rejected) {
-        showNoticeBox(&owner, owner.windowTitle(), IDS_INPUT_RANGE);
+        showNoticeBox(&owner, IDS_INPUT_RANGE);
     }
 }
 

@@ -36,7 +36,8 @@ constexpr RouteEntry kRoutes[] = {
     {UWM_POWER_ON, [](CEqualizerDlg&, LinkHandler& link, const Message&) { link.onPowerOn(); }},
     {UWM_REPLY_ID, [](CEqualizerDlg&, LinkHandler& link, const Message&) { link.onReplyId(); }},
     {UWM_REPLY_PS, [](CEqualizerDlg&, LinkHandler& link, const Message&) { link.onReplyPs(); }},
-    {UWM_REPLY_PE, [](CEqualizerDlg&, LinkHandler& link, const Message&) { link.onReplyPe(); }},
+    {UWM_REPLY_PE,
+     [](CEqualizerDlg&, LinkHandler& link, const Message& message) { link.onReplyPe(message.wParam); }},
     {UWM_REPLY_AI, [](CEqualizerDlg&, LinkHandler& link, const Message&) { link.onReplyAi(); }},
 };
 

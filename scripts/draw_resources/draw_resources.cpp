@@ -42,7 +42,7 @@ QImage icon(Draw draw) {
 }
 
 QImage lamp(const QColor& centre, const QColor& rim) {
-    QImage image = blank(20, 20, QColor(212, 208, 200));
+    QImage image = blank(20, 20);  // no square behind the lamp: the window shows through
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     QRadialGradient glow(QPointF(8, 7), 10);

@@ -42,21 +42,24 @@ TEST(CommandLineParse, RegistrationDecidesFirstThenHelpVersionAndAutomation) {
 
 TEST(CommandLineParse, FlagsAndPortMapsAreCollectedAndBadOnesNamed) {
     const char* argv[] = {"/usr/bin/tqm4700-peq", "--simulate", "--port-map", "3=/dev/pts/4", "--no-splash",
-                          "--port-map=20=/dev/a=b"};
-    const CommandLine line = parseCommandLine(6, argv);
+                          "--port-map=20=/dev/a=b", "--trace", "-", "--port-map", "4=rfc2217://[::1]:4001"};
+    const CommandLine line = parseCommandLine(10, argv);
     EXPECT_EQ(line.action, CommandAction::RunWindow);
     EXPECT_TRUE(line.simulate);
     EXPECT_TRUE(line.noSplash);
-    ASSERT_EQ(line.portMap.size(), 2u);
+    ASSERT_EQ(line.portMap.size(), 3u);
     EXPECT_EQ(line.portMap[0].comNumber, 3);
     EXPECT_EQ(line.portMap[0].path, "/dev/pts/4");
     EXPECT_EQ(line.portMap[1].path, "/dev/a=b");
+    EXPECT_EQ(line.portMap[2].path, "rfc2217://[::1]:4001");
+    EXPECT_EQ(line.traceFile, "-");
 
     const std::vector<std::pair<Args, std::string>> bad = {
         {{"--bogus"}, "--bogus"}, {{"--simulate=1"}, "--simulate"}, {{"--port-map"}, "--port-map"},
         {{"--port-map", "21=/dev/x"}, "21=/dev/x"}, {{"--port-map", "3="}, "3="},
         {{"--port-map", "x3=/dev/x"}, "1 to 20"},   {{"--port-map", "3:/dev/x"}, "expected N=PATH"},
         {{"--port-map", "3=/" + std::string(5000, 'd')}, "longer than 4095 characters"},
+        {{"--port-map", "3=tcp://radio"}, "HOST:PORT"}, {{"--trace"}, "--trace"}, {{"--trace="}, "--trace"},
     };
     for (const auto& [args, culprit] : bad) {
         const CommandLine parsed = parseCommandLine(args);

@@ -22,7 +22,9 @@ TEST(InstallationFiles, DesktopEntryValidatesAndManualPagesRender) {
     if (!std::filesystem::exists(root / "resources")) GTEST_SKIP() << "source tree not found";
     if (!haveTool("desktop-file-validate") || !haveTool("man")) GTEST_SKIP() << "desktop-file-utils or man missing";
     EXPECT_TRUE(runsCleanly("desktop-file-validate '" + (root / "resources" / "tqm4700-peq.desktop").string() + "'"));
-    for (const auto& page : {root / "resources" / "tqm4700-peq.1", root / "sim" / "zr4700-sim.1"}) {
+    EXPECT_TRUE(runsCleanly("bash -n '" + (root / "resources" / "tqm4700-ctl.bash").string() + "'"));
+    for (const auto& page : {root / "resources" / "tqm4700-peq.1", root / "resources" / "tqm4700-ctl.1",
+                             root / "sim" / "zr4700-sim.1"}) {
         EXPECT_TRUE(runsCleanly("MANWIDTH=80 man --warnings -l '" + page.string() + "'")) << page;
     }
 }

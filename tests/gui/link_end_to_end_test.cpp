@@ -9,7 +9,6 @@
 #include <string>
 
 #include <gtest/gtest.h>
-#include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QTimer>
 #include <QtWidgets/QMessageBox>
@@ -127,9 +126,13 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
     start(config);
     test::ModalAnswerer answers;
     QString notice;
+    QString detail;
+    QString status;
     bool portHeld = true;
     answers.then<QMessageBox>([&](QMessageBox& box) {
         notice = box.text();
+        detail = box.informativeText();
+        status = text(StatusLine);
         portHeld = Sio_Port().noticeBoxShown();
         box.accept();
     });
@@ -149,6 +152,11 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverFailsAfterFiveSecondsAndStaysOffline) {
     EXPECT_EQ(boxText, "Connecting the COM port now.");
     EXPECT_GE(clock.elapsed(), 4500);
     EXPECT_EQ(notice, "Failed to connect the COM port.");
+    const QString device = QString::fromStdString(m_sim->devicePath());
+    EXPECT_TRUE(detail.startsWith("No ZR-4700 answered on COM1 (" + device +
+                                  ") at 38400 baud. Check that the transceiver is switched on and set to 38400 baud"))
+        << detail.toStdString();
+    EXPECT_TRUE(status.endsWith("Offline")) << "the attempt is over: " << status.toStdString();
     EXPECT_FALSE(portHeld) << "only a port failure notice holds the port closed";
     EXPECT_TRUE(!connected() && !m_window->lampOn());
 
@@ -204,6 +212,30 @@ TEST_F(LinkEndToEnd, ALinkLossDuringTheIdentificationLeavesComWorking) {
     EXPECT_TRUE(m_window->lampOn());
 }
 
+TEST_F(LinkEndToEnd, TheStatusLineNamesThePortAndFollowsEveryLinkState) {
+    sim::SimConfig config;
+    config.replyDelay = 300ms;  // each state lasts long enough to be seen
+    start(config);
+    std::vector<QString> shown;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const QString now = text(StatusLine);
+        if (shown.empty() || shown.back() != now) shown.push_back(now);
+    });
+    watch.start(2);
+    click(ComButton);
+    ASSERT_TRUE(test::waitUntil([&] { return connected(); }, kLong));
+    m_sim->radio().powerOff();
+    ASSERT_TRUE(test::waitUntil([&] { return shown.back().endsWith("Transceiver switched off"); }, kLong));
+    m_sim->radio().powerOn();
+    ASSERT_TRUE(test::waitUntil([&] { return shown.back().endsWith("|   Connected"); }, kLong));
+    const QString port = "COM1   |   " + QString::fromStdString(m_sim->devicePath()) + "   |   38400 baud   |   ";
+    QStringList states;
+    for (const QString& line : shown) states << (line.startsWith(port) ? line.mid(port.size()) : line);
+    EXPECT_EQ(states.join(", "), "Offline, Connecting, Waiting for identification, Connected, "
+                                 "Transceiver switched off, Connected");
+}
+
 TEST_F(LinkEndToEnd, CancelWhileConnectedSendsOnlyTheChangedValues) {
     start();
     connect();
@@ -257,11 +289,10 @@ TEST_P(ApplicationShutdown, ClosesThePortWritesTheSettingsThenStopsTheThreads) {
     const std::filesystem::path settings = directory / "CommoFiles" / "CommSetting.csv";
     std::filesystem::create_directories(settings.parent_path());
     ASSERT_TRUE(test::writeFile(settings, "3,9600,2\r\n"));
-    const QString previous = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(directory.path().string())));
 
     CommandLine commandLine;
     commandLine.noSplash = true;
+    commandLine.settingsDir = directory.path().string();
     commandLine.portMap.push_back({3, radio.devicePath()});
     bool portWasOpen = false;
     bool boxOutlived = false;
@@ -294,7 +325,6 @@ TEST_P(ApplicationShutdown, ClosesThePortWritesTheSettingsThenStopsTheThreads) {
     };
     CEqualizerApp app(commandLine, hooks);
     EXPECT_EQ(app.run(), 0);
-    QDir::setCurrent(previous);
 
     EXPECT_TRUE(portWasOpen) << "COM3 from the settings file led to the simulated transceiver";
     EXPECT_FALSE(boxOutlived) << "the signal ended the box as well";

@@ -7,6 +7,7 @@
 #include <QtGui/QImage>
 #include <QtTest/QTest>
 #include <QtWidgets/QAbstractItemView>
+#include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 
 #include "editor/ui/baud_rate_dlg.h"
@@ -113,9 +114,18 @@ TEST_F(PortSettingDlgTest, ComSelectKeepsOpenOnAPortThatFailsAndADoubleClickChoo
     ASSERT_EQ(dialog.controller().selectedValue(), 5);
     {
         test::ModalAnswerer answers;
+        QStringList notice;  // title, text, reason
+        answers.then<QMessageBox>([&](QMessageBox& box) {
+            notice = {box.windowTitle(), box.text(), box.informativeText()};
+            box.accept();
+        });
         QTest::mouseClick(dialog.findChild<QPushButton*>(controlName(ControlId::DialogOk)), Qt::LeftButton);
-        ASSERT_TRUE(test::waitUntil([&] { return !answers.unscripted().empty(); }));
-        EXPECT_EQ(answers.unscripted().front(), "Failed to open the port.");
+        ASSERT_TRUE(test::waitUntil([&] { return answers.finished(); }));
+        ASSERT_EQ(notice.size(), 3);
+        EXPECT_EQ(notice[0], "TQM-4700 Parametric Equalizer Control");
+        EXPECT_EQ(notice[1], "Failed to open the port.");
+        EXPECT_TRUE(notice[2].startsWith(QString("COM5 (%1: no such device").arg(kMissingDevice)))
+            << notice[2].toStdString();
     }
     EXPECT_TRUE(dialog.isVisible() && Sio_Port().portNumber() == 3 && savedFile().empty());
 

@@ -18,6 +18,7 @@
 #include "serial/sio_port.h"
 #include "sim/simulated_transceiver.h"
 #include "tests/integration/headless_host.h"
+#include "tests/support/scratch_directory.h"
 
 namespace tqm::test {
 namespace {
@@ -30,11 +31,15 @@ constexpr std::chrono::milliseconds kLinkTimeout{10000};
 // the headless host in the main window's place.
 class ConnectionSequence : public ::testing::Test {
 protected:
+    // COM1 leads to the simulator's link when it publishes one, else to its device.
     void startAll(sim::SimConfig config = {}) {
         config.baud = 38400;
+        // Through a symlink of the test's own: a pulled adapter's old /dev/pts path,
+        // which the engine keeps trying, may belong to another test's transceiver by then.
+        config.linkPath = (m_dir / "radio").string();
         m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
         ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
-        ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
+        ASSERT_TRUE(PortMap().setOverride(1, config.linkPath));
         Engine engine;
         engine.initialiseState();
         ASSERT_TRUE(engine.waitMenuListReady(kLinkTimeout));
@@ -90,6 +95,7 @@ protected:
         ::close(fd);
     }
 
+    ScratchDirectory m_dir;
     std::unique_ptr<sim::SimulatedTransceiver> m_sim;
     std::unique_ptr<HeadlessHost> m_host;
 };
@@ -211,14 +217,20 @@ TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
     EXPECT_FALSE(m_sim->radio().autoInformation());
 }
 
+// The port is the simulator's link, as an adapter's /dev/serial/by-id name: it goes
+// with the adapter and comes back with it. The program retries the port while the
+// adapter is out; a bare /dev/pts number would by then lead to whichever terminal
+// the kernel gave that number next, another test's simulator among them.
 TEST_F(ConnectionSequence, PulledAdapterClosesThePortAndAReconnectWorks) {
-    startAll();
+    ScratchDirectory directory;
+    sim::SimConfig config;
+    config.linkPath = (directory / "ttyUSB").string();
+    startAll(config);
     connect();
     ASSERT_TRUE(m_sim->line().unplug());
     ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
     ASSERT_TRUE(m_host->waitUntil([] { return !Sio_Port().isOpen(); }, kLinkTimeout));
     ASSERT_TRUE(m_sim->line().plugIn());
-    ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
     m_sim->monitor().clear();
     m_sim->radio().setPeValue({2, 2, 1}, -9);
     connect();

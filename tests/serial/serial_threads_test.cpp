@@ -42,9 +42,8 @@ protected:
 
     // Blocks until the receive thread has handled at least count more polls.
     static void waitPolls(unsigned long count) {
-        const unsigned long start = TimerService().tickCount(TIMER_SIO_POLL);
-        ASSERT_TRUE(eventually([&] { return TimerService().tickCount(TIMER_SIO_POLL) >= start + count; }));
         auto receiver = ThreadDirectory().find(WorkerRole::SioRecv);
+        for (unsigned long i = 0; i < count; ++i) ASSERT_TRUE(receiver->post(UWM_SIO_POLL));
         ASSERT_TRUE(eventually([&] { return receiver->pendingCount() == 0; }));
     }
     static void send(const std::string& command) {

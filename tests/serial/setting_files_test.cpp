@@ -107,7 +107,9 @@ TEST_F(SettingFilesTest, PortMapLinesThatCannotBeUsedAreNamedAndNeverFallBackToT
         if (expected != nullptr) {
             EXPECT_EQ(path, expected);
         } else {
-            EXPECT_NE(path.find("COM" + std::to_string(com) + " has an unusable entry in PortMap.csv"), std::string::npos);
+            EXPECT_EQ(path, "");
+            const std::string problem = PortMap().entry(com).problem;
+            EXPECT_NE(problem.find("unusable entry in PortMap.csv"), std::string::npos) << problem;
             EXPECT_FALSE(PortMap().deviceExists(com));
         }
     }
@@ -128,7 +130,7 @@ TEST_F(SettingFilesTest, APortMapThatCannotBeReadLeavesNoComNumberOnItsDefaultDe
         EXPECT_FALSE(PortMap().loadFile(map));
         ASSERT_EQ(PortMap().warnings().size(), 1u);
         EXPECT_TRUE(PortMap().warnings()[0].starts_with(map.string() + ": ")) << PortMap().warnings()[0];
-        for (int n = 1; n <= 20; ++n) EXPECT_NE(PortMap().path(n).find("PortMap.csv cannot be read"), std::string::npos);
+        for (int n = 1; n <= 20; ++n) EXPECT_NE(PortMap().entry(n).problem.find("PortMap.csv cannot be read"), std::string::npos);
         fs::remove_all(map);
     };
     ASSERT_TRUE(fs::create_directory(map));
@@ -162,7 +164,7 @@ TEST_F(SettingFilesTest, PortSettingsLoadThroughTheSettersAndSaveAsOneCrLfLine) 
         // Beyond 32 bits nothing wraps (to 2, 9600 and 2): each number takes its fallback.
         {"4294967298,4294976896,4294967298\r\n", CommSettingRead::Read, 1, 4800, true, 0},
         {"2,9600,2", CommSettingRead::Read, 7, 19200, false, 0},
-        {nullptr, CommSettingRead::Unreadable, 1, 4800, true, 0},
+        {nullptr, CommSettingRead::Missing, 1, 4800, true, 0},
     };
     const fs::path settings = m_dir / "CommoFiles" / "CommSetting.csv";
     fs::create_directory(settings.parent_path());
@@ -183,6 +185,9 @@ TEST_F(SettingFilesTest, PortSettingsLoadThroughTheSettersAndSaveAsOneCrLfLine) 
     EXPECT_EQ(test::readFile(settings), "3,38400,1\r\n");
     fs::remove(settings);
     fs::create_directory(settings);
+    CommSettingShownSet shown;
+    EXPECT_EQ(CommSettingFile::load(m_dir.path(), shown), CommSettingRead::Unreadable) << "a directory";
+    EXPECT_EQ(Sio_Port().portNumber(), 1);
     EXPECT_EQ(CommSettingFile::write(m_dir.path(), 20, 38400, 1), CommSettingWrite::Failed);
 }
 

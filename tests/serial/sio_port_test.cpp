@@ -18,6 +18,7 @@
 #include "serial/serial_messages.h"
 #include "serial/sio_port.h"
 #include "tests/serial/serial_fixture.h"
+#include "tests/support/scratch_directory.h"
 
 namespace tqm {
 namespace {
@@ -47,7 +48,7 @@ TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndCloseEndsIt) {
 
 TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
     // told: whether this failure posts a notice; the reason is always kept.
-    const auto expectFailure = [&](SerialError code, const std::string& words, bool told) {
+    const auto expectFailure = [&](SerialError code, const std::string& words, bool told, const char* com = "COM1") {
         m_window.clear();
         EXPECT_FALSE(Sio_Port().open());
         EXPECT_FALSE(Sio_Port().isOpen());
@@ -56,7 +57,7 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
         EXPECT_TRUE(notice.wParam == 0 && notice.lParam == 0) << "the port notice, (0, 0)";
         const SerialFault fault = Sio_Port().lastFault();
         EXPECT_EQ(fault.code, code);
-        EXPECT_TRUE(fault.reason.find("COM1") != std::string::npos && fault.reason.find(words) != std::string::npos)
+        EXPECT_TRUE(fault.reason.find(com) != std::string::npos && fault.reason.find(words) != std::string::npos)
             << fault.reason;
     };
     PortMap().setOverride(1, kMissing);
@@ -75,6 +76,13 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
     Sio_Port().close();
     PortMap().setOverride(1, kMissing);
     expectFailure(SerialError::NotFound, "no such device", true);
+
+    // A map file line that cannot be used never leads to the default device.
+    test::ScratchDirectory directory;
+    ASSERT_TRUE(test::writeFile(directory / "PortMap.csv", "5=/dev/pts/1\n"));
+    PortMap().loadFile(directory / "PortMap.csv");
+    Sio_Port().setPortNumber(5);
+    expectFailure(SerialError::Unusable, "unusable entry in PortMap.csv", false, "COM5");
 }
 
 TEST_F(SioPortTest, SettersFallBackToPortOneAnd4800Baud) {

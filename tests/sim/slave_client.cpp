@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,7 +14,10 @@ SlaveClient::~SlaveClient() { close(); }
 bool SlaveClient::open(const std::string& path) {
     close();
     m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0) {
+    // Held as the program holds its port: a program in another test process that
+    // still retries a terminal number now given to this line finds it busy.
+    if (m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        close();
         return false;
     }
     termios tio{};

@@ -6,7 +6,7 @@
 namespace tqm::test {
 
 // The program's end of the simulated line, with nothing but POSIX calls: opens
-// the slave device raw and non-blocking, writes commands and collects replies.
+// the slave device raw, non-blocking and locked, writes commands and collects replies.
 class SlaveClient final {
 public:
     SlaveClient() = default;

@@ -1,0 +1,253 @@
+#include <signal.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "editor/equalizer_tables.h"
+#include "editor/setting_file.h"
+#include "sim/simulated_transceiver.h"
+#include "tests/ctl/ctl_process.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_directory.h"
+
+namespace tqm::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Far above what any run takes; only a hang reaches it.
+constexpr auto kRunBound = 60s;
+constexpr auto kEventBound = 20s;
+
+struct CtlRun {
+    std::optional<int> code;
+    std::string out;
+    std::string err;
+};
+
+// tqm4700-ctl against the simulated transceiver on a pseudo-terminal, reached through a
+// symlink that the test owns (a recycled /dev/pts path can never be opened by mistake)
+// and with an empty settings folder.
+class CtlTest : public ::testing::Test {
+protected:
+    void SetUp() override { startSim(); }
+    void TearDown() override {
+        if (m_sim) m_sim->stop();
+    }
+
+    void startSim(sim::SimConfig config = {}) {
+        config.baud = 38400;
+        config.linkPath = (m_dir / "radio").string();
+        m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
+        ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
+    }
+    std::vector<std::string> arguments(std::vector<std::string> tail) const {
+        std::vector<std::string> all{"--settings-dir", m_dir.path().string(), "--device", (m_dir / "radio").string(),
+                                     "--baud", "38400"};
+        all.insert(all.end(), tail.begin(), tail.end());
+        return all;
+    }
+    std::unique_ptr<CtlProcess> start(std::vector<std::string> tail) const {
+        return std::make_unique<CtlProcess>(arguments(std::move(tail)));
+    }
+    CtlRun ctl(std::vector<std::string> tail) const {
+        CtlProcess process(arguments(std::move(tail)));
+        const auto code = process.finish(kRunBound);
+        return {code, process.out(), process.err()};
+    }
+    std::string file(const std::string& name, const std::string& content) const {
+        EXPECT_TRUE(writeFile(m_dir / name, content));
+        return (m_dir / name).string();
+    }
+    EqualizerValues radioSet(int set) const {
+        EqualizerValues values;
+        for (int p = 0; p < kEqualizerParams; ++p) values[p] = m_sim->radio().peValue({set, p / 3, p % 3});
+        return values;
+    }
+    std::size_t setCommands() const {
+        std::size_t count = 0;
+        for (const auto& entry : m_sim->monitor().log()) {
+            count += entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == 9 && entry.bytes.starts_with("PE");
+        }
+        return count;
+    }
+    // The program is done with the line: auto information is off, and "AI0;" was the
+    // last auto-information command the transceiver received.
+    void expectAutoInformationLeftOff() const {
+        EXPECT_TRUE(waitUntil([this] { return !m_sim->radio().autoInformation(); }, kEventBound));
+        std::string last;
+        for (const auto& entry : m_sim->monitor().log()) {
+            if (entry.bytes == "AI0;" || entry.bytes == "AI1;") last = entry.bytes;
+        }
+        EXPECT_EQ(last, "AI0;");
+    }
+
+    ScratchDirectory m_dir;
+    std::unique_ptr<sim::SimulatedTransceiver> m_sim;
+};
+
+TEST_F(CtlTest, ReadPrintsTheTransceiversValuesAsDocumentedJson) {
+    m_sim->stop();
+    sim::SimConfig config;
+    config.peq[sim::peIndex({1, 1, 1})] = -3;  // as --pe 111=-3
+    config.peq[sim::peIndex({2, 2, 0})] = 0;   // EQ3 of P off
+    startSim(config);
+    const CtlRun run = ctl({"read", "--format", "json"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    std::string expected = "{\"sets\":{";
+    for (int set = 0; set < 3; ++set) {
+        expected += std::string(set > 0 ? "," : "") + "\"" + "FRP"[set] + "\":{";
+        for (int band = 0; band < 3; ++band) {
+            const auto value = [&](int kind) { return m_sim->radio().peValue({set, band, kind}); };
+            expected += std::string(band > 0 ? "," : "") + "\"EQ" + std::to_string(band + 1) + "\":{\"freq_hz\":" +
+                        std::to_string(freqHz(band, value(0))) + ",\"level_db\":" + std::to_string(value(1)) +
+                        ",\"bwth\":" + std::to_string(value(2)) + "}";
+        }
+        expected += "}";
+    }
+    EXPECT_EQ(run.out, expected + "}}\n");
+    expectAutoInformationLeftOff();
+}
+
+TEST_F(CtlTest, SaveThenApplyMakesAnotherSetEqualAndAnEqualFileSendsNothing) {
+    const std::string saved = (m_dir / "f.pef").string();
+    const CtlRun save = ctl({"save", "--set", "F", saved});
+    ASSERT_EQ(save.code, 0) << save.err;
+    EXPECT_EQ(readFile(saved), SettingFile::format(radioSet(0)));
+
+    const CtlRun apply = ctl({"apply", "--set", "P", saved});
+    ASSERT_EQ(apply.code, 0) << apply.err;
+    EXPECT_EQ(radioSet(2), radioSet(0));
+    const CtlRun check = ctl({"read", "--set", "P", "--format", "pef"});
+    EXPECT_EQ(check.out, readFile(saved)) << "a second read sees the file's values";
+
+    m_sim->monitor().clear();
+    const CtlRun again = ctl({"apply", "--set", "P", saved});
+    EXPECT_EQ(again.code, 0) << again.err;
+    EXPECT_NE(again.out.find("nothing was sent"), std::string::npos) << again.out;
+    EXPECT_EQ(setCommands(), 0u);
+    expectAutoInformationLeftOff();
+}
+
+TEST_F(CtlTest, SetTakesHertzOffAndLevelsByName) {
+    const CtlRun run = ctl({"set", "--set", "R", "EQ2.LEVEL=-3", "eq1.freq=700", "EQ3.FREQ=OFF", "EQ3.BWTH=4"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(m_sim->radio().peValue({1, 1, 1}), -3);
+    EXPECT_EQ(m_sim->radio().peValue({1, 0, 0}), 7);
+    EXPECT_EQ(m_sim->radio().peValue({1, 2, 0}), 0);
+    EXPECT_EQ(m_sim->radio().peValue({1, 2, 2}), 4);
+}
+
+// Whatever is refused is refused before the port opens: nothing reaches the line.
+TEST_F(CtlTest, RefusedInputAndBadUsageExitWithTheirCodesAndPutNothingOnTheWire) {
+    const std::string bad = file("bad.pef", "100,11,10\r\n700,0,1\r\n0,0,1\r\n");
+    const std::string good = file("good.pef", "100,5,10\r\n700,-3,4\r\n0,5,10\r\n");
+    const struct {
+        std::vector<std::string> arguments;
+        int code;
+        std::string text;  // in the output or the messages
+    } cases[] = {
+        {{"apply", "--set", "R", bad}, 1, "The input range is incorrect.\ntqm4700-ctl: " + bad + ": EQ1 LEVEL: 11 is outside -20..10"},
+        {{"check", bad}, 1, "The input range is incorrect."},
+        {{"check", good}, 0, "-    EQ2   700 Hz   -3 dB   4"},
+        {{"check", "--format", "json", good}, 0, "{\"values\":{\"EQ1\":{\"freq_hz\":100,\"level_db\":5,\"bwth\":10},"},
+        {{"set", "--set", "R", "EQ1.FREQ=650"}, 1, "The input range is incorrect.\ntqm4700-ctl: EQ1.FREQ: '650' is not one of OFF"},
+        {{"set", "--set", "R", "EQ4.LEVEL=1"}, 2, "is not BAND.PARAM=VALUE"},
+        {{"save", good}, 2, "'save' needs --set F, R or P"},
+        {{"read", "--format", "pef"}, 2, "--format pef holds one set"},
+        {{"read", "--baud", "1200"}, 2, "bad value '1200' for --baud"},
+        {{"monitor", "--set", "F"}, 2, "'monitor' takes no --set"},
+        {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+        {{}, 2, "no command given"},
+        {{"--help"}, 0, "Usage: tqm4700-ctl"},
+    };
+    for (const auto& c : cases) {
+        const CtlRun run = ctl(c.arguments);
+        EXPECT_EQ(run.code, c.code) << c.arguments.front() << ": " << run.err;
+        EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << run.out << run.err;
+    }
+    EXPECT_TRUE(m_sim->monitor().log().empty());
+}
+
+TEST_F(CtlTest, APortThatCannotOpenExits3WithTheReasonLine) {
+    CtlProcess process({"--settings-dir", m_dir.path().string(), "--device", (m_dir / "absent").string(), "read"});
+    EXPECT_EQ(process.finish(kRunBound), 3);
+    EXPECT_NE(process.err().find("Failed to open the port."), std::string::npos) << process.err();
+    EXPECT_NE(process.err().find("tqm4700-ctl: COM1 (" + (m_dir / "absent").string()), std::string::npos) << process.err();
+}
+
+TEST_F(CtlTest, ASilentTransceiverOrAnotherModelExits4AndAutoInformationEndsOff) {
+    m_sim->line().setSilent(true);
+    const auto started = std::chrono::steady_clock::now();
+    const CtlRun silent = ctl({"read"});
+    EXPECT_EQ(silent.code, 4) << silent.err;
+    EXPECT_NE(silent.err.find("no answer within 5 s"), std::string::npos) << silent.err;
+    // The connection time-out, the switch-off and the engine's stop; a hang takes far longer.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
+
+    m_sim->line().setSilent(false);
+    m_sim->radio().setModelCode("4701");
+    const CtlRun other = ctl({"read"});
+    EXPECT_EQ(other.code, 4) << other.err;
+    EXPECT_NE(other.err.find("did not identify itself"), std::string::npos) << other.err;
+    expectAutoInformationLeftOff();
+}
+
+const std::string kFarValues = "700,10,1\r\n1500,-20,10\r\n3200,10,1\r\n";
+
+TEST_F(CtlTest, APulledPortDuringApplyExits1NamingTheValuesApplied) {
+    auto process = start({"apply", "--set", "P", file("far.pef", kFarValues)});
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("PE200007;", kEventBound));
+    ASSERT_TRUE(m_sim->line().unplug());
+    EXPECT_EQ(process->finish(kRunBound), 1);
+    EXPECT_NE(process->err().find("tqm4700-ctl: P: applied: "), std::string::npos) << process->err();
+    EXPECT_NE(process->err().find("tqm4700-ctl: P: not applied:"), std::string::npos) << process->err();
+}
+
+TEST_F(CtlTest, AnInterruptDuringApplyStopsItAndLeavesAutoInformationOff) {
+    auto process = start({"apply", "--set", "P", file("far.pef", kFarValues)});
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("PE200007;", kEventBound));
+    ASSERT_TRUE(process->signal(SIGINT));
+    EXPECT_EQ(process->finish(kRunBound), 1);
+    EXPECT_NE(process->err().find("tqm4700-ctl: interrupted\ntqm4700-ctl: P: applied: EQ1.FREQ=700"), std::string::npos)
+        << process->err();
+    expectAutoInformationLeftOff();
+}
+
+TEST_F(CtlTest, MonitorPrintsFrontPanelChangesAndAPowerCycleUntilInterrupted) {
+    auto process = start({"monitor", "--format", "json"});
+    ASSERT_TRUE(process->waitForOutput("\"event\":\"connected\"}", kEventBound)) << process->err();
+    ASSERT_TRUE(m_sim->radio().change({1, 1, 1}, -3));
+    EXPECT_TRUE(process->waitForOutput("\"event\":\"change\",\"set\":\"R\",\"band\":\"EQ2\",\"param\":\"LEVEL\",\"value\":-3}",
+                                       kEventBound));
+    m_sim->radio().powerOff();
+    EXPECT_TRUE(process->waitForOutput("\"event\":\"power_off\"}", kEventBound));
+    // The power comes back after a poll has found it off and read nothing more: a radio
+    // that is back before then only looks as if it had dropped auto information.
+    m_sim->monitor().clear();
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("PS;", kEventBound));
+    m_sim->radio().powerOn();
+    EXPECT_TRUE(process->waitForOutput("\"event\":\"power_on\"}", kEventBound));
+    ASSERT_TRUE(process->signal(SIGINT));
+    EXPECT_EQ(process->finish(kRunBound), 0) << process->err();
+    EXPECT_EQ(process->out().find("link_lost"), std::string::npos) << process->out();
+    expectAutoInformationLeftOff();
+}
+
+TEST(CtlProgram, LinksNoQt) {
+    FILE* pipe = ::popen("ldd " TQM_CTL_PATH, "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string libraries;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) libraries += buffer;
+    EXPECT_EQ(::pclose(pipe), 0);
+    EXPECT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
+    EXPECT_EQ(libraries.find("Qt"), std::string::npos) << libraries;
+}
+
+}  // namespace
+}  // namespace tqm::test
