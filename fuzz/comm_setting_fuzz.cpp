@@ -22,11 +22,10 @@ struct Settings {
 // Writes the file and loads it: false when it cannot be written, else whether the
 // result is a valid, complete setting (kept in out).
 bool loaded(std::string_view text, Settings& out, bool& valid) {
-    const fuzz::FuzzDirectory& directory = fuzz::FuzzDirectory::instance();
     const auto name = std::filesystem::path(CommSettingFile::kDirectoryName) / CommSettingFile::kFileName;
-    if (directory.write(name, text).empty()) return false;
+    if (fuzz::writeFuzzFile(name, text).empty()) return false;
     CommSettingShownSet shown;
-    valid = CommSettingFile::load(directory.path(), shown) != CommSettingRead::PathTooLong;
+    valid = CommSettingFile::load(fuzz::fuzzDirectory(), shown) != CommSettingRead::PathTooLong;
     const Sio_Port port;
     out = {port.portNumber(), port.baudRate(), shown.present ? shown.value : 0};
     const bool validBaud = out.baud == 4800 || out.baud == 9600 || out.baud == 19200 || out.baud == 38400;

@@ -15,37 +15,34 @@ inline std::string_view bytesOf(const std::uint8_t* data, std::size_t size) {
 }
 
 // A directory of the run's own under /tmp, made on first use and removed at exit.
-class FuzzDirectory final {
-public:
-    static const FuzzDirectory& instance() {
-        static const FuzzDirectory s_directory;
-        return s_directory;
-    }
-    const std::filesystem::path& path() const { return m_path; }
-
-    // Writes the bytes to a new file of that name, folders made as needed (rewriting a
-    // truncated file makes some file systems flush it on close); its path, or none.
-    std::filesystem::path write(const std::filesystem::path& name, std::string_view bytes) const {
-        if (m_path.empty()) return {};
-        const std::filesystem::path file = m_path / name;
-        std::error_code ignored;
-        std::filesystem::create_directories(file.parent_path(), ignored);
-        ::unlink(file.c_str());
-        std::ofstream out(file, std::ios::binary);
-        return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ? file : std::filesystem::path();
-    }
-
-private:
+struct FuzzDirectory final {
+    std::filesystem::path path;
     FuzzDirectory() {
         char pattern[] = "/tmp/tqm-fuzz-XXXXXX";
-        if (::mkdtemp(pattern) != nullptr) m_path = pattern;
+        if (::mkdtemp(pattern) != nullptr) path = pattern;
     }
     ~FuzzDirectory() {
         std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
     }
-
-    std::filesystem::path m_path;
 };
+
+inline const std::filesystem::path& fuzzDirectory() {
+    static const FuzzDirectory s_directory;
+    return s_directory.path;
+}
+
+// Writes the bytes to a new file of that name under the run's directory, folders made
+// as needed (rewriting a truncated file makes some file systems flush it on close);
+// its path, or none.
+inline std::filesystem::path writeFuzzFile(const std::filesystem::path& name, std::string_view bytes) {
+    if (fuzzDirectory().empty()) return {};
+    const std::filesystem::path file = fuzzDirectory() / name;
+    std::error_code ignored;
+    std::filesystem::create_directories(file.parent_path(), ignored);
+    ::unlink(file.c_str());
+    std::ofstream out(file, std::ios::binary);
+    return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ? file : std::filesystem::path();
+}
 
 }  // namespace tqm::fuzz

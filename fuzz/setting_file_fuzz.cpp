@@ -66,8 +66,7 @@ bool withinRanges(const EqualizerValues& values) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tqm;
-    const fuzz::FuzzDirectory& directory = fuzz::FuzzDirectory::instance();
-    const auto file = directory.write("input.csv", fuzz::bytesOf(data, size));
+    const auto file = fuzz::writeFuzzFile("input.csv", fuzz::bytesOf(data, size));
     if (file.empty()) return 0;
     std::uint32_t mix = static_cast<std::uint32_t>(size);
     for (std::size_t i = 0; i < size; ++i) mix = mix * 31 + data[i];
@@ -81,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const EqualizerValues& loaded = editor.model.reference(set);
     if (result != LoadResult::Loaded || !withinRanges(loaded)) __builtin_trap();
-    const auto saved = directory.write("saved.csv", SettingFile::format(loaded));
+    const auto saved = fuzz::writeFuzzFile("saved.csv", SettingFile::format(loaded));
     Editor again(set, false);
     if (saved.empty()) return 0;
     if (SettingFile::load(saved, again.model) != LoadResult::Loaded || !(again.model.reference(set) == loaded))

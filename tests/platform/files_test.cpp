@@ -15,6 +15,7 @@
 #include "platform/atomic_file.h"
 #include "platform/decimal_int.h"
 #include "platform/registry.h"
+#include "platform/settings_folder.h"
 #include "tests/support/child_process.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/scratch_directory.h"
@@ -219,29 +220,33 @@ TEST_F(FilesTest, RegistryRefusesFilesThatAreNotRegistryFilesOfThisProgram) {
     EXPECT_NE(registry.errorText().find("not a regular file"), std::string::npos) << registry.errorText();
 }
 
-// The file is the variable's, else under the data home, else under the working folder.
-TEST(RegistryPath, FollowsTheEnvironment) {
-    const char* const kNames[] = {Registry::kPathVariable, "XDG_DATA_HOME", "HOME"};
+// The registry file is the variable's, else under the data home, else under the
+// working folder; the settings folder is under the configuration home, else ~/.config.
+// Relative homes are ignored.
+TEST(FilePaths, FollowTheEnvironment) {
+    const char* const kNames[] = {Registry::kPathVariable, "XDG_DATA_HOME", "HOME", "XDG_CONFIG_HOME"};
     const struct {
-        const char* values[3];  // nullptr: unset
-        const char* path;
+        const char* values[4];  // nullptr: unset
+        const char* registry;
+        const char* settings;
     } rows[] = {
-        {{"/x/r.reg", "/d", "/h"}, "/x/r.reg"},
-        {{"", "/d", "/h"}, "/d/tqm4700-peq/registry.reg"},
-        {{nullptr, "relative", "/h"}, "/h/.local/share/tqm4700-peq/registry.reg"},
-        {{nullptr, nullptr, ""}, "./tqm4700-peq/registry.reg"},
-        {{nullptr, nullptr, nullptr}, "./tqm4700-peq/registry.reg"},
+        {{"/x/r.reg", "/d", "/h", "/c"}, "/x/r.reg", "/c/tqm4700-peq"},
+        {{"", "/d", "/h", ""}, "/d/tqm4700-peq/registry.reg", "/h/.config/tqm4700-peq"},
+        {{nullptr, "relative", "/h", "relative/cfg"}, "/h/.local/share/tqm4700-peq/registry.reg", "/h/.config/tqm4700-peq"},
+        {{nullptr, nullptr, "", nullptr}, "./tqm4700-peq/registry.reg", ".config/tqm4700-peq"},
+        {{nullptr, nullptr, nullptr, nullptr}, "./tqm4700-peq/registry.reg", ".config/tqm4700-peq"},
     };
-    std::optional<std::string> saved[3];
-    for (int i = 0; i < 3; ++i) {
+    std::optional<std::string> saved[4];
+    for (int i = 0; i < 4; ++i) {
         if (const char* value = std::getenv(kNames[i])) saved[i] = value;
     }
     const auto apply = [&](auto valueOf) {
-        for (int i = 0; i < 3; ++i) valueOf(i) ? ::setenv(kNames[i], valueOf(i), 1) : ::unsetenv(kNames[i]);
+        for (int i = 0; i < 4; ++i) valueOf(i) ? ::setenv(kNames[i], valueOf(i), 1) : ::unsetenv(kNames[i]);
     };
     for (const auto& row : rows) {
         apply([&](int i) { return row.values[i]; });
-        EXPECT_EQ(Registry::filePath().string(), row.path);
+        EXPECT_EQ(Registry::filePath().string(), row.registry);
+        EXPECT_EQ(SettingsFolder().path().string(), row.settings);
     }
     apply([&](int i) { return saved[i] ? saved[i]->c_str() : nullptr; });
 }

@@ -72,6 +72,9 @@ TEST_F(AnlRecvThreadTest, DispatchStoresAndPostsInOrderAndUnknownRepliesChangeNo
     EXPECT_EQ(deliverAll({"PE111-03", "RT1", "PE300004", "RT5", "RTx", "PE000012", "KS060"}),
               (Ids{UWM_REPLY_PE, UWM_REPLY_RT, UWM_REPLY_RT, UWM_REPLY_PE, UWM_REPLY_KS}))
         << "malformed replies post nothing; out-of-range values still post";
+    std::vector<std::uintptr_t> values;  // a PE notification names its value: 1 + 9 set + 3 band + param
+    for (const auto& entry : m_window.entries()) values.push_back(entry.message.wParam);
+    EXPECT_EQ(values, (std::vector<std::uintptr_t>{1 + 9 + 3 + 1, 0, 0, 1, 0, 0}));
     Trx_StateGuard state;
     EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), -3);
     EXPECT_EQ(state.getPeq(0, 0, PeqParam::Freq), 0);

@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/port_target.h"
-#include "serial/port_dialog_controller.h"
-#include "serial/port_map.h"
-#include "tests/support/scratch_directory.h"
 
 namespace tqm {
 namespace {
@@ -47,25 +44,6 @@ TEST(PortTargets, DevicePathsAndNetworkTargetsAreReadAndEverythingElseIsRefusedW
         EXPECT_EQ(row.kind == PortTargetKind::Device ? parsed.target.path : parsed.target.host, row.where);
         EXPECT_EQ(parsed.target.port, row.port);
     }
-}
-
-TEST(PortTargets, ThePortMapAndComSelectTakeNetworkTargetsAndNameUnusableEntries) {
-    PortMap().reset();
-    test::ScratchDirectory directory;
-    ASSERT_TRUE(test::writeFile(directory / "PortMap.csv", "1,rfc2217://shack:4001\n2, tcp://[::1]:2000\n3,ftp://x:1\n"));
-    PortMap().loadFile(directory / "PortMap.csv");
-    EXPECT_EQ(PortMap().entry(1).target.kind, PortTargetKind::Rfc2217);
-    EXPECT_EQ(PortMap().entry(2).target.host, "::1");
-    EXPECT_NE(PortMap().entry(3).problem.find("line 3: 'ftp://' is not a kind of port"), std::string::npos);
-    EXPECT_TRUE(PortMap().setOverride(4, "tcp://radio:7000"));
-    EXPECT_FALSE(PortMap().setOverride(4, "tcp://radio"));
-    EXPECT_EQ(PortMap().path(4), "tcp://radio:7000");
-
-    const PortDialogController dialog(PortSetting::ComPort, 0, directory.path());
-    EXPECT_EQ(dialog.rows()[0].text, "COM1  rfc2217://shack:4001") << "a network port counts as present";
-    EXPECT_EQ(dialog.rows()[2].text, "COM3  unusable entry");
-    EXPECT_FALSE(dialog.rows()[2].present);
-    PortMap().reset();
 }
 
 }  // namespace

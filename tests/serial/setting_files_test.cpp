@@ -6,8 +6,11 @@
 
 #include "serial/comm_setting_file.h"
 #include "serial/csv_table.h"
+#include "serial/port_binding.h"
+#include "serial/port_dialog_controller.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
+#include "tests/support/fake_device_tree.h"
 #include "tests/support/idle_fifo.h"
 #include "tests/support/scratch_directory.h"
 
@@ -17,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using Grid = std::vector<std::vector<std::string>>;
 
-// The files the serial layer reads: the CSV tables, the port map and the port settings.
+// The files the serial layer reads and writes: the CSV tables, the port map and the port settings.
 class SettingFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -34,10 +37,12 @@ protected:
         return table.load(path.c_str());
     }
     fs::path file(const char* name) const { return m_dir / name; }
+    fs::path map() const { return m_dir / "PortMap.csv"; }
 
     CsvTable table;
     test::ScratchDirectory m_dir;
     int m_files = 0;
+    std::string m_problem;
 };
 
 // Cells end at commas and line feeds; quotes group text and a doubled quote gives one;
@@ -88,7 +93,7 @@ TEST_F(SettingFilesTest, CsvTablesRefuseMissingOversizedAndNonRegularFilesAndLoa
 }
 
 TEST_F(SettingFilesTest, PortMapLinesThatCannotBeUsedAreNamedAndNeverFallBackToTheDefaultDevice) {
-    ASSERT_TRUE(test::writeFile(file("PortMap.csv"), "# COM3 is the radio\n"
+    ASSERT_TRUE(test::writeFile(map(), "# COM3 is the radio\n"
                                                       "3,/dev/pts/7\r\n"
                                                       "\n"
                                                       "2=/dev/pts/8\n"
@@ -97,7 +102,7 @@ TEST_F(SettingFilesTest, PortMapLinesThatCannotBeUsedAreNamedAndNeverFallBackToT
                                                       "4294967301,/dev/pts/9\n"  // would wrap around to COM5
                                                       "6,\n"
                                                       " 7 , /dev/serial/by-id/usb-radio \n"));
-    EXPECT_TRUE(PortMap().loadFile(file("PortMap.csv")));
+    EXPECT_TRUE(PortMap().loadFile(map()));
     const char* const kPaths[] = {"/dev/ttyS0", nullptr,        "/dev/pts/7", nullptr,
                                   "/dev/ttyUSB0", nullptr, "/dev/serial/by-id/usb-radio"};  // nullptr: unusable
     for (int com = 1; com <= 7; ++com) {
@@ -116,7 +121,7 @@ TEST_F(SettingFilesTest, PortMapLinesThatCannotBeUsedAreNamedAndNeverFallBackToT
     const std::vector<std::string> warnings = PortMap().warnings();
     ASSERT_EQ(warnings.size(), 5u);
     for (std::size_t i = 0; i < warnings.size(); ++i) {
-        EXPECT_TRUE(warnings[i].starts_with(file("PortMap.csv").string() + ":" + std::to_string(i + 4) + ": "))
+        EXPECT_TRUE(warnings[i].starts_with(map().string() + ":" + std::to_string(i + 4) + ": "))
             << warnings[i];
     }
     EXPECT_TRUE(PortMap().setOverride(2, "/dev/pts/8")) << "the command line still maps it";
@@ -124,22 +129,21 @@ TEST_F(SettingFilesTest, PortMapLinesThatCannotBeUsedAreNamedAndNeverFallBackToT
 }
 
 TEST_F(SettingFilesTest, APortMapThatCannotBeReadLeavesNoComNumberOnItsDefaultDevice) {
-    const fs::path map = file("PortMap.csv");
     const auto expectNoneUsable = [&](const char* what) {
         SCOPED_TRACE(what);
-        EXPECT_FALSE(PortMap().loadFile(map));
+        EXPECT_FALSE(PortMap().loadFile(map()));
         ASSERT_EQ(PortMap().warnings().size(), 1u);
-        EXPECT_TRUE(PortMap().warnings()[0].starts_with(map.string() + ": ")) << PortMap().warnings()[0];
+        EXPECT_TRUE(PortMap().warnings()[0].starts_with(map().string() + ": ")) << PortMap().warnings()[0];
         for (int n = 1; n <= 20; ++n) EXPECT_NE(PortMap().entry(n).problem.find("PortMap.csv cannot be read"), std::string::npos);
-        fs::remove_all(map);
+        fs::remove_all(map());
     };
-    ASSERT_TRUE(fs::create_directory(map));
+    ASSERT_TRUE(fs::create_directory(map()));
     expectNoneUsable("a directory");
-    ASSERT_TRUE(test::makeIdleFifo(map));
-    EXPECT_TRUE(test::endsWithoutAWriter(map, [&] { expectNoneUsable("a named pipe"); }));
-    ASSERT_TRUE(test::writeFile(map, std::string(200 * 1024, '#')));
+    ASSERT_TRUE(test::makeIdleFifo(map()));
+    EXPECT_TRUE(test::endsWithoutAWriter(map(), [&] { expectNoneUsable("a named pipe"); }));
+    ASSERT_TRUE(test::writeFile(map(), std::string(200 * 1024, '#')));
     expectNoneUsable("an oversized file");
-    EXPECT_FALSE(PortMap().loadFile(map)) << "no file";
+    EXPECT_FALSE(PortMap().loadFile(map())) << "no file";
     EXPECT_TRUE(PortMap().warnings().empty()) << "is no problem";
     EXPECT_EQ(PortMap().path(1), "/dev/ttyS0");
 }
@@ -189,6 +193,48 @@ TEST_F(SettingFilesTest, PortSettingsLoadThroughTheSettersAndSaveAsOneCrLfLine) 
     EXPECT_EQ(CommSettingFile::load(m_dir.path(), shown), CommSettingRead::Unreadable) << "a directory";
     EXPECT_EQ(Sio_Port().portNumber(), 1);
     EXPECT_EQ(CommSettingFile::write(m_dir.path(), 20, 38400, 1), CommSettingWrite::Failed);
+}
+
+TEST_F(SettingFilesTest, ThePortMapAndComSelectTakeNetworkTargetsAndNameUnusableEntries) {
+    ASSERT_TRUE(test::writeFile(map(), "1,rfc2217://shack:4001\n2, tcp://[::1]:2000\n3,ftp://x:1\n"));
+    PortMap().loadFile(map());
+    EXPECT_EQ(PortMap().entry(1).target.kind, PortTargetKind::Rfc2217);
+    EXPECT_EQ(PortMap().entry(2).target.host, "::1");
+    EXPECT_NE(PortMap().entry(3).problem.find("line 3: 'ftp://' is not a kind of port"), std::string::npos);
+    EXPECT_TRUE(PortMap().setOverride(4, "tcp://radio:7000"));
+    EXPECT_FALSE(PortMap().setOverride(4, "tcp://radio"));
+    EXPECT_EQ(PortMap().path(4), "tcp://radio:7000");
+
+    const PortDialogController dialog(PortSetting::ComPort, 0, m_dir.path());
+    EXPECT_EQ(dialog.rows()[0].text, "COM1  rfc2217://shack:4001") << "a network port counts as present";
+    EXPECT_EQ(dialog.rows()[2].text, "COM3  unusable entry");
+    EXPECT_FALSE(dialog.rows()[2].present);
+}
+
+TEST_F(SettingFilesTest, ReplacesOnlyTheComNumbersLineAndTheMapFollowsAtOnce) {
+    ASSERT_TRUE(test::writeFile(map(), "# the radio room\r\n5,/dev/ttyUSB3\n7 , /dev/pts/1\n5,/dev/ttyUSB4\n"));
+    ASSERT_TRUE(PortMap().setOverride(5, "/dev/pts/9"));
+    EXPECT_EQ(PortBinding::bind(map(), 5, test::kFtdiById, m_problem), PortBindResult::Bound) << m_problem;
+    EXPECT_EQ(test::readFile(map()), std::string("# the radio room\r\n5,") + test::kFtdiById + "\n7 , /dev/pts/1\n");
+    EXPECT_EQ(PortMap().path(5), test::kFtdiById) << "the operator's choice wins over the run's override";
+
+    EXPECT_EQ(PortBinding::bind(map(), 7, "", m_problem), PortBindResult::Bound);
+    EXPECT_EQ(test::readFile(map()), std::string("# the radio room\r\n5,") + test::kFtdiById + "\n");
+    EXPECT_EQ(PortMap().path(7), "/dev/ttyUSB2") << "back to its default device";
+}
+
+TEST_F(SettingFilesTest, WhatTheMapCouldNotReadBackIsRefusedAndAFileItCannotReadIsKept) {
+    ASSERT_TRUE(test::writeFile(map(), "3,/dev/pts/3\n"));
+    using Target = std::pair<int, std::string>;
+    for (const auto& [com, target] : {Target{21, "/dev/ttyUSB0"}, Target{0, ""}, Target{3, std::string(5000, 'x')}}) {
+        EXPECT_EQ(PortBinding::bind(map(), com, target, m_problem), PortBindResult::BadTarget) << com;
+        EXPECT_FALSE(m_problem.empty());
+    }
+    EXPECT_EQ(test::readFile(map()), "3,/dev/pts/3\n");
+    fs::remove(map());
+    fs::create_directory(map());
+    EXPECT_EQ(PortBinding::bind(map(), 3, "/dev/ttyUSB0", m_problem), PortBindResult::Unreadable);
+    EXPECT_TRUE(fs::is_directory(map()));
 }
 
 }  // namespace
