@@ -1,19 +1,28 @@
+#include <chrono>
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/sio_queue.h"
+#include "platform/thread_directory.h"
 #include "platform/timer_service.h"
+#include "protocol/anl_recv.h"
 #include "protocol/link_flags.h"
+#include "protocol/protocol_messages.h"
+#include "protocol/reply_dispatch.h"
 #include "protocol/trx_state.h"
 #include "tests/protocol/protocol_fixture.h"
+#include "tests/support/child_process.h"
 #include "tests/support/recording_window.h"
 
 namespace tqm {
 namespace {
 
 using test::dispatch;
+using namespace std::chrono_literals;
 using Ids = std::vector<MessageId>;
 
 // One reply, whether it is accepted, and what it makes the parser and the dispatch
@@ -116,6 +125,80 @@ TEST_F(LinkParsersTest, IdentificationStartsTheReadOnlyForTheModelCodeAndStandby
         {"RSx", false, {UWM_CMD_STANDBY_START}, {}},  // rs is still 2
         {"RS0", true, {}, {UWM_REPLY_RS}},
     });
+}
+
+// The reply-analysis thread itself, fed through the receive queue.
+class AnlRecvThreadTest : public LinkParsersTest {
+protected:
+    void SetUp() override {
+        TimerService().reset();
+        LinkParsersTest::SetUp();
+        SioReceiveQueue().reset();
+        ASSERT_TRUE(Anl_Recv().start());
+    }
+    void TearDown() override {
+        EXPECT_TRUE(Anl_Recv().stop());
+        ThreadDirectory().detach(WorkerRole::AnlRecv);
+        LinkParsersTest::TearDown();
+    }
+
+    // Queues the replies as the receive thread does, each announced, then an "LM"
+    // marker, and waits for the marker's notification: replies are handled in order,
+    // so everything before it is done. What the window received, the marker left out.
+    Ids deliverAll(std::vector<std::string> replies) {
+        m_window->clear();
+        replies.push_back("LM0");
+        std::size_t markers = 0;
+        for (const std::string& reply : replies) {
+            EXPECT_EQ(SioReceiveQueue().push(reply.size(), reply.data()), static_cast<std::int16_t>(reply.size()));
+            EXPECT_TRUE(Anl_Recv().postReply());
+            if (reply.starts_with("LM")) ++markers;
+        }
+        EXPECT_TRUE(m_window->waitFor(UWM_REPLY_LM, markers));
+        Ids ids = m_window->ids();
+        if (!ids.empty() && ids.back() == UWM_REPLY_LM) ids.pop_back();
+        return ids;
+    }
+};
+
+TEST_F(AnlRecvThreadTest, DispatchStoresAndPostsInOrderAndUnknownRepliesChangeNothing) {
+    const auto before = test::stateSnapshot();
+    EXPECT_FALSE(TimerService().isRunning(REPLY_TIMER_ID)) << "no reply dispatched yet";
+    ASSERT_TRUE(Anl_Recv().postReply()) << "a request with an empty queue dispatches an empty record";
+    EXPECT_TRUE(deliverAll({"ZZ0", "CW1", "zz", "E"}).empty());
+    EXPECT_TRUE(test::waitUntil([] { return TimerService().isRunning(REPLY_TIMER_ID); }, 5s))
+        << "the watchdog runs after every dispatch";
+    EXPECT_EQ(deliverAll({"PB12", "LM12"}), (Ids{UWM_REPLY_PB, UWM_REPLY_LM}));
+    EXPECT_EQ(test::stateSnapshot(), before);
+
+    EXPECT_EQ(deliverAll({"PE111-03", "RT1", "PE300004", "RT5", "RTx", "PE000012", "KS060"}),
+              (Ids{UWM_REPLY_PE, UWM_REPLY_RT, UWM_REPLY_RT, UWM_REPLY_PE, UWM_REPLY_KS}))
+        << "malformed replies post nothing; out-of-range values still post";
+    std::vector<std::uintptr_t> values;  // a PE notification names its value: 1 + 9 set + 3 band + param
+    for (const auto& entry : m_window->entries()) values.push_back(entry.message.wParam);
+    EXPECT_EQ(values, (std::vector<std::uintptr_t>{1 + 9 + 3 + 1, 0, 0, 1, 0, 0}));
+    Trx_StateGuard state;
+    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), -3);
+    EXPECT_EQ(state.getPeq(0, 0, PeqParam::Freq), 0);
+    EXPECT_EQ(state.get(StateField::Rt), 1);
+    EXPECT_EQ(state.get(StateField::Ks), 60);
+}
+
+TEST_F(AnlRecvThreadTest, LinkLossEndsWithTheAiNotificationAfterTheMeterResets) {
+    Trx_StateGuard state;
+    state.set(StateField::Rm, 120);
+    state.set(StateField::Sm2, 200);
+    LinkFlags().setAiOnSent(1);
+    ASSERT_TRUE(Anl_Recv().signalLinkLost());
+    ASSERT_TRUE(m_window->waitFor(UWM_REPLY_AI, 1));
+    EXPECT_EQ(m_window->ids(), (Ids{UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_AI}));
+    EXPECT_EQ(m_commands.take(), (Ids{UWM_CMD_TIMERS_STOP, UWM_CMD_TIMERS_STOP}))
+        << "one stop from the link loss, one from the AI parser's link-down branch; no toggle";
+    EXPECT_EQ(LinkFlags().aiOnSent(), 0);
+    EXPECT_EQ(state.get(StateField::Rm), 0);
+    EXPECT_EQ(state.get(StateField::Sm2), 0);
+    EXPECT_EQ(state.get(StateField::AutoInfo), 0);
+    EXPECT_FALSE(TimerService().isRunning(REPLY_TIMER_ID)) << "link loss leaves the watchdog alone";
 }
 
 }  // namespace
