@@ -14,21 +14,59 @@
 #include "serial/reply_framer.h"
 #include "serial/state_frame_rules.h"
 
-// Feeds a byte stream to the receive framer in chunks and dispatches every reply it
-// delivers through the receive queue into the transceiver state, as the reply-analysis
-// thread does. Input: byte 0 bit 0 says the transceiver identified itself (menu
-// replies of the EQ2 frequency items keep their full width); byte 1 the count (0..7)
-// of the chunk-size bytes that follow, each a chunk of 1..256 bytes; the rest is the
-// stream. A full buffer must always make room. (That every reply comes through
-// whatever the chunking is the framer test's stream check.)
+// Feeds a byte stream to the receive framer and dispatches every reply it delivers
+// through the receive queue into the transceiver state, as the reply-analysis thread
+// does. Input: byte 0 bit 0 says the transceiver identified itself (menu replies of
+// the EQ2 frequency items keep their full width); byte 1 the count (0..7) of the
+// chunk-size bytes that follow, each a chunk of 1..256 bytes; the rest is the stream.
+//
+// The stream's reply characters (0x20..0x5F and "}") alone, fed whole, one byte at a
+// time and in the given chunks, give the same replies up to the first damaged reply
+// the whole feed drops (one starting with two letters without its ";" where it should
+// end): that drop goes through the first ";" held, so it depends on what had arrived.
 
 namespace tqm {
 namespace {
 
-struct Replies final : FrameSink {
-    void deliver(const char* text, std::size_t length) override { texts.emplace_back(text, length); }
-    std::vector<std::string> texts;
+bool isReplyText(char c) { return (c >= 0x20 && c <= 0x5F) || c == '}'; }
+bool isUpper(std::uint8_t c) { return c >= 'A' && c <= 'Z'; }
+
+struct Feed final : FrameSink {
+    void deliver(const char* text, std::size_t length) override { replies.emplace_back(text, length); }
+    std::vector<std::string> replies;
+    std::size_t comparable = SIZE_MAX;  // replies before the first damaged-reply drop
 };
+
+// One poll per chunk (what does not fit waits for the next), then idle polls until
+// the framer can do nothing more without new bytes.
+Feed feed(std::string_view stream, const std::vector<std::size_t>& chunks) {
+    const StateFrameRules rules;
+    ReplyFramer framer(rules);
+    Feed result;
+    const auto step = [&] {
+        const bool letters = framer.held() >= 2 && isUpper(framer.data()[0]) && isUpper(framer.data()[1]);
+        const FrameStep done = framer.step(0, result);
+        if (done == FrameStep::Dropped && letters) result.comparable = std::min(result.comparable, result.replies.size());
+        return done;
+    };
+    for (std::size_t i = 0, offset = 0; offset < stream.size(); ++i) {
+        const std::size_t taken = std::min({chunks[i % chunks.size()], stream.size() - offset, framer.freeSpace()});
+        if (taken > 0) std::memcpy(framer.tail(), stream.data() + offset, taken);
+        if (framer.commit(taken)) step();
+        if (taken == 0 && framer.freeSpace() == 0) __builtin_trap();  // a full buffer must make room
+        offset += taken;
+    }
+    for (FrameStep done = FrameStep::Delivered; done == FrameStep::Delivered || done == FrameStep::Dropped;) done = step();
+    return result;
+}
+
+void checkSameReplies(const Feed& whole, const Feed& other) {
+    const auto count = static_cast<std::ptrdiff_t>(std::min(whole.comparable, whole.replies.size()));
+    if (static_cast<std::ptrdiff_t>(other.replies.size()) < count ||
+        !std::equal(whole.replies.begin(), whole.replies.begin() + count, other.replies.begin()))
+        __builtin_trap();
+    if (whole.comparable == SIZE_MAX && other.replies != whole.replies) __builtin_trap();
+}
 
 // The transceiver state as the menu-list thread leaves it, with the given model code.
 void prepareState(std::int32_t modelCode) {
@@ -47,6 +85,17 @@ void prepareState(std::int32_t modelCode) {
     state.set(StateField::ModelCode, modelCode);
 }
 
+// The receive queue's path into the reply analysis.
+void dispatchAll(const std::vector<std::string>& replies) {
+    SioReceiveQueue queue;
+    for (const std::string& reply : replies) {
+        if (queue.push(reply.size(), reply.data()) <= 0) continue;  // refused: never announced
+        ReplyRecord record;
+        if (queue.pop(record.bytes.data()) != static_cast<std::int16_t>(reply.size())) __builtin_trap();
+        dispatchReply(record);
+    }
+}
+
 }  // namespace
 }  // namespace tqm
 
@@ -58,27 +107,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < sizeBytes; ++i) chunks.push_back(data[2 + i] + 1u);
     if (chunks.empty()) chunks.push_back(7);
     const std::string_view stream(reinterpret_cast<const char*>(data) + 2 + sizeBytes, size - 2 - sizeBytes);
-    prepareState((data[0] & 1) != 0 ? 1 : 0);
 
-    const StateFrameRules rules;
-    ReplyFramer framer(rules);
-    Replies replies;
-    for (std::size_t i = 0, offset = 0; offset < stream.size(); ++i) {
-        const std::size_t taken = std::min({chunks[i % chunks.size()], stream.size() - offset, framer.freeSpace()});
-        if (taken > 0) std::memcpy(framer.tail(), stream.data() + offset, taken);
-        if (framer.commit(taken)) framer.step(0, replies);
-        if (taken == 0 && framer.freeSpace() == 0) __builtin_trap();
-        offset += taken;
-    }
-    for (FrameStep done = FrameStep::Delivered; done == FrameStep::Delivered || done == FrameStep::Dropped;) {
-        done = framer.step(0, replies);
-    }
-    SioReceiveQueue queue;
-    for (const std::string& reply : replies.texts) {
-        if (queue.push(reply.size(), reply.data()) <= 0) continue;  // refused: never announced
-        ReplyRecord record;
-        if (queue.pop(record.bytes.data()) != static_cast<std::int16_t>(reply.size())) __builtin_trap();
-        dispatchReply(record);
-    }
+    prepareState((data[0] & 1) != 0 ? 1 : 0);
+    std::string plain;
+    std::copy_if(stream.begin(), stream.end(), std::back_inserter(plain), isReplyText);
+    const Feed whole = feed(plain, {plain.size() + 1});
+    checkSameReplies(whole, feed(plain, {1}));
+    checkSameReplies(whole, feed(plain, chunks));
+    dispatchAll(feed(stream, chunks).replies);
     return 0;
 }

@@ -1,8 +1,5 @@
-#include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <map>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +8,6 @@
 
 #include "platform/serial_device.h"
 #include "protocol/menu_item_record.h"
-#include "protocol/reply_table.h"
 #include "serial/frame_rules.h"
 #include "serial/reply_framer.h"
 
@@ -137,109 +133,6 @@ TEST_F(ReplyFramerTest, APollNeverTakesMoreThanTheFreeSpace) {
     EXPECT_TRUE(m_sink.replies.empty());
     EXPECT_EQ(poll("PS1;"), FrameStep::Delivered);
 }
-
-// A byte stream of valid replies, line noise and damaged replies, and the valid
-// replies a framer must deliver whatever the chunking. Noise has no upper-case
-// letters, so it never starts a frame and goes byte by byte. Behind a damaged reply
-// (an inner byte changed or lost, so it may be cut wrongly or dropped) comes a guard
-// of bytes that are never reply text, longer than the longest frame, so the damage
-// cannot reach the next reply.
-struct Stream {
-    std::string bytes;
-    std::vector<std::string> expected;
-};
-
-Stream buildStream(std::uint32_t seed, FixedFrameRules& rules, std::size_t size) {
-    std::mt19937 random(seed);
-    const auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
-    const auto bytesExcept = [&](int count, auto skip) {
-        std::string out;
-        while (static_cast<int>(out.size()) < count) {
-            const auto c = static_cast<unsigned char>(pick(0, 255));
-            if (!skip(c)) out += static_cast<char>(c);
-        }
-        return out;
-    };
-    const auto isText = [](unsigned char c) { return (c >= 0x20 && c <= 0x5F) || c == '}'; };
-    const auto digits = [&](int count) { return bytesExcept(count, [](unsigned char c) { return c < '0' || c > '9'; }); };
-    rules.model = static_cast<std::int32_t>(seed % 2);
-    const std::int32_t kFormats[] = {0, 1, 4, MENU_FORMAT_EQ2_FREQ, MENU_FORMAT_P_EQ2_FREQ, 31};
-    for (std::int32_t n = 1; n <= rules.count; ++n) rules.items[n] = {pick(1, 13), kFormats[pick(0, 5)]};
-    const auto validReply = [&]() -> std::string {
-        switch (pick(0, 5)) {
-            case 0: return pick(0, 1) ? "ID4700;" : "ID4700001;";
-            case 1: return "KM" + bytesExcept(pick(0, 40), [&](unsigned char c) { return !isText(c) || c == ';'; }) + ";";
-            case 2: {
-                const std::int32_t n = pick(1, rules.count);
-                const std::int32_t format = rules.items[n].format;
-                const bool shorter = rules.model == 0 && (format == MENU_FORMAT_EQ2_FREQ || format == MENU_FORMAT_P_EQ2_FREQ);
-                char number[4];
-                std::snprintf(number, sizeof number, "%03d", n);
-                return "EX" + std::string(number) + digits(rules.items[n].width - (shorter ? 1 : 0)) + ";";
-            }
-            case 3: {  // letters that are not in the reply table
-                std::string letters;
-                do letters = {static_cast<char>('A' + pick(0, 25)), static_cast<char>('A' + pick(0, 25))};
-                while (findReplyRow(letters[0], letters[1]) >= 0 || letters == "EX");
-                return letters + digits(pick(0, 12)) + ";";
-            }
-            default: {  // a row of the reply table, at its length
-                const ReplyTableRow* row = nullptr;
-                do row = &kReplyTable[static_cast<std::size_t>(pick(0, kReplyTableRows - 1))];
-                while (std::string_view(row->cmd, 2) == "ID" || std::string_view(row->cmd, 2) == "KM");
-                return std::string(row->cmd, 2) + digits(row->replyLen - 3) + ";";
-            }
-        }
-    };
-    Stream stream;
-    while (stream.bytes.size() < size) {
-        const int kind = pick(0, 9);
-        std::string reply = validReply();
-        if (kind < 6) {
-            stream.bytes += reply;
-            stream.expected.push_back(reply.substr(0, reply.size() - 1));
-        } else if (kind < 9) {
-            stream.bytes += bytesExcept(pick(1, 8), [](unsigned char c) { return c >= 'A' && c <= 'Z'; });
-        } else {
-            if (reply.size() >= 4) {
-                const auto inner = static_cast<std::size_t>(pick(2, static_cast<int>(reply.size()) - 2));
-                if (pick(0, 1) != 0) reply.erase(inner, 1);
-                else reply[inner] = static_cast<char>(pick(0, 255));
-            }
-            stream.bytes += reply + bytesExcept(64, isText);
-        }
-    }
-    return stream;
-}
-
-class ReplyFramerFuzz : public ::testing::TestWithParam<std::uint32_t> {};
-
-TEST_P(ReplyFramerFuzz, DeliversEveryUndamagedReplyWhateverTheChunking) {
-    FixedFrameRules rules;
-    const Stream stream = buildStream(GetParam(), rules, 200 * 1024);
-    ASSERT_GT(stream.expected.size(), 5000u);
-    ReplyFramer framer(rules);
-    CollectingSink sink;
-    std::mt19937 chunking(GetParam() * 7919u + 1u);
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(stream.bytes.data());
-    for (std::size_t offset = 0; offset < stream.bytes.size();) {
-        const std::size_t chunk = std::uniform_int_distribution<std::size_t>(0, 300)(chunking);
-        offset += framer.feed(bytes + offset, std::min(chunk, stream.bytes.size() - offset), 0, sink);
-        ASSERT_LT(framer.held(), ReplyFramer::kCapacity);
-    }
-    for (FrameStep last = FrameStep::Dropped; last == FrameStep::Dropped || last == FrameStep::Delivered;) {
-        last = framer.step(0, sink);
-    }
-    // Every expected reply is delivered, in order, among what may come of the damage.
-    auto at = sink.replies.begin();
-    for (const std::string& reply : stream.expected) {
-        at = std::find(at, sink.replies.end(), reply);
-        ASSERT_NE(at, sink.replies.end()) << "lost " << reply << " of " << stream.expected.size() << " replies";
-        ++at;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Seeds, ReplyFramerFuzz, ::testing::Values(1u, 2u, 3u, 42u, 4700u, 65535u));
 
 }  // namespace
 }  // namespace tqm
