@@ -193,22 +193,6 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
     expectFailure(SerialError::Unusable, "unusable entry in PortMap.csv", false, "COM5");
 }
 
-TEST_F(SioPortTest, SettersFallBackToPortOneAnd4800Baud) {
-    Sio_Port port;
-    for (const auto& [baud, valid, result] : {std::tuple(38400, true, 38400), std::tuple(57600, false, 4800),
-                                              std::tuple(0, false, 4800), std::tuple(9600, true, 9600)}) {
-        EXPECT_EQ(port.setBaudRate(baud), valid) << baud;
-        EXPECT_EQ(port.baudRate(), result) << baud;
-    }
-    for (const auto& [number, valid, result] :
-         {std::tuple(20, true, 20), std::tuple(0, false, 1), std::tuple(7, true, 7), std::tuple(21, false, 1)}) {
-        EXPECT_EQ(port.setPortNumber(number), valid) << number;
-        EXPECT_EQ(port.portNumber(), result) << number;
-    }
-    Sio_Port().setPortNumber(20);
-    EXPECT_EQ(Sio_Port().devicePath(), "/dev/ttyACM7");
-}
-
 TEST_F(SioPortTest, ProbeTellsOpenablePortsAndLeavesTheOpenPortAlone) {
     test::PtyPeer other;
     PortMap().setOverride(2, other.slavePath());

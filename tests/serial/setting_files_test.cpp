@@ -186,6 +186,7 @@ TEST_F(SettingFilesTest, APortMapThatCannotBeReadLeavesNoComNumberOnItsDefaultDe
     EXPECT_FALSE(PortMap().loadFile(map())) << "no file";
     EXPECT_TRUE(PortMap().warnings().empty()) << "is no problem";
     EXPECT_EQ(PortMap().path(1), "/dev/ttyS0");
+    EXPECT_EQ(PortMap().path(20), "/dev/ttyACM7");
 }
 
 // The settings go through the port's setters: what they refuse takes their fallback.
@@ -200,8 +201,9 @@ TEST_F(SettingFilesTest, PortSettingsLoadThroughTheSettersAndSaveAsOneCrLfLine) 
         bool present;
         int shown;
     } rows[] = {
-        {"2,9600,2\r\n", CommSettingRead::Read, 2, 9600, true, 2},
-        {"25,57600,1\n", CommSettingRead::Read, 1, 4800, true, 1},
+        {"20,9600,2\r\n", CommSettingRead::Read, 20, 9600, true, 2},
+        {"21,57600,1\n", CommSettingRead::Read, 1, 4800, true, 1},
+        {"0,0,1\n", CommSettingRead::Read, 1, 4800, true, 1},
         {"4,38400,3\r\n", CommSettingRead::Read, 4, 38400, true, 0},
         {"4,38400,x\r\n", CommSettingRead::Read, 4, 38400, true, 0},
         {"3,9600\r\n", CommSettingRead::Read, 3, 9600, false, 0},
