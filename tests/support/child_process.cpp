@@ -58,6 +58,8 @@ ChildProcess runProgram(const std::string& program, std::vector<std::string> arg
     argv.push_back(nullptr);
     const std::string outPath = out.string();
     const std::string errPath = err.empty() ? outPath : err.string();
+    // Emptied before the child starts, so that nothing of an earlier run is read as its.
+    for (const std::string& file : {outPath, errPath}) ::close(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     // Between fork and exec the child makes only async-signal-safe calls: the test
     // process has threads of its own.
     return ChildProcess([&] {
