@@ -123,7 +123,7 @@ TEST_F(ConnectionSequence, PowerOffKeepsPollingPowerThenPowerOnReconnects) {
     EXPECT_NE(std::find(aiRead, wire.end(), "ID;"), wire.end()) << "AI1;, the AI read, then the identification";
 }
 
-TEST_F(ConnectionSequence, SwitchingOffSendsAiOffAndKeepsItOffAtTheNextPowerOn) {
+TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
     startAll();
     connect();
     m_sim->monitor().clear();
@@ -133,8 +133,10 @@ TEST_F(ConnectionSequence, SwitchingOffSendsAiOffAndKeepsItOffAtTheNextPowerOn) 
     EXPECT_EQ(commands().front(), "AI0;");
     EXPECT_FALSE(m_window->lampOn());
     EXPECT_FALSE(m_sim->radio().autoInformation());
+}
 
-    // Switched off while the transceiver is off: auto information stays off at power-on.
+TEST_F(ConnectionSequence, SwitchingOffWhilePoweredOffKeepsAutoInformationOffAtPowerOn) {
+    startAll();
     connect();
     powerOff();
     pressCom();
@@ -149,6 +151,7 @@ TEST_F(ConnectionSequence, SwitchingOffSendsAiOffAndKeepsItOffAtTheNextPowerOn) 
 // The port is the simulator's link, as an adapter's /dev/serial/by-id name: it goes
 // with the adapter and comes back with it.
 TEST_F(ConnectionSequence, PulledAdapterClosesThePortAndAReconnectWorks) {
+    m_link = m_dir / "ttyUSB";
     startAll();
     connect();
     ASSERT_TRUE(m_sim->line().unplug());

@@ -70,7 +70,16 @@ protected:
         return waitUntil([&] { return m_sim->monitor().commandCount(command) >= n; });
     }
     bool connected() const { return m_window->model().connected(); }
-    void pressCom() { m_window->handler().onComAction(); }
+    // Queued behind the window messages that came before it, as a click would be;
+    // returns once it has been handled.
+    void pressCom() {
+        bool pressed = false;
+        m_window->post([this, &pressed] {
+            m_window->handler().onComAction();
+            pressed = true;
+        });
+        ASSERT_TRUE(waitUntil([&pressed] { return pressed; }));
+    }
     // Presses COM and waits until the start-up read has ended.
     void connect() {
         pressCom();
