@@ -32,7 +32,7 @@
 #include "serial/sio_port.h"
 #include "sim/sim_config.h"
 #include "sim/simulated_transceiver.h"
-#include "tests/integration/headless_host.h"
+#include "bench/support/headless_host.h"
 #include "tests/support/ser2net_server.h"
 
 namespace tqm {

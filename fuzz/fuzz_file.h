@@ -1,41 +1,48 @@
 #pragma once
 
+#include <stdlib.h>
 #include <unistd.h>
 
-#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <string>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
 
 namespace tqm::fuzz {
 
-// A file in the temporary directory that holds one fuzz input; removed on destruction.
-class FuzzFile final {
-public:
-    FuzzFile(const std::uint8_t* data, std::size_t size) {
-        char name[] = "/tmp/tqm-fuzz-XXXXXX";
-        const int fd = ::mkstemp(name);
-        if (fd < 0) return;
-        m_path = name;
-        std::size_t written = 0;
-        while (written < size) {
-            const ssize_t n = ::write(fd, data + written, size - written);
-            if (n <= 0) break;
-            written += static_cast<std::size_t>(n);
-        }
-        ::close(fd);
-    }
-    ~FuzzFile() {
-        if (!m_path.empty()) ::unlink(m_path.c_str());
-    }
-    FuzzFile(const FuzzFile&) = delete;
-    FuzzFile& operator=(const FuzzFile&) = delete;
+inline std::string_view bytesOf(const std::uint8_t* data, std::size_t size) {
+    return {reinterpret_cast<const char*>(data), size};
+}
 
-    bool ok() const { return !m_path.empty(); }
-    const char* path() const { return m_path.c_str(); }
-
-private:
-    std::string m_path;
+// A directory of the run's own under /tmp, made on first use and removed at exit.
+struct FuzzDirectory final {
+    std::filesystem::path path;
+    FuzzDirectory() {
+        char pattern[] = "/tmp/tqm-fuzz-XXXXXX";
+        if (::mkdtemp(pattern) != nullptr) path = pattern;
+    }
+    ~FuzzDirectory() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
 };
+
+inline const std::filesystem::path& fuzzDirectory() {
+    static const FuzzDirectory s_directory;
+    return s_directory.path;
+}
+
+// Writes the bytes to a new file of that name under the run's directory, folders made
+// as needed (rewriting a truncated file makes some file systems flush it on close);
+// its path, or none.
+inline std::filesystem::path writeFuzzFile(const std::filesystem::path& name, std::string_view bytes) {
+    if (fuzzDirectory().empty()) return {};
+    const std::filesystem::path file = fuzzDirectory() / name;
+    std::error_code ignored;
+    std::filesystem::create_directories(file.parent_path(), ignored);
+    ::unlink(file.c_str());
+    std::ofstream out(file, std::ios::binary);
+    return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) ? file : std::filesystem::path();
+}
 
 }  // namespace tqm::fuzz

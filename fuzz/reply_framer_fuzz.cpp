@@ -35,13 +35,6 @@ struct Feed final : FrameSink {
     void deliver(const char* text, std::size_t length) override { replies.emplace_back(text, length); }
     std::vector<std::string> replies;
     std::size_t comparable = SIZE_MAX;  // replies before the first damaged-reply drop
-
-    FrameStep step(ReplyFramer& framer) {
-        const bool letters = framer.held() >= 2 && isUpper(framer.data()[0]) && isUpper(framer.data()[1]);
-        const FrameStep result = framer.step(0, *this);
-        if (result == FrameStep::Dropped && letters) comparable = std::min(comparable, replies.size());
-        return result;
-    }
 };
 
 // One poll per chunk (what does not fit waits for the next), then idle polls until
@@ -50,16 +43,20 @@ Feed feed(std::string_view stream, const std::vector<std::size_t>& chunks) {
     const StateFrameRules rules;
     ReplyFramer framer(rules);
     Feed result;
+    const auto step = [&] {
+        const bool letters = framer.held() >= 2 && isUpper(framer.data()[0]) && isUpper(framer.data()[1]);
+        const FrameStep done = framer.step(0, result);
+        if (done == FrameStep::Dropped && letters) result.comparable = std::min(result.comparable, result.replies.size());
+        return done;
+    };
     for (std::size_t i = 0, offset = 0; offset < stream.size(); ++i) {
         const std::size_t taken = std::min({chunks[i % chunks.size()], stream.size() - offset, framer.freeSpace()});
         if (taken > 0) std::memcpy(framer.tail(), stream.data() + offset, taken);
-        if (framer.commit(taken)) result.step(framer);
-        // A full buffer must make room, or the line would stop for good.
-        if (taken == 0 && framer.freeSpace() == 0) __builtin_trap();
+        if (framer.commit(taken)) step();
+        if (taken == 0 && framer.freeSpace() == 0) __builtin_trap();  // a full buffer must make room
         offset += taken;
     }
-    for (FrameStep step = FrameStep::Delivered; step == FrameStep::Delivered || step == FrameStep::Dropped;)
-        step = result.step(framer);
+    for (FrameStep done = FrameStep::Delivered; done == FrameStep::Delivered || done == FrameStep::Dropped;) done = step();
     return result;
 }
 
@@ -111,13 +108,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (chunks.empty()) chunks.push_back(7);
     const std::string_view stream(reinterpret_cast<const char*>(data) + 2 + sizeBytes, size - 2 - sizeBytes);
 
+    prepareState((data[0] & 1) != 0 ? 1 : 0);
     std::string plain;
     std::copy_if(stream.begin(), stream.end(), std::back_inserter(plain), isReplyText);
     const Feed whole = feed(plain, {plain.size() + 1});
     checkSameReplies(whole, feed(plain, {1}));
     checkSameReplies(whole, feed(plain, chunks));
-
-    prepareState((data[0] & 1) != 0 ? 1 : 0);
     dispatchAll(feed(stream, chunks).replies);
     return 0;
 }

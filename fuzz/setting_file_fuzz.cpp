@@ -9,14 +9,24 @@
 #include "tests/support/recording_sink.h"
 
 // Loads arbitrary bytes as an equalizer setting file into one set of an editor,
-// offline or connected (chosen from the input's bytes so the file stays a file):
-// - a rejected file changes no value and sends nothing;
-// - a loaded file leaves every value of the set within its range, and what was
-//   loaded, written in the saved file's format and loaded again, comes back unchanged.
-// (The save itself flushes to the disk, which would slow every run down to it.)
+// offline or connected (chosen from the input's bytes so the file stays a file): a
+// rejected file changes no value and sends nothing; a loaded one leaves the set's
+// values within their ranges, and they come back unchanged through the saved file's
+// format. (The save itself flushes to the disk, which would slow every run down to it.)
 
 namespace tqm {
 namespace {
+
+// A valid starting point that differs between sets.
+EqualizerValues startValues(int set) {
+    EqualizerValues values;
+    for (int band = 0; band < kEqualizerBands; ++band) {
+        values[paramIndex(band, PeqParam::Freq)] = 1 + set;
+        values[paramIndex(band, PeqParam::Level)] = -3 * set;
+        values[paramIndex(band, PeqParam::Bwth)] = 2 + band + set;
+    }
+    return values;
+}
 
 struct Editor {
     test::RecordingSink sink;
@@ -31,18 +41,6 @@ struct Editor {
         model.setConnected(connected);
         model.setPause([](std::chrono::milliseconds) {});
     }
-
-    // A valid starting point that differs between sets.
-    static EqualizerValues startValues(int set) {
-        EqualizerValues values;
-        for (int band = 0; band < kEqualizerBands; ++band) {
-            values[paramIndex(band, PeqParam::Freq)] = 1 + set;
-            values[paramIndex(band, PeqParam::Level)] = -3 * set;
-            values[paramIndex(band, PeqParam::Bwth)] = 2 + band + set;
-        }
-        return values;
-    }
-
     bool unchanged() const {
         for (int s = 0; s < kEqualizerSets; ++s) {
             if (!(model.shown(s) == startValues(s)) || !(model.reference(s) == startValues(s))) return false;
@@ -56,8 +54,9 @@ bool withinRanges(const EqualizerValues& values) {
         const std::int32_t freq = values.get(band, PeqParam::Freq);
         const std::int32_t level = values.get(band, PeqParam::Level);
         const std::int32_t bwth = values.get(band, PeqParam::Bwth);
-        if (freq < 0 || static_cast<std::size_t>(freq) >= kFreqTables[static_cast<std::size_t>(band)].size()) return false;
-        if (level < kLevelMin || level > kLevelMax || bwth < kBwthMin || bwth > kBwthMax) return false;
+        if ((freq != 0 && freqHz(band, freq) == 0) || level < kLevelMin || level > kLevelMax || bwth < kBwthMin ||
+            bwth > kBwthMax)
+            return false;
     }
     return true;
 }
@@ -67,26 +66,24 @@ bool withinRanges(const EqualizerValues& values) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tqm;
-    fuzz::FuzzFile file(data, size);
-    if (!file.ok()) return 0;
+    const auto file = fuzz::writeFuzzFile("input.csv", fuzz::bytesOf(data, size));
+    if (file.empty()) return 0;
     std::uint32_t mix = static_cast<std::uint32_t>(size);
     for (std::size_t i = 0; i < size; ++i) mix = mix * 31 + data[i];
     const int set = static_cast<int>(mix % 3);
 
     Editor editor(set, ((mix >> 2) & 1) != 0);
-    const LoadResult result = SettingFile::load(file.path(), editor.model);
+    const LoadResult result = SettingFile::load(file, editor.model);
     if (result == LoadResult::Rejected) {
         if (!editor.unchanged()) __builtin_trap();
         return 0;
     }
     const EqualizerValues& loaded = editor.model.reference(set);
     if (result != LoadResult::Loaded || !withinRanges(loaded)) __builtin_trap();
-
-    const std::string text = SettingFile::format(loaded);
-    fuzz::FuzzFile saved(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    if (!saved.ok()) return 0;
+    const auto saved = fuzz::writeFuzzFile("saved.csv", SettingFile::format(loaded));
     Editor again(set, false);
-    if (SettingFile::load(saved.path(), again.model) != LoadResult::Loaded || !(again.model.reference(set) == loaded))
+    if (saved.empty()) return 0;
+    if (SettingFile::load(saved, again.model) != LoadResult::Loaded || !(again.model.reference(set) == loaded))
         __builtin_trap();
     return 0;
 }

@@ -61,6 +61,7 @@ FrameStep SioPoller::poll() {
     std::uint32_t lineErrors = 0;
     long received = 0;
     bool leftUnread = false;
+    forgetClosedLine(port);
     if (port.isOpen()) {
         if (port.status(status, fault)) {
             lineErrors = status.errors;
@@ -80,6 +81,16 @@ FrameStep SioPoller::poll() {
     }
     if (!m_framer.commit(static_cast<std::size_t>(received))) return finish(FrameStep::Empty, leftUnread, false);
     return finish(m_framer.step(lineErrors, m_sink), leftUnread, received > 0);
+}
+
+// What a line left half framed when it closed belongs to no later line: held over, it
+// would run into the first reply of the next one (a re-plugged adapter's "AI1;") and
+// take it down with it.
+void SioPoller::forgetClosedLine(const Sio_Port& port) {
+    const std::uint32_t line = port.openCount();
+    if (port.isOpen() && line == m_line) return;
+    m_line = line;
+    if (m_framer.held() > 0 || m_framer.frameFound()) m_framer.reset();
 }
 
 // Bytes left in the line (or a line that failed a call and is still open) would keep

@@ -7,6 +7,8 @@
 
 namespace tqm {
 
+class Sio_Port;
+
 // When the receive thread polls next.
 struct SioNextPoll {
     bool watchLine = false;  // when the line has something to look at
@@ -45,11 +47,13 @@ private:
 
     void driveRts(std::uint32_t lineErrors);
     FrameStep finish(FrameStep step, bool leftUnread, bool tookBytes);
+    void forgetClosedLine(const Sio_Port& port);
 
     StateFrameRules m_stateRules;
     ReplyFramer m_framer;
     QueueSink m_sink;
     SioNextPoll m_next;
+    std::uint32_t m_line = 0;  // the open count of the line the held bytes came from
 };
 
 }  // namespace tqm

@@ -30,6 +30,7 @@ struct PortState {
     std::shared_ptr<LineDevice> device;
     SerialFault lastFault;
     std::atomic<bool> open{false};
+    std::atomic<std::uint32_t> opens{0};  // counts the opens: a new line has a new number
     std::atomic<int> portNumber{kDefaultComPort};
     std::atomic<int> baudRate{kDefaultBaudRate};
     std::atomic<bool> noticeBox{false};
@@ -162,6 +163,7 @@ bool Sio_Port::open() {
     {
         std::lock_guard lock(s.deviceMutex);
         s.device = device;
+        s.opens.fetch_add(1, std::memory_order_acq_rel);
         s.open.store(true, std::memory_order_release);
     }
     WireTrace().note("COM" + std::to_string(number) + " open: " + device->name() + " at " + std::to_string(baud) + " baud");
@@ -195,6 +197,8 @@ void Sio_Port::beginShutdown() {
 }
 
 bool Sio_Port::isOpen() const { return state().open.load(std::memory_order_acquire); }
+
+std::uint32_t Sio_Port::openCount() const { return state().opens.load(std::memory_order_acquire); }
 
 bool Sio_Port::setPortNumber(int n) {
     const bool valid = n >= kFirstComPort && n <= kLastComPort;

@@ -37,6 +37,8 @@ public:
     // Waits for an open under way (its bounds). False if the port was not open.
     bool close();
     bool isOpen() const;
+    // How many times the port has opened: a change means another line than before.
+    std::uint32_t openCount() const;
 
     // 1..20 are stored; anything else stores 1 and returns false.
     bool setPortNumber(int n);

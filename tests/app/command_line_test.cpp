@@ -10,58 +10,80 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-struct SwitchCase {
-    const char* line;
-    ServerSwitch expected;
-};
-
 TEST(ServerSwitchScan, MatchesOnlyTheWholeRestOfTheLineAfterADashOrSlash) {
-    const SwitchCase cases[] = {
+    const std::pair<const char*, ServerSwitch> cases[] = {
         {"/RegServer", ServerSwitch::RegServer},     {"-REGSERVER", ServerSwitch::RegServer},
         {"-unregSERVER", ServerSwitch::UnregServer}, {"--simulate /RegServer", ServerSwitch::RegServer},
         {"x-RegServer", ServerSwitch::RegServer},    {"RegServer", ServerSwitch::None},
         {"-RegServer --simulate", ServerSwitch::None}, {"-RegServer ", ServerSwitch::None},
         {"-RegServerX", ServerSwitch::None},         {"-", ServerSwitch::None},
     };
-    for (const SwitchCase& c : cases) {
-        EXPECT_EQ(findServerSwitch(c.line), c.expected) << '"' << c.line << '"';
-    }
+    for (const auto& [line, expected] : cases) EXPECT_EQ(findServerSwitch(line), expected) << '"' << line << '"';
 }
 
-TEST(CommandLineParse, RegistrationDecidesFirstThenHelpVersionAndAutomation) {
-    EXPECT_EQ(parseCommandLine(Args{"--bogus", "--help", "/RegServer"}).action, CommandAction::RegServer);
-    EXPECT_EQ(parseCommandLine(Args{"/Reg", "Server"}).action, CommandAction::RunWindow);
+// Registration decides first, then help, version and automation. On the first look,
+// before any window, "-word" options are left for the toolkit without a warning; on
+// the second they are refused.
+TEST(CommandLineParse, ChoosesTheActionRegistrationFirst) {
+    constexpr auto kToolkit = UnknownOptions::LeaveToToolkit;
+    constexpr auto kRefuse = UnknownOptions::Refuse;
+    const struct {
+        Args args;
+        UnknownOptions unknown;
+        CommandAction action;
+    } rows[] = {
+        {{"--bogus", "--help", "/RegServer"}, kRefuse, CommandAction::RegServer},
+        {{"/Reg", "Server"}, kRefuse, CommandAction::RunWindow},
+        {{"-Embedding", "--help"}, kRefuse, CommandAction::Help},
+        {{"--version", "--bogus"}, kRefuse, CommandAction::Version},
+        {{"/automation"}, kRefuse, CommandAction::Automation},
+        {{"-style", "fusion"}, kRefuse, CommandAction::Error},
+        {{"--settings-dir="}, kRefuse, CommandAction::Error},
+        {{"-style", "fusion", "--simulate"}, kToolkit, CommandAction::RunWindow},
+        {{"-platform", "offscreen", "-RegServer"}, kToolkit, CommandAction::RegServer},
+        {{"-style=fusion", "-Embedding"}, kToolkit, CommandAction::Automation},
+        {{"-reverse", "--help"}, kToolkit, CommandAction::Help},
+        {{"-style", "fusion", "--port-map", "3"}, kToolkit, CommandAction::Error},
+        {{"-style", "fusion", "--simulte"}, kToolkit, CommandAction::Error},
+    };
+    for (const auto& row : rows) {
+        const CommandLine line = parseCommandLine(row.args, row.unknown);
+        EXPECT_EQ(line.action, row.action) << joinArguments(row.args);
+        if (row.unknown == kToolkit) {
+            EXPECT_TRUE(line.warnings.empty()) << joinArguments(row.args);
+        }
+    }
     const CommandLine warned = parseCommandLine(Args{"-RegServer", "--simulate"});
     EXPECT_EQ(warned.action, CommandAction::RunWindow);
     ASSERT_EQ(warned.warnings.size(), 1u);
     EXPECT_NE(warned.warnings[0].find("-RegServer"), std::string::npos) << warned.warnings[0];
-    EXPECT_EQ(parseCommandLine(Args{"-Embedding", "--help"}).action, CommandAction::Help);
-    EXPECT_EQ(parseCommandLine(Args{"--version", "--bogus"}).action, CommandAction::Version);
-    EXPECT_EQ(parseCommandLine(Args{"/automation"}).action, CommandAction::Automation);
 }
 
 TEST(CommandLineParse, FlagsPortMapsAndTheSettingFileAreCollectedAndBadOnesNamed) {
     const char* argv[] = {"/usr/bin/tqm4700-peq", "--simulate", "--port-map", "3=/dev/pts/4", "--no-splash",
                           "--port-map=20=/dev/a=b", "--trace", "-", "/home/op/eq.pef", "--port-map",
-                          "4=rfc2217://[::1]:4001", "second.pef"};
-    const CommandLine line = parseCommandLine(12, argv);
+                          "4=rfc2217://[::1]:4001", "--settings-dir", "/media/stick/tqm", "second.pef"};
+    const CommandLine line = parseCommandLine(static_cast<int>(std::size(argv)), argv);
     EXPECT_EQ(line.action, CommandAction::RunWindow);
     EXPECT_TRUE(line.simulate);
     EXPECT_TRUE(line.noSplash);
     ASSERT_EQ(line.portMap.size(), 3u);
     EXPECT_EQ(line.portMap[0].comNumber, 3);
     EXPECT_EQ(line.portMap[0].path, "/dev/pts/4");
+    EXPECT_EQ(line.portMap[1].comNumber, 20);
     EXPECT_EQ(line.portMap[1].path, "/dev/a=b");
     EXPECT_EQ(line.portMap[2].path, "rfc2217://[::1]:4001");
     EXPECT_EQ(line.traceFile, "-");
+    EXPECT_EQ(line.settingsDir, "/media/stick/tqm");
     EXPECT_EQ(line.settingFile, "/home/op/eq.pef") << "the first argument that is no option";
     ASSERT_EQ(line.warnings.size(), 1u);
     EXPECT_NE(line.warnings[0].find("second.pef"), std::string::npos) << line.warnings[0];
 
     const std::vector<std::pair<Args, std::string>> bad = {
         {{"--bogus"}, "--bogus"}, {{"--simulate=1"}, "--simulate"}, {{"--port-map"}, "--port-map"},
-        {{"--port-map", "21=/dev/x"}, "21=/dev/x"}, {{"--port-map", "3="}, "3="},
-        {{"--port-map", "x3=/dev/x"}, "1 to 20"},   {{"--port-map", "3:/dev/x"}, "expected N=PATH"},
+        {{"--port-map", "21=/dev/x"}, "21=/dev/x"}, {{"--port-map", "0=/dev/x"}, "0=/dev/x"},
+        {{"--port-map", "3="}, "3="}, {{"--port-map", "x3=/dev/x"}, "1 to 20"},
+        {{"--port-map", "3:/dev/x"}, "expected N=PATH"},
         {{"--port-map", "3=/" + std::string(5000, 'd')}, "longer than 4095 characters"},
         {{"--port-map", "3=tcp://radio"}, "HOST:PORT"}, {{"--trace"}, "--trace"}, {{"--trace="}, "--trace"},
     };

@@ -3,9 +3,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -22,116 +23,131 @@ namespace {
 
 using namespace std::chrono_literals;
 using Args = std::vector<std::string>;
-using Entry = std::tuple<std::string, std::string, std::string>;  // key, value name, data
 
-// Every value in the store, as {key, name, data}.
-std::vector<Entry> allEntries(const Registry& registry) {
-    std::vector<Entry> out;
-    for (const std::string& key : registry.keys()) {
-        for (const auto& [name, data] : registry.values(key)) out.emplace_back(key, name, data);
-    }
-    return out;
-}
-
+// The starts without a window, run as main runs them, against a registry file of the
+// test's own.
 class HeadlessRunTest : public ::testing::Test {
 protected:
-    void SetUp() override { Registry::setPathOverride(file()); }
+    void SetUp() override { Registry::setPathOverride(m_file); }
     void TearDown() override { Registry::setPathOverride({}); }
 
-    std::filesystem::path file() const { return m_dir / "registry.reg"; }
-
-    Registry stored() const {
-        Registry registry(file());
-        EXPECT_TRUE(registry.load());
-        return registry;
-    }
-
-    // Runs the start as main would, capturing both streams.
+    // Runs the start, capturing both streams.
     int run(const Args& args) {
         m_out.str({});
         m_err.str({});
         return runHeadless(parseCommandLine(args), m_out, m_err);
     }
+    std::string text() const { return std::filesystem::is_directory(m_file) ? "a directory" : test::readFile(m_file); }
 
     test::ScratchDirectory m_dir;
+    const std::filesystem::path m_file = m_dir / "registry.reg";
     std::ostringstream m_out;
     std::ostringstream m_err;
 };
 
-const std::vector<Entry> kRegisteredEntries = {
-    {std::string(kAppIdGuidKey), "", std::string(kAppIdName)},
-    {std::string(kAppIdExeKey), "AppID", std::string(kAppIdGuid)},
-};
-
-TEST_F(HeadlessRunTest, RegServerWritesTheTwoEntriesOnceUnregServerRemovesThemAndOtherKeysStay) {
+// The two entries are written once and removed again; whatever else the file holds,
+// lines registration does not understand included, stays where it was.
+TEST_F(HeadlessRunTest, RegServerWritesTheTwoEntriesOnceAndUnregServerRemovesThem) {
     EXPECT_EQ(run({"-UNREGSERVER"}), kExitSuccess);
-    EXPECT_FALSE(std::filesystem::exists(file())) << "nothing registered: nothing written";
-    Registry other(file());
-    other.setDefaultValue("HKEY_CLASSES_ROOT\\AppID\\{OTHER}", "Someone else");
-    ASSERT_TRUE(other.save());
+    EXPECT_FALSE(std::filesystem::exists(m_file)) << "nothing registered: nothing written";
+    const std::string comment = "\n; kept\n";
+    const std::string foreign = "[HKEY_CLASSES_ROOT\\AppID\\{OTHER}]\n\"Count\"=dword:00000002\n";
+    const auto keepsForeign = [&] { return text().find(comment) != std::string::npos && text().find(foreign) != std::string::npos; };
+    ASSERT_TRUE(test::writeFile(m_file, "Windows Registry Editor Version 5.00\n" + comment + foreign));
 
     EXPECT_EQ(run({"-regserver"}), kExitSuccess);
-    EXPECT_TRUE(m_out.str().empty());
-    EXPECT_TRUE(m_err.str().empty()) << m_err.str();
-    const std::string once = test::readFile(file());
+    EXPECT_EQ(m_out.str() + m_err.str(), "");
+    const std::string once = text();
+    EXPECT_TRUE(keepsForeign()) << once;
     ASSERT_EQ(run({"/RegServer"}), kExitSuccess);
-    EXPECT_EQ(test::readFile(file()), once) << "registering twice changes nothing";
-    std::vector<Entry> expected = {{"HKEY_CLASSES_ROOT\\AppID\\{OTHER}", "", "Someone else"}};
-    expected.insert(expected.end(), kRegisteredEntries.begin(), kRegisteredEntries.end());
-    EXPECT_EQ(allEntries(stored()), expected);
+    EXPECT_EQ(text(), once) << "registering twice changes nothing";
+    Registry registered(m_file);
+    ASSERT_TRUE(registered.load());
+    using Values = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(registered.values(kAppIdGuidKey), (Values{{"", std::string(kAppIdName)}}));
+    EXPECT_EQ(registered.values(kAppIdExeKey), (Values{{"AppID", std::string(kAppIdGuid)}}));
 
     EXPECT_EQ(run({"/UnregServer"}), kExitSuccess);
-    const Registry after = stored();
+    Registry after(m_file);
+    ASSERT_TRUE(after.load());
     EXPECT_FALSE(after.hasKey(kAppIdExeKey));
     EXPECT_TRUE(after.hasKey(kAppIdGuidKey)) << "the AppID key itself stays";
-    EXPECT_EQ(allEntries(after), std::vector<Entry>{expected[0]}) << "its value goes, other keys stay";
+    EXPECT_TRUE(after.values(kAppIdGuidKey).empty());
+    EXPECT_TRUE(keepsForeign()) << text();
+}
+
+// A registry path that registration cannot use: the switch says why, exits non-zero
+// and changes nothing.
+TEST_F(HeadlessRunTest, SwitchesThatCannotDoTheirWorkSaySoAndChangeNothing) {
+    const auto writeText = [&](const std::string& content) { ASSERT_TRUE(test::writeFile(m_file, content)); };
+    const struct {
+        const char* what;
+        std::function<void()> prepare;
+        const char* words;  // on standard error
+    } rows[] = {
+        {"a text file of three lines", [&] { writeText("one\ntwo\nthree\n"); }, "not a registry file"},
+        {"a directory", [&] { std::filesystem::create_directory(m_file); }, "not a regular file"},
+        {"a file below a file",
+         [&] {
+             writeText("in the way\n");
+             Registry::setPathOverride(m_file / "registry.reg");
+         },
+         "Not a directory"},
+        {"a link into a folder that is gone",
+         [&] { std::filesystem::create_symlink(m_dir / "gone" / "registry.reg", m_file); }, "No such file or directory"},
+    };
+    for (const auto& row : rows) {
+        for (const char* option : {"-RegServer", "-UnregServer"}) {
+            SCOPED_TRACE(std::string(row.what) + ", " + option);
+            std::filesystem::remove_all(m_file);
+            Registry::setPathOverride(m_file);
+            row.prepare();
+            const std::string before = text();
+            const int code = run({option});
+            // Nothing to remove from a file that is not there.
+            if (std::string(option) == "-UnregServer" && !std::filesystem::exists(m_file)) continue;
+            EXPECT_EQ(code, kExitRegistrationFailed);
+            EXPECT_NE(m_err.str().find(row.words), std::string::npos) << m_err.str();
+            EXPECT_NE(m_err.str().find(Registry::filePath().string()), std::string::npos) << m_err.str();
+            EXPECT_EQ(text(), before);
+        }
+    }
 }
 
 TEST_F(HeadlessRunTest, WindowStartsTouchNoRegistryAndBadOptionsAreUsageErrors) {
     EXPECT_EQ(run({"-RegServer", "--no-splash"}), kRunWindow);
     EXPECT_NE(m_err.str().find("-RegServer"), std::string::npos) << m_err.str();
-    EXPECT_FALSE(std::filesystem::exists(file()));
+    EXPECT_FALSE(std::filesystem::exists(m_file));
     EXPECT_EQ(run({"--version"}), kExitSuccess);
     EXPECT_EQ(m_out.str(), "TQM-4700 Parametric Equalizer Control Version  1.22\n");
     EXPECT_EQ(run({"--frobnicate"}), kExitUsage);
     EXPECT_NE(m_err.str().find("unrecognized option '--frobnicate'"), std::string::npos) << m_err.str();
 }
 
-// The child ends by exiting with success within a generous bound.
-void expectCleanExit(test::ChildProcess& child) {
-    const auto status = child.waitStatus(30s);
-    ASSERT_TRUE(status.has_value()) << "still running after the signal";
-    ASSERT_TRUE(WIFEXITED(*status)) << "ended by a signal instead of exiting";
-    EXPECT_EQ(WEXITSTATUS(*status), 0);
-}
-
-class AutomationStartTest : public ::testing::TestWithParam<int> {};
-
 // The child holds the signals blocked as main does and says so on a pipe; the signal
-// then comes at any point of its start, before or during the wait.
-TEST_P(AutomationStartTest, WaitsWithoutWindowUntilTheSignalThenExitsWithSuccess) {
+// then comes at any point of its start, before or during the wait. It waits without a
+// window and exits with success.
+TEST(AutomationStart, WaitsUntilATerminationSignalThenExitsWithSuccess) {
     const CommandLine line = parseCommandLine(Args{"-Embedding"});
     ASSERT_EQ(line.action, CommandAction::Automation);
-    int ready[2];
-    ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
-    test::ChildProcess child([&line, &ready] {
-        const char byte = 1;
-        if (!blockSignals(terminationSignals(line.action)) || ::write(ready[1], &byte, 1) != 1) return 3;
-        return runHeadless(line);
-    });
-    ::close(ready[1]);
-    ASSERT_TRUE(child.started());
-    pollfd entry{ready[0], POLLIN, 0};
-    const bool announced = ::poll(&entry, 1, 30000) == 1;
-    ::close(ready[0]);
-    ASSERT_TRUE(announced) << "the child never reached the start";
-    EXPECT_TRUE(child.running());
-
-    ASSERT_TRUE(child.signal(GetParam()));
-    expectCleanExit(child);
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        int ready[2];
+        ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
+        test::ChildProcess child([&line, &ready] {
+            const char byte = 1;
+            if (!blockSignals(terminationSignals(line.action)) || ::write(ready[1], &byte, 1) != 1) return 3;
+            return runHeadless(line);
+        });
+        ::close(ready[1]);
+        pollfd entry{ready[0], POLLIN, 0};
+        const bool announced = ::poll(&entry, 1, 30000) == 1;
+        ::close(ready[0]);
+        ASSERT_TRUE(announced) << "the child never reached the start";
+        EXPECT_TRUE(child.running());
+        ASSERT_TRUE(child.signal(signalNumber));
+        EXPECT_EQ(child.exitCode(30s), 0) << "exits with success, not ended by the signal";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(TerminationSignals, AutomationStartTest, ::testing::Values(SIGTERM, SIGINT));
 
 }  // namespace
 }  // namespace tqm

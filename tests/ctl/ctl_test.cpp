@@ -1,5 +1,6 @@
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -10,7 +11,6 @@
 #include "editor/equalizer_tables.h"
 #include "editor/setting_file.h"
 #include "sim/simulated_transceiver.h"
-#include "tests/ctl/ctl_process.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_directory.h"
 
@@ -45,19 +45,23 @@ protected:
         m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
         ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
     }
-    std::vector<std::string> arguments(std::vector<std::string> tail) const {
-        std::vector<std::string> all{"--settings-dir", m_dir.path().string(), "--device", (m_dir / "radio").string(),
-                                     "--baud", "38400"};
+    // The program started with the settings folder and, unless it names its own, the device.
+    ChildProcess start(std::vector<std::string> tail) const {
+        std::vector<std::string> all{"--settings-dir", m_dir.path().string()};
+        if (std::find(tail.begin(), tail.end(), "--device") == tail.end()) {
+            all.insert(all.end(), {"--device", (m_dir / "radio").string(), "--baud", "38400"});
+        }
         all.insert(all.end(), tail.begin(), tail.end());
-        return all;
-    }
-    std::unique_ptr<CtlProcess> start(std::vector<std::string> tail) const {
-        return std::make_unique<CtlProcess>(arguments(std::move(tail)));
+        return runProgram(TQM_CTL_PATH, all, m_dir / "out", m_dir / "err");
     }
     CtlRun ctl(std::vector<std::string> tail) const {
-        CtlProcess process(arguments(std::move(tail)));
-        const auto code = process.finish(kRunBound);
-        return {code, process.out(), process.err()};
+        ChildProcess process = start(std::move(tail));
+        const auto code = process.exitCode(kRunBound);
+        return {code, out(), readFile(m_dir / "err")};
+    }
+    std::string out() const { return readFile(m_dir / "out"); }
+    bool waitForOutput(const std::string& text) const {
+        return waitUntil([&] { return out().find(text) != std::string::npos; }, kEventBound);
     }
     std::string file(const std::string& name, const std::string& content) const {
         EXPECT_TRUE(writeFile(m_dir / name, content));
@@ -113,7 +117,7 @@ TEST_F(CtlTest, ReadPrintsTheTransceiversValuesAsDocumentedJson) {
     expectAutoInformationLeftOff();
 }
 
-TEST_F(CtlTest, SaveThenApplyMakesAnotherSetEqualAndAnEqualFileSendsNothing) {
+TEST_F(CtlTest, SaveApplyAndSetChangeTheTransceiverAndAnEqualFileSendsNothing) {
     const std::string saved = (m_dir / "f.pef").string();
     const CtlRun save = ctl({"save", "--set", "F", saved});
     ASSERT_EQ(save.code, 0) << save.err;
@@ -131,11 +135,10 @@ TEST_F(CtlTest, SaveThenApplyMakesAnotherSetEqualAndAnEqualFileSendsNothing) {
     EXPECT_NE(again.out.find("nothing was sent"), std::string::npos) << again.out;
     EXPECT_EQ(setCommands(), 0u);
     expectAutoInformationLeftOff();
-}
 
-TEST_F(CtlTest, SetTakesHertzOffAndLevelsByName) {
-    const CtlRun run = ctl({"set", "--set", "R", "EQ2.LEVEL=-3", "eq1.freq=700", "EQ3.FREQ=OFF", "EQ3.BWTH=4"});
-    ASSERT_EQ(run.code, 0) << run.err;
+    // Hertz, OFF and levels by name, in any case.
+    const CtlRun set = ctl({"set", "--set", "R", "EQ2.LEVEL=-3", "eq1.freq=700", "EQ3.FREQ=OFF", "EQ3.BWTH=4"});
+    ASSERT_EQ(set.code, 0) << set.err;
     EXPECT_EQ(m_sim->radio().peValue({1, 1, 1}), -3);
     EXPECT_EQ(m_sim->radio().peValue({1, 0, 0}), 7);
     EXPECT_EQ(m_sim->radio().peValue({1, 2, 0}), 0);
@@ -146,6 +149,7 @@ TEST_F(CtlTest, SetTakesHertzOffAndLevelsByName) {
 TEST_F(CtlTest, RefusedInputAndBadUsageExitWithTheirCodesAndPutNothingOnTheWire) {
     const std::string bad = file("bad.pef", "100,11,10\r\n700,0,1\r\n0,0,1\r\n");
     const std::string good = file("good.pef", "100,5,10\r\n700,-3,4\r\n0,5,10\r\n");
+    const std::string absent = (m_dir / "absent").string();
     const struct {
         std::vector<std::string> arguments;
         int code;
@@ -164,30 +168,22 @@ TEST_F(CtlTest, RefusedInputAndBadUsageExitWithTheirCodesAndPutNothingOnTheWire)
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
         {{}, 2, "no command given"},
         {{"--help"}, 0, "Usage: tqm4700-ctl"},
+        {{"--device", absent, "read"}, 3, "Failed to open the port."},
+        {{"--device", absent, "read"}, 3, "tqm4700-ctl: COM1 (" + absent},
     };
     for (const auto& c : cases) {
         const CtlRun run = ctl(c.arguments);
-        EXPECT_EQ(run.code, c.code) << c.arguments.front() << ": " << run.err;
+        EXPECT_EQ(run.code, c.code) << (c.arguments.empty() ? "" : c.arguments.back()) << ": " << run.err;
         EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << run.out << run.err;
     }
     EXPECT_TRUE(m_sim->monitor().log().empty());
 }
 
-TEST_F(CtlTest, APortThatCannotOpenExits3WithTheReasonLine) {
-    CtlProcess process({"--settings-dir", m_dir.path().string(), "--device", (m_dir / "absent").string(), "read"});
-    EXPECT_EQ(process.finish(kRunBound), 3);
-    EXPECT_NE(process.err().find("Failed to open the port."), std::string::npos) << process.err();
-    EXPECT_NE(process.err().find("tqm4700-ctl: COM1 (" + (m_dir / "absent").string()), std::string::npos) << process.err();
-}
-
 TEST_F(CtlTest, ASilentTransceiverOrAnotherModelExits4AndAutoInformationEndsOff) {
     m_sim->line().setSilent(true);
-    const auto started = std::chrono::steady_clock::now();
     const CtlRun silent = ctl({"read"});
     EXPECT_EQ(silent.code, 4) << silent.err;
     EXPECT_NE(silent.err.find("no answer within 5 s"), std::string::npos) << silent.err;
-    // The connection time-out, the switch-off and the engine's stop; a hang takes far longer.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 15s);
 
     m_sim->line().setSilent(false);
     m_sim->radio().setModelCode("4701");
@@ -197,44 +193,40 @@ TEST_F(CtlTest, ASilentTransceiverOrAnotherModelExits4AndAutoInformationEndsOff)
     expectAutoInformationLeftOff();
 }
 
-const std::string kFarValues = "700,10,1\r\n1500,-20,10\r\n3200,10,1\r\n";
-
-TEST_F(CtlTest, APulledPortDuringApplyExits1NamingTheValuesApplied) {
-    auto process = start({"apply", "--set", "P", file("far.pef", kFarValues)});
-    ASSERT_TRUE(m_sim->monitor().waitForCommand("PE200007;", kEventBound));
-    ASSERT_TRUE(m_sim->line().unplug());
-    EXPECT_EQ(process->finish(kRunBound), 1);
-    EXPECT_NE(process->err().find("tqm4700-ctl: P: applied: "), std::string::npos) << process->err();
-    EXPECT_NE(process->err().find("tqm4700-ctl: P: not applied:"), std::string::npos) << process->err();
-}
-
-TEST_F(CtlTest, AnInterruptDuringApplyStopsItAndLeavesAutoInformationOff) {
-    auto process = start({"apply", "--set", "P", file("far.pef", kFarValues)});
-    ASSERT_TRUE(m_sim->monitor().waitForCommand("PE200007;", kEventBound));
-    ASSERT_TRUE(process->signal(SIGINT));
-    EXPECT_EQ(process->finish(kRunBound), 1);
-    EXPECT_NE(process->err().find("tqm4700-ctl: interrupted\ntqm4700-ctl: P: applied: EQ1.FREQ=700"), std::string::npos)
-        << process->err();
-    expectAutoInformationLeftOff();
+// An apply ended half-way, by an interrupt or a pulled port, exits 1 naming what it did.
+TEST_F(CtlTest, AnApplyEndedHalfWayExits1NamingTheValuesApplied) {
+    for (const bool pull : {false, true}) {
+        SCOPED_TRACE(pull ? "pulled port" : "interrupt");
+        m_sim->stop();
+        startSim();
+        ChildProcess process = start({"apply", "--set", "P", file("far.pef", "700,10,1\r\n1500,-20,10\r\n3200,10,1\r\n")});
+        ASSERT_TRUE(m_sim->monitor().waitForCommand("PE200007;", kEventBound));
+        ASSERT_TRUE(pull ? m_sim->line().unplug() : process.signal(SIGINT));
+        EXPECT_EQ(process.exitCode(kRunBound), 1);
+        const std::string err = readFile(m_dir / "err");
+        EXPECT_NE(err.find(pull ? "tqm4700-ctl: P: not applied:"
+                                : "tqm4700-ctl: interrupted\ntqm4700-ctl: P: applied: EQ1.FREQ=700"),
+                  std::string::npos) << err;
+        if (!pull) expectAutoInformationLeftOff();
+    }
 }
 
 TEST_F(CtlTest, MonitorPrintsFrontPanelChangesAndAPowerCycleUntilInterrupted) {
-    auto process = start({"monitor", "--format", "json"});
-    ASSERT_TRUE(process->waitForOutput("\"event\":\"connected\"}", kEventBound)) << process->err();
+    ChildProcess process = start({"monitor", "--format", "json"});
+    ASSERT_TRUE(waitForOutput("\"event\":\"connected\"}")) << readFile(m_dir / "err");
     ASSERT_TRUE(m_sim->radio().change({1, 1, 1}, -3));
-    EXPECT_TRUE(process->waitForOutput("\"event\":\"change\",\"set\":\"R\",\"band\":\"EQ2\",\"param\":\"LEVEL\",\"value\":-3}",
-                                       kEventBound));
+    EXPECT_TRUE(waitForOutput("\"event\":\"change\",\"set\":\"R\",\"band\":\"EQ2\",\"param\":\"LEVEL\",\"value\":-3}"));
     m_sim->radio().powerOff();
-    EXPECT_TRUE(process->waitForOutput("\"event\":\"power_off\"}", kEventBound));
+    EXPECT_TRUE(waitForOutput("\"event\":\"power_off\"}"));
     // The power comes back after a poll has found it off and read nothing more: a radio
     // that is back before then only looks as if it had dropped auto information.
     m_sim->monitor().clear();
     ASSERT_TRUE(m_sim->monitor().waitForCommand("PS;", kEventBound));
     m_sim->radio().powerOn();
-    EXPECT_TRUE(process->waitForOutput("\"event\":\"power_on\"}", kEventBound));
-    ASSERT_TRUE(process->signal(SIGINT));
-    EXPECT_EQ(process->finish(kRunBound), 0) << process->err();
-    EXPECT_EQ(process->out().find("link_lost"), std::string::npos) << process->out();
+    EXPECT_TRUE(waitForOutput("\"event\":\"power_on\"}"));
+    ASSERT_TRUE(process.signal(SIGINT));
+    EXPECT_EQ(process.exitCode(kRunBound), 0) << readFile(m_dir / "err");
+    EXPECT_EQ(out().find("link_lost"), std::string::npos) << out();
     expectAutoInformationLeftOff();
 }
 

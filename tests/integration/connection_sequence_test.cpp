@@ -3,112 +3,46 @@
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
+#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "app/engine.h"
 #include "platform/sio_queue.h"
 #include "protocol/anl_recv.h"
-#include "protocol/trx_state.h"
-#include "serial/port_map.h"
-#include "serial/sio_port.h"
-#include "sim/simulated_transceiver.h"
-#include "tests/integration/headless_host.h"
-#include "tests/support/scratch_directory.h"
+#include "tests/integration/engine_fixture.h"
 
 namespace tqm::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::chrono::milliseconds kLinkTimeout{10000};
-
-// The whole engine over a pseudo-terminal against the simulated transceiver, with
-// the headless host in the main window's place.
-class ConnectionSequence : public ::testing::Test {
+// The connect, poll and switch-off sequences on the line, COM1 opened at the start.
+class ConnectionSequence : public EngineFixture {
 protected:
-    // COM1 leads to the simulator's link when it publishes one, else to its device.
     void startAll(sim::SimConfig config = {}) {
-        config.baud = 38400;
-        // Through a symlink of the test's own: a pulled adapter's old /dev/pts path,
-        // which the engine keeps trying, may belong to another test's transceiver by then.
-        config.linkPath = (m_dir / "radio").string();
-        m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
-        ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
-        ASSERT_TRUE(PortMap().setOverride(1, config.linkPath));
-        Engine engine;
-        engine.initialiseState();
-        ASSERT_TRUE(engine.waitMenuListReady(kLinkTimeout));
-        Sio_Port().setPortNumber(1);
-        Sio_Port().setBaudRate(38400);
-        m_host = std::make_unique<HeadlessHost>();
-        ASSERT_TRUE(engine.startLink());
-        ASSERT_TRUE(m_sim->monitor().waitForCommand("AI0;", kLinkTimeout)) << "the port opened";
+        startSim(config);
+        startEngine();
+        ASSERT_TRUE(waitForCommand("AI0;")) << "the port opened";
     }
-    void TearDown() override {
-        EXPECT_TRUE(Engine().stop());
-        m_host.reset();
-        if (m_sim) m_sim->stop();
-        PortMap().reset();
-    }
-
-    // The commands the transceiver received since the log was cleared, in order.
-    std::vector<std::string> commands() const {
-        std::vector<std::string> result;
-        for (const auto& entry : m_sim->monitor().log()) {
-            if (entry.direction == sim::WireDirection::ToTransceiver) result.push_back(entry.bytes);
-        }
-        return result;
-    }
-    bool stateMatchesTransceiver() const {
-        Trx_StateGuard state;
-        for (int p = 0; p < 27; ++p) {
-            if (state.getPeq(p / 9, p % 9 / 3, static_cast<PeqParam>(p % 3)) != m_sim->radio().peValue({p / 9, p % 9 / 3, p % 3})) {
-                return false;
-            }
-        }
-        return true;
-    }
-    // Presses COM and waits until the start-up read has ended with the power reply.
-    void connect() {
-        m_host->pressCom();
-        ASSERT_TRUE(m_host->waitUntil([this] { return m_host->connected() && m_host->pendingReplies() == 0; }, kLinkTimeout));
-        ASSERT_TRUE(m_host->waitUntil([] { return Trx_ShadowGuard().powerState() == 1; }, kLinkTimeout));
-    }
-    void waitForPowerOff() {
+    // Once the start-up read has seen the power on.
+    void powerOff() {
+        ASSERT_TRUE(waitUntil([] { return Trx_ShadowGuard().powerState() == 1; }));
         m_sim->radio().powerOff();
-        ASSERT_TRUE(m_host->waitUntil([] { return Trx_ShadowGuard().powerState() == 0; }, kLinkTimeout));
+        ASSERT_TRUE(waitUntil([] { return Trx_ShadowGuard().powerState() == 0; }));
     }
-
-    // Writes a read of VFO A to the device from outside the program and waits until the
-    // transceiver has taken it: whatever the program wrote before has arrived by then.
-    void flushLine() {
-        const int fd = ::open(m_sim->devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        ASSERT_GE(fd, 0) << m_sim->devicePath();
-        const std::size_t before = m_sim->monitor().commandCount("FA;");
-        EXPECT_EQ(::write(fd, "FA;", 3), 3);
-        EXPECT_TRUE(m_sim->monitor().waitForCommand("FA;", kLinkTimeout, before + 1));
-        ::close(fd);
-    }
-
-    ScratchDirectory m_dir;
-    std::unique_ptr<sim::SimulatedTransceiver> m_sim;
-    std::unique_ptr<HeadlessHost> m_host;
 };
 
 TEST_F(ConnectionSequence, OpeningThePortWritesAiOffOnlyAndAConnectOnAClosedPortOpensItFirst) {
     startAll();
-    std::this_thread::sleep_for(1500ms);  // more than a poll period: the poll stays silent
+    runFor(1500ms);  // more than a poll period: the poll stays silent
     EXPECT_EQ(commands(), (std::vector<std::string>{"AI0;"}));
 
     Sio_Port().close();
     m_sim->monitor().clear();
-    m_host->pressCom();
-    ASSERT_TRUE(m_sim->monitor().waitForCommand("AI1;", kLinkTimeout));
+    pressCom();
+    ASSERT_TRUE(waitForCommand("AI1;"));
     const auto wire = commands();
     ASSERT_GE(wire.size(), 2u);
     EXPECT_EQ(wire[0], "AI0;");
@@ -117,9 +51,9 @@ TEST_F(ConnectionSequence, OpeningThePortWritesAiOffOnlyAndAConnectOnAClosedPort
 
 TEST_F(ConnectionSequence, NormalConnectReadsEverythingThenPollsEverySecond) {
     startAll();
-    m_host->pressCom();
-    ASSERT_TRUE(m_sim->monitor().waitForCommand("PS;", kLinkTimeout, 3)) << "start-up read and two polls";
-    ASSERT_TRUE(m_sim->monitor().waitForCommand("AI;", kLinkTimeout, 3));
+    pressCom();
+    ASSERT_TRUE(waitForCommand("PS;", 3)) << "start-up read and two polls";
+    ASSERT_TRUE(waitForCommand("AI;", 3));
 
     std::vector<std::string> expected = {"AI0;", "AI1;", "AI;", "ID;", "ID4700;"};
     for (int i = 0; i < 27; ++i) {
@@ -136,105 +70,96 @@ TEST_F(ConnectionSequence, NormalConnectReadsEverythingThenPollsEverySecond) {
         sequence.push_back(command);
     }
     EXPECT_EQ(sequence, expected);
-    EXPECT_TRUE(m_host->lampOn());
-    EXPECT_TRUE(m_host->waitUntil([this] { return stateMatchesTransceiver(); }, kLinkTimeout));
+    EXPECT_TRUE(m_window->lampOn());
+    EXPECT_TRUE(waitUntil([this] { return stateMatchesTransceiver(); }));
 }
 
-TEST_F(ConnectionSequence, RefusedAutoInformationRepeatsTheSwitchOn) {
-    sim::SimConfig config;
-    config.refuseAi = true;
-    startAll(config);
-    m_host->pressCom();
-    ASSERT_TRUE(m_sim->monitor().waitForCommand("AI1;", kLinkTimeout, 3)) << "every AI0 reply brings another AI1;";
-    EXPECT_GE(m_sim->monitor().commandCount("AI;"), 2u);
-    EXPECT_EQ(m_sim->monitor().commandCount("ID;"), 0u);
-    // After 5 s the operator is told, and the link stays down.
-    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->notices().empty(); }, kLinkTimeout));
-    EXPECT_EQ(m_host->notices().front(), 111);
-    EXPECT_FALSE(m_host->connected());
-}
-
-TEST_F(ConnectionSequence, AnotherModelGetsNoStartupReadAndIsSwitchedOff) {
-    sim::SimConfig config;
-    config.modelCode = "4701";
-    startAll(config);
-    m_host->pressCom();
-    ASSERT_TRUE(m_sim->monitor().waitForCommand("ID4700;", kLinkTimeout));
-    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->notices().empty(); }, kLinkTimeout));
-    EXPECT_EQ(m_host->notices(), (std::vector<int>{111}));
-    EXPECT_TRUE(m_sim->monitor().waitForCommand("AI0;", kLinkTimeout, 2)) << "the link is switched off again";
-    EXPECT_EQ(m_sim->monitor().commandCount("PE000;"), 0u);
-    EXPECT_FALSE(m_host->connected());
+// A transceiver that never confirms auto information, or is another model: after the
+// connection time-out the operator is told, and the link stays down.
+TEST_F(ConnectionSequence, AConnectThatFailsTellsTheOperatorAndLeavesTheLinkDown) {
+    const struct {
+        const char* what;
+        std::function<void(sim::SimConfig&)> configure;
+        const char* repeated;  // sent at least `times`
+        std::size_t times;
+        const char* never;
+    } rows[] = {
+        {"refused auto information", [](sim::SimConfig& c) { c.refuseAi = true; }, "AI1;", 3, "ID;"},
+        {"another model", [](sim::SimConfig& c) { c.modelCode = "4701"; }, "AI0;", 2, "PE000;"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        sim::SimConfig config;
+        row.configure(config);
+        startAll(config);
+        pressCom();
+        ASSERT_TRUE(waitForCommand(row.repeated, row.times));
+        ASSERT_TRUE(waitUntil([this] { return !m_window->notices().empty(); }));
+        EXPECT_EQ(m_window->notices(), (std::vector<int>{111}));
+        EXPECT_EQ(m_sim->monitor().commandCount(row.never), 0u);
+        EXPECT_FALSE(connected());
+        stopEngine();
+        m_sim->stop();
+    }
 }
 
 TEST_F(ConnectionSequence, PowerOffKeepsPollingPowerThenPowerOnReconnects) {
     startAll();
     connect();
-    waitForPowerOff();
-    std::this_thread::sleep_for(200ms);  // the AI read of the poll that saw the power go
+    powerOff();
+    runFor(200ms);  // the AI read of the poll that saw the power go
     m_sim->monitor().clear();
-    std::this_thread::sleep_for(2200ms);
+    runFor(2200ms);
     auto wire = commands();
     EXPECT_GE(std::count(wire.begin(), wire.end(), "PS;"), 2);
     EXPECT_EQ(std::count(wire.begin(), wire.end(), "AI;"), 0) << "power off: only the power read";
 
     m_sim->monitor().clear();
     m_sim->radio().powerOn();
-    ASSERT_TRUE(m_sim->monitor().waitForCommand("ID;", kLinkTimeout));
+    ASSERT_TRUE(waitForCommand("ID;"));
     wire = commands();
     auto ai1 = std::find(wire.begin(), wire.end(), "AI1;");
     auto aiRead = std::find(ai1, wire.end(), "AI;");
-    auto id = std::find(aiRead, wire.end(), "ID;");
-    EXPECT_NE(ai1, wire.end());
-    EXPECT_NE(aiRead, wire.end());
-    EXPECT_NE(id, wire.end()) << "AI1;, the AI read, then the identification";
-}
-
-TEST_F(ConnectionSequence, SwitchingOffWhilePoweredOffKeepsAutoInformationOffAtPowerOn) {
-    startAll();
-    connect();
-    waitForPowerOff();
-    m_host->pressCom();
-    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
-    EXPECT_EQ(Trx_StateGuard().savedAutoInfo(), 0);
-    m_sim->monitor().clear();
-    m_sim->radio().powerOn();
-    std::this_thread::sleep_for(2500ms);
-    EXPECT_EQ(m_sim->monitor().commandCount("AI1;"), 0u);
+    EXPECT_NE(std::find(aiRead, wire.end(), "ID;"), wire.end()) << "AI1;, the AI read, then the identification";
 }
 
 TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
     startAll();
     connect();
     m_sim->monitor().clear();
-    m_host->pressCom();
-    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
-    ASSERT_TRUE(m_sim->monitor().waitForCommand("AI;", kLinkTimeout));
-    auto wire = commands();
-    ASSERT_GE(wire.size(), 2u);
-    EXPECT_EQ(wire[0], "AI0;");
-    EXPECT_FALSE(m_host->lampOn());
+    pressCom();
+    ASSERT_TRUE(waitUntil([this] { return !connected(); }));
+    ASSERT_TRUE(waitForCommand("AI;"));
+    EXPECT_EQ(commands().front(), "AI0;");
+    EXPECT_FALSE(m_window->lampOn());
     EXPECT_FALSE(m_sim->radio().autoInformation());
 }
 
+TEST_F(ConnectionSequence, SwitchingOffWhilePoweredOffKeepsAutoInformationOffAtPowerOn) {
+    startAll();
+    connect();
+    powerOff();
+    pressCom();
+    ASSERT_TRUE(waitUntil([this] { return !connected(); }));
+    EXPECT_EQ(Trx_StateGuard().savedAutoInfo(), 0);
+    m_sim->monitor().clear();
+    m_sim->radio().powerOn();
+    runFor(2500ms);
+    EXPECT_EQ(m_sim->monitor().commandCount("AI1;"), 0u);
+}
+
 // The port is the simulator's link, as an adapter's /dev/serial/by-id name: it goes
-// with the adapter and comes back with it. The program retries the port while the
-// adapter is out; a bare /dev/pts number would by then lead to whichever terminal
-// the kernel gave that number next, another test's simulator among them.
+// with the adapter and comes back with it.
 TEST_F(ConnectionSequence, PulledAdapterClosesThePortAndAReconnectWorks) {
-    ScratchDirectory directory;
-    sim::SimConfig config;
-    config.linkPath = (directory / "ttyUSB").string();
-    startAll(config);
+    m_link = m_dir / "ttyUSB";
+    startAll();
     connect();
     ASSERT_TRUE(m_sim->line().unplug());
-    ASSERT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout));
-    ASSERT_TRUE(m_host->waitUntil([] { return !Sio_Port().isOpen(); }, kLinkTimeout));
+    ASSERT_TRUE(waitUntil([this] { return !connected() && !Sio_Port().isOpen(); }));
     ASSERT_TRUE(m_sim->line().plugIn());
-    m_sim->monitor().clear();
     m_sim->radio().setPeValue({2, 2, 1}, -9);
     connect();
-    EXPECT_TRUE(m_host->waitUntil([this] { return stateMatchesTransceiver(); }, kLinkTimeout));
+    EXPECT_TRUE(waitUntil([this] { return stateMatchesTransceiver(); }));
     EXPECT_EQ(Trx_StateGuard().getPeq(2, 2, PeqParam::Level), -9);
 }
 
@@ -246,13 +171,18 @@ TEST_P(ShutdownAfterAPoll, NothingReachesTheTransceiverOnceThePortHasClosed) {
     startAll();
     connect();
     m_sim->monitor().clear();
-    ASSERT_TRUE(m_sim->monitor().waitForCommand("PS;", kLinkTimeout));
-    std::this_thread::sleep_for(std::chrono::milliseconds(GetParam()));
+    ASSERT_TRUE(waitForCommand("PS;"));
+    runFor(std::chrono::milliseconds(GetParam()));
     bool closed = false;
     EXPECT_TRUE(Engine().stop([&closed] { closed = !Sio_Port().isOpen(); }));
     EXPECT_TRUE(closed);
-    EXPECT_FALSE(Sio_Port().isOpen());
-    flushLine();
+    // A read of VFO A written from outside: whatever the program wrote before has
+    // arrived once the transceiver has taken it.
+    const int fd = ::open(m_sim->devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << m_sim->devicePath();
+    EXPECT_EQ(::write(fd, "FA;", 3), 3);
+    EXPECT_TRUE(m_sim->monitor().waitForCommand("FA;", kLinkTimeout));
+    ::close(fd);
     EXPECT_EQ(m_sim->monitor().commandCount("AI1;") + m_sim->monitor().commandCount("AI0;"), 0u);
 }
 
@@ -260,8 +190,8 @@ INSTANTIATE_TEST_SUITE_P(Offsets, ShutdownAfterAPoll, ::testing::Values(300, 800
 
 TEST_F(ConnectionSequence, AWindowThatHandlesNoMoreMessagesDoesNotHoldTheStopBack) {
     startAll();
-    m_host->closeWindow();
-    // Auto information reported on: the reply thread sends UWM_POWER_ON and waits.
+    // Auto information reported on: the reply thread sends UWM_POWER_ON and waits for
+    // the window, which handles nothing outside a wait.
     ASSERT_GT(SioReceiveQueue().push(3, "AI1"), 0);
     ASSERT_TRUE(Anl_Recv().postReply());
     EXPECT_TRUE(Engine().stop()) << "every thread ended; none was abandoned";

@@ -7,74 +7,37 @@
 
 #include <gtest/gtest.h>
 
-#include "app/engine.h"
 #include "editor/string_table.h"
 #include "platform/sio_queue.h"
 #include "platform/thread_directory.h"
 #include "protocol/protocol_messages.h"
-#include "protocol/trx_state.h"
 #include "serial/port_dialog_controller.h"
-#include "serial/port_map.h"
-#include "serial/sio_port.h"
-#include "sim/simulated_transceiver.h"
-#include "tests/integration/headless_host.h"
-#include "tests/support/scratch_directory.h"
+#include "tests/integration/engine_fixture.h"
 #include "tests/support/ser2net_server.h"
 
 namespace tqm::test {
 namespace {
 
-constexpr std::chrono::milliseconds kLinkTimeout{10000};
-
 enum class Line { Local, Raw, Rfc2217 };
-constexpr Line kLines[] = {Line::Local, Line::Raw, Line::Rfc2217};
 const char* lineName(Line line) { return line == Line::Local ? "local" : line == Line::Raw ? "tcp" : "rfc2217"; }
 
-// The engine against the simulated transceiver, on its device or through a real
-// ser2net in front of it, with the headless host in the window's place. COM1 is
-// mapped to the simulator's symlink, a path no other test can reuse.
-class RemoteStation : public ::testing::Test {
+// The engine on the simulator's device or through a real ser2net in front of it.
+class RemoteStation : public EngineFixture {
 protected:
     void SetUp() override {
-        sim::SimConfig config;
-        config.baud = 38400;
-        config.linkPath = (m_dir / "radio").string();
-        m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
-        ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
+        startSim();
         if (!Ser2netServer::installed()) GTEST_SKIP() << "ser2net is not installed (scripts/install-deps)";
-        m_server = std::make_unique<Ser2netServer>(config.linkPath);
+        m_server = std::make_unique<Ser2netServer>(m_link.string());
         ASSERT_TRUE(m_server->start());
     }
     void TearDown() override {
-        stopEngine();
+        EngineFixture::TearDown();
         m_server.reset();
-        if (m_sim) m_sim->stop();
-        PortMap().reset();
     }
 
     std::string target(Line line) const {
         if (line == Line::Raw) return m_server->rawTarget();
-        return line == Line::Rfc2217 ? m_server->rfc2217Target() : (m_dir / "radio").string();
-    }
-    // Starts the engine on COM1 mapped to the target (which writes "AI0;" when it opens).
-    void startEngine(const std::string& target) {
-        ASSERT_TRUE(PortMap().setOverride(1, target));
-        Engine engine;
-        engine.initialiseState();
-        ASSERT_TRUE(engine.waitMenuListReady(kLinkTimeout));
-        Sio_Port().setPortNumber(1);
-        Sio_Port().setBaudRate(38400);
-        m_host = std::make_unique<HeadlessHost>();
-        ASSERT_TRUE(engine.startLink());
-    }
-    void stopEngine() {
-        if (!m_host) return;
-        EXPECT_TRUE(Engine().stop());
-        m_host.reset();
-    }
-    void connect() {
-        m_host->pressCom();
-        ASSERT_TRUE(m_host->waitUntil([this] { return m_host->connected() && m_host->pendingReplies() == 0; }, kLinkTimeout));
+        return line == Line::Rfc2217 ? m_server->rfc2217Target() : m_link.string();
     }
     // What crossed the line, one "> command" or "< reply" each, as the simulator saw it.
     std::vector<std::string> wire() const {
@@ -84,39 +47,34 @@ protected:
     }
     static std::string withoutTime(const std::string& line) { return line.substr(line.find(' ') + 1); }
 
-    ScratchDirectory m_dir;
-    std::unique_ptr<sim::SimulatedTransceiver> m_sim;
     std::unique_ptr<Ser2netServer> m_server;
-    std::unique_ptr<HeadlessHost> m_host;
 };
 
-// The lines of one direction ('>' or '<'): the line is full duplex, so the two
-// directions interleave a little differently from run to run.
-std::vector<std::string> direction(const std::vector<std::string>& lines, char mark) {
-    std::vector<std::string> picked;
-    for (const std::string& line : lines) {
-        if (line.starts_with(mark)) picked.push_back(line);
-    }
-    return picked;
-}
-
-// Both directions, without the once-a-second power poll, which slips in at a place
-// that differs from run to run.
-std::vector<std::string> withoutPolls(std::vector<std::string> lines) {
+// The commands, then the replies (the line is full duplex, so the two directions
+// interleave differently from run to run), without the once-a-second power poll,
+// which slips in at a place that differs from run to run.
+std::vector<std::string> withoutPolls(const std::vector<std::string>& lines) {
     const auto poll = [](const std::string& l) { return l == "> PS;" || l == "< PS1;" || l == "> AI;" || l == "< AI1;"; };
-    lines.erase(std::remove_if(lines.begin(), lines.end(), poll), lines.end());
-    std::vector<std::string> sequence = direction(lines, '>');
-    for (std::string& line : direction(lines, '<')) sequence.push_back(std::move(line));
+    std::vector<std::string> sequence;
+    for (const char mark : {'>', '<'}) {
+        for (const std::string& line : lines) {
+            if (line.starts_with(mark) && !poll(line)) sequence.push_back(line);
+        }
+    }
     return sequence;
 }
 
+// The local run also writes a wire trace, which must be what the simulator saw.
 TEST_F(RemoteStation, ConnectAndStepGoOverBothKindsOfServerAsOverTheDevice) {
+    const std::string traceFile = (m_dir / "trace.txt").string();
     std::vector<std::string> local;
-    for (Line line : kLines) {
+    for (Line line : {Line::Local, Line::Raw, Line::Rfc2217}) {
         SCOPED_TRACE(lineName(line));
+        std::string error;
+        ASSERT_TRUE(line != Line::Local || Engine::startTrace(traceFile, error)) << error;
         m_sim->monitor().clear();
         startEngine(target(line));
-        ASSERT_TRUE(m_sim->monitor().waitForCommand("AI0;", kLinkTimeout));
+        ASSERT_TRUE(waitForCommand("AI0;"));
         connect();
         const std::vector<std::string> sequence = withoutPolls(wire());
         if (line == Line::Local) local = sequence;
@@ -130,10 +88,18 @@ TEST_F(RemoteStation, ConnectAndStepGoOverBothKindsOfServerAsOverTheDevice) {
                 ASSERT_GT(SioSendQueue().push(command.size(), command.data()), 0);
                 ThreadDirectory().post(WorkerRole::SioSend, UWM_SIO_SEND);
             }
-            EXPECT_TRUE(m_host->waitUntil([&] { return Trx_StateGuard().getPeq(0, 0, PeqParam::Level) == level; }, kLinkTimeout));
+            EXPECT_TRUE(waitUntil([&] { return Trx_StateGuard().getPeq(0, 0, PeqParam::Level) == level; }));
             EXPECT_EQ(m_sim->radio().peValue({0, 0, 1}), level);
         }
-        stopEngine();
+        const std::vector<std::string> seen = wire();
+        stopEngine();  // ends the trace too
+        if (line != Line::Local) continue;
+        std::vector<std::string> trace[2];  // comments, then the wire
+        std::ifstream in(traceFile);
+        for (std::string l; std::getline(in, l);) trace[l.starts_with('#') ? 0 : 1].push_back(withoutTime(l));
+        EXPECT_EQ(withoutPolls(trace[1]), withoutPolls(seen)) << "the trace, line for line";
+        ASSERT_FALSE(trace[0].empty());
+        EXPECT_NE(trace[0].front().find("COM1 open: " + target(Line::Local) + " at 38400 baud"), std::string::npos);
     }
 }
 
@@ -142,8 +108,7 @@ TEST_F(RemoteStation, TheBaudRateDialogSetsTheFarPortOverRfc2217) {
     connect();
     EXPECT_EQ(m_sim->monitor().deviceSpeed(), 38400);
 
-    ScratchDirectory settings;
-    PortDialogController dialog(PortSetting::BaudRate, 0, settings.path());
+    PortDialogController dialog(PortSetting::BaudRate, 0, (m_dir / "settings").string());
     const auto& rows = dialog.rows();
     const auto row = std::find_if(rows.begin(), rows.end(), [](const PortDialogRow& r) { return r.value == 9600; });
     dialog.select(static_cast<int>(row - rows.begin()));
@@ -159,8 +124,8 @@ TEST_F(RemoteStation, AServerThatStopsTakesTheLinkOfflineAndARestartConnectsAgai
         startEngine(target(line));
         connect();
         m_server->stop();
-        EXPECT_TRUE(m_host->waitUntil([] { return !Sio_Port().isOpen(); }, kLinkTimeout)) << "a line fault";
-        EXPECT_TRUE(m_host->waitUntil([this] { return !m_host->connected(); }, kLinkTimeout)) << "the watchdog";
+        EXPECT_TRUE(waitUntil([] { return !Sio_Port().isOpen(); })) << "a line fault";
+        EXPECT_TRUE(waitUntil([this] { return !connected(); })) << "the watchdog";
         ASSERT_TRUE(m_server->start());
         connect();
         stopEngine();
@@ -174,34 +139,7 @@ TEST_F(RemoteStation, APortWithNothingListeningIsRefusedAtOnce) {
     EXPECT_EQ(fault.code, SerialError::ConnectionRefused) << "not left to the connect time-out";
     EXPECT_NE(fault.reason.find("COM1 (rfc2217://127.0.0.1:"), std::string::npos) << fault.reason;
     EXPECT_NE(fault.reason.find("connection refused"), std::string::npos) << fault.reason;
-    EXPECT_TRUE(m_host->waitUntil([this] {
-        const auto notices = m_host->notices();
-        return std::count(notices.begin(), notices.end(), IDS_PORT_OPEN_FAILED) == 1;
-    }, kLinkTimeout));
-}
-
-TEST_F(RemoteStation, TheWireTraceOfAConnectIsTheSimulatorsWireLog) {
-    const std::string file = (m_dir / "trace.txt").string();
-    std::string error;
-    ASSERT_TRUE(Engine::startTrace(file, error)) << error;
-    startEngine(target(Line::Local));
-    connect();
-    std::vector<std::string> trace;
-    std::vector<std::string> comments;
-    const auto same = [&] {
-        trace.clear();
-        comments.clear();
-        std::ifstream in(file);
-        for (std::string line; std::getline(in, line);) (line.starts_with('#') ? comments : trace).push_back(line);
-        for (std::string& line : trace) line = withoutTime(line);
-        return direction(trace, '>') == direction(wire(), '>') && direction(trace, '<') == direction(wire(), '<');
-    };
-    EXPECT_TRUE(m_host->waitUntil(same, kLinkTimeout));
-    EXPECT_EQ(direction(trace, '>'), direction(wire(), '>'));
-    EXPECT_EQ(direction(trace, '<'), direction(wire(), '<'));
-    EXPECT_GT(trace.size(), 60u) << "the whole start-up read";
-    ASSERT_FALSE(comments.empty());
-    EXPECT_NE(comments.front().find("COM1 open: " + target(Line::Local) + " at 38400 baud"), std::string::npos);
+    EXPECT_TRUE(waitUntil([this] { return std::ranges::count(m_window->notices(), IDS_PORT_OPEN_FAILED) == 1; }));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -78,7 +79,8 @@ public:
 
 private:
     int m_listener = -1;
-    int m_connection = -1;
+    // Written by the script's thread when the client arrives, read by the test.
+    std::atomic<int> m_connection{-1};
     PortTarget m_target;
     std::mutex m_mutex;
     std::string m_received;

@@ -1,20 +1,26 @@
+#include <atomic>
+#include <cmath>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/timer_service.h"
+#include "protocol/menu_item_record.h"
+#include "protocol/pe_command.h"
 #include "protocol/reply_parser.h"
 #include "protocol/reply_table.h"
 #include "protocol/trx_state.h"
-#include "tests/protocol/reply_test_support.h"
+#include "tests/protocol/protocol_fixture.h"
 
 namespace tqm {
 namespace {
 
 using S = StateField;
-using test::parseReply;
+using test::dispatch;
 
 struct Case {
     std::string_view reply;
@@ -25,22 +31,29 @@ struct Case {
 class ReplyParsersTest : public ::testing::Test {
 protected:
     void SetUp() override { test::resetLinkState(); }
+    void TearDown() override {
+        TimerService().reset();
+        Trx_StateGuard::setMenuLoaderStart(nullptr);
+    }
 
-    // Parses each reply on a fresh state and checks the result and that exactly the
-    // listed members changed, to the listed values.
+    // Dispatches each reply on a fresh state and checks the result and that exactly
+    // the listed members changed, to the listed values.
     static void check(std::initializer_list<Case> cases) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.reply));
             test::resetLinkState();
             auto expected = test::stateSnapshot();
             for (const auto& [member, value] : c.stored) expected[static_cast<std::size_t>(member)] = value;
-            EXPECT_EQ(parseReply(c.reply), c.result);
-            const auto after = test::stateSnapshot();
-            for (std::size_t i = 0; i < after.size(); ++i) {
-                EXPECT_EQ(after[i], expected[i]) << "member #" << i << " (equalizer values after the members)";
-            }
+            EXPECT_EQ(dispatch(c.reply), c.result);
+            EXPECT_EQ(test::stateSnapshot(), expected) << "members by StateField, then the equalizer values";
         }
     }
+    static std::string peSet(int set, int band, int param, std::int32_t value) {
+        char out[16] = {};
+        return std::string(out, buildPeSet(set, band, param, value, out));
+    }
+
+    Trx_StateGuard state;
 };
 
 TEST_F(ReplyParsersTest, EveryReplyOfTheTableHasItsParserExceptCwAndRefusesAZeroLength) {
@@ -93,7 +106,8 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
         {"IS0+0123", true, {{S::Is, 123}}},   {"IS0-0123", true, {{S::Is, -123}}},
         {"IS0 0123", false, {}},              {"IS0+1001", true, {}},
         // The receiver reply is never refused.
-        {"RI21", true, {{S::Ri3, 1}}},        {"RI2A", true, {}},                {"RI2G", true, {}},
+        {"RI21", true, {{S::Ri3, 1}}},        {"RI01", true, {{S::Ri1, 1}}},     {"RI2A", true, {}},
+        {"RI2G", true, {}},
         {"BG110", true, {{S::Bg1, 10}, {S::Bg2, -1}}},
         {"BG122", true, {{S::Bg2, -1}}},      {"BG310", false, {}},
         {"PBxx", true, {}},                   {"LM01", true, {}},
@@ -115,7 +129,7 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
     for (const TextCase& c : texts) {
         SCOPED_TRACE(c.reply);
         test::resetLinkState();
-        EXPECT_EQ(parseReply(c.reply), c.result);
+        EXPECT_EQ(dispatch(c.reply), c.result);
         for (int t = 0; t < static_cast<int>(TextField::Count); ++t) {
             const auto field = static_cast<TextField>(t);
             EXPECT_EQ(Trx_StateGuard().getText(field), field == c.field ? c.text : "") << "KM" << t + 1;
@@ -141,11 +155,209 @@ TEST_F(ReplyParsersTest, InformationReplies) {
 
     // The offset: digits among positions 14-17, negative with "-" at 13, never refused.
     test::resetLinkState();
-    ASSERT_TRUE(parseReply(info));
-    Trx_StateGuard state;
+    ASSERT_TRUE(dispatch(info));
     EXPECT_DOUBLE_EQ(state.getReal(RealField::If2), -120.0);
-    ASSERT_TRUE(parseReply("IF00014250000 x1x211C32492"));
+    ASSERT_TRUE(dispatch("IF00014250000 x1x211C32492"));
     EXPECT_DOUBLE_EQ(state.getReal(RealField::If2), 12.0);
+}
+
+// A menu reply stores its value when it changes (and only then notifies), read as a
+// plain decimal number or, for a bit field, from its first 13 places.
+TEST_F(ReplyParsersTest, MenuReplies) {
+    for (const MenuItemRecord& item : {test::menuItem(1, 1, 1), test::menuItem(2, 0, 1), test::menuItem(31, 3, 4),
+                                       test::menuItem(122, 15, MENU_FORMAT_BIT_FIELD)}) {
+        ASSERT_TRUE(state.storeMenuRecord(item.number, &item));
+    }
+    const auto before = test::stateSnapshot();
+    const struct {
+        const char* reply;
+        bool notified;
+        std::int32_t item;
+        double value;
+    } rows[] = {
+        {"EX0011", true, 1, 1.0},
+        {"EX0011", false, 1, 1.0},  // the same value again
+        {"EX0001", false, 1, 1.0},  // number 0
+        {"EX1371", false, 1, 1.0},  // menuCount + 1
+        {"EXabc1", false, 1, 1.0},
+        {"EX0021", false, 1, 1.0},  // an item without a width
+        {"EX1221x1111111111111", true, 122, 4096.0 + 2047.0},  // only '1' counts, in the first 13 places
+        {"EX031-12", true, 31, -12.0},
+        {"EX0314x5", true, 31, 4.0},  // the number ends at the first character that does not fit
+        {"EX031NAN", true, 31, 0.0},  // only a plain decimal number counts
+        {"EX031NAN", false, 31, 0.0},
+        {"EX0310X1", false, 31, 0.0},
+        {"EX031INF", false, 31, 0.0},
+        {"EX0311E2", true, 31, 1.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.reply);
+        EXPECT_EQ(dispatch(row.reply), row.notified);
+        double value = -1.0;
+        EXPECT_TRUE(state.readMenuValue(row.item, value));
+        EXPECT_EQ(value, row.value);
+    }
+    EXPECT_EQ(test::stateSnapshot(), before);
+}
+
+TEST_F(ReplyParsersTest, EqualizerCommandsAndReplies) {
+    char read[16] = {};
+    EXPECT_EQ(std::string(read, buildPeRead(2, 1, 0, read)), "PE210;");
+    EXPECT_EQ(buildPeRead(3, 0, 0, read) + buildPeRead(0, 0, 3, read), 0u);
+    EXPECT_EQ(peSet(0, 0, 1, 0), "PE001000;") << "a zero level has no sign";
+    EXPECT_EQ(peSet(0, 0, 1, -5), "PE001-05;");
+    EXPECT_EQ(peSet(0, 0, 1, 10), "PE001+10;");
+    EXPECT_EQ(peSet(2, 2, 0, 18) + peSet(0, 0, 2, 1), "PE220018;PE002001;");
+    EXPECT_EQ(peSet(0, 0, 0, -1) + peSet(0, 0, 1, 100) + peSet(0, 3, 1, 1), "") << "FREQ has no sign";
+    // Every set command, without its ";", is a reply that carries the value back.
+    for (int i = 0; i < kPeqSets * kPeqBands * kPeqParams; ++i) {
+        const int set = i / 9, band = i / 3 % 3, param = i % 3;
+        const auto which = static_cast<PeqParam>(param);
+        for (std::int32_t v = state.peqMinimum(band, which); v <= state.peqMaximum(band, which); ++v) {
+            const std::string text = peSet(set, band, param, v);
+            ASSERT_EQ(text.size(), kPeSetLength);
+            ASSERT_TRUE(dispatch(text.substr(0, kPeSetLength - 1))) << text;
+            EXPECT_EQ(state.getPeq(set, band, which), v) << text;
+        }
+    }
+    EXPECT_TRUE(dispatch("PE111003")) << "a '0' in the sign position reads as positive";
+    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), 3);
+    // Well formed but outside the range: accepted, nothing stored. Malformed: refused, nothing stored.
+    const auto before = test::stateSnapshot();
+    for (const char* text : {"PE000012", "PE002000", "PE011-21"}) EXPECT_TRUE(dispatch(text)) << text;
+    for (const char* text : {"PE300004", "PE0A0004", "PE003004", "PE030004", "PE00A004", "PE0000A4", "PE001-A3",
+                             "PE0010 3", "PE111", "PE11", "PE"}) {
+        EXPECT_FALSE(dispatch(text)) << text;
+    }
+    const ReplyRecord record = makeReplyRecord("PE111-04");
+    EXPECT_FALSE(parsePeReply(-9, &record)) << "a negative length is refused";
+    EXPECT_EQ(test::stateSnapshot(), before);
+}
+
+
+std::atomic<int> s_loaderStarts{0};
+using TrxStateTest = ReplyParsersTest;
+
+// A setter refuses values beyond the bounds (and still reports success).
+template <class Set, class Get, class T>
+void expectBounds(Set set, Get get, T low, T high) {
+    for (const auto& [inside, outside] : {std::pair(high, high + 1), std::pair(low, low - 1)}) {
+        EXPECT_TRUE(set(inside));
+        EXPECT_TRUE(set(outside));
+        EXPECT_EQ(get(), inside);
+    }
+}
+
+TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
+    Trx_ShadowGuard shadow;
+    state.set(StateField::Ks, 50);
+    state.setPeq(2, 2, PeqParam::Freq, 17);
+    state.setText(TextField::Km3, 5, "HELLO");
+    state.setReal(RealField::If2, 12.0);
+    state.setMenuListReady(1);
+    state.setSavedAutoInfo(1);
+    state.setAiRestorePending(1);
+    shadow.setAutoInfo(1);
+    shadow.setPowerState(1);
+    s_loaderStarts = 0;
+    Trx_StateGuard::setMenuLoaderStart([] { ++s_loaderStarts; });
+    state.initialise();
+
+    EXPECT_EQ(s_loaderStarts.load(), 1) << "the menu-list loader is started once per initialisation";
+    const std::vector<std::pair<StateField, std::int32_t>> nonZero = {
+        {StateField::Sf, 8},  {StateField::Rf, 5},        {StateField::Gt1, 6},       {StateField::Gt2, 6},
+        {StateField::Pa, 1},  {StateField::Co2, 1},       {StateField::Sh, 16},       {StateField::Rl, 1},
+        {StateField::Ks, 4},  {StateField::Bg3, 3},       {StateField::Fa, 7000000},  {StateField::Fb, 7000000},
+        {StateField::MenuCount, 136}};
+    std::vector<std::int32_t> expected(static_cast<std::size_t>(StateField::Count), 0);
+    for (const auto& [which, value] : nonZero) expected[static_cast<std::size_t>(which)] = value;
+    for (int i = 0; i < kPeqSets * kPeqBands; ++i) expected.insert(expected.end(), {0, 5, 10});
+    EXPECT_EQ(test::stateSnapshot(), expected) << "members by StateField index, then FREQ, LEVEL, BWTH per band";
+    for (int i = 0; i < static_cast<int>(StateField::Count); ++i) {
+        const auto field = static_cast<StateField>(i);
+        EXPECT_TRUE(state.minimum(field) <= state.get(field) && state.get(field) <= state.maximum(field)) << i;
+    }
+    EXPECT_EQ(state.getReal(RealField::If2) + state.getReal(RealField::Oi2), 0.0);
+    for (int t = 0; t < static_cast<int>(TextField::Count); ++t) EXPECT_EQ(state.getText(static_cast<TextField>(t)), "");
+    EXPECT_EQ(state.menuListReady() + state.savedAutoInfo() + state.aiRestorePending(), 0);
+    EXPECT_EQ(shadow.autoInfo() + shadow.powerState(), 2);
+    shadow.reset();
+}
+
+// The bounds are those of the transceiver's fields, a few of each kind written out here.
+TEST_F(TrxStateTest, EveryMemberTakesItsBoundsAndNothingBeyond) {
+    constexpr struct {
+        StateField field;
+        std::int32_t low;
+        std::int32_t high;
+    } kBounds[] = {
+        {StateField::ModelCode, 0, 999}, {StateField::Rt, 0, 1},       {StateField::Sf, 0, 8},
+        {StateField::Bp2, 0, 400},       {StateField::Co2, 0, 40},     {StateField::Nb2, 0, 2},
+        {StateField::Rf, 0, 6},          {StateField::Ks, 4, 60},      {StateField::Sd, 0, 5000},
+        {StateField::If1, 0, 99999999},  {StateField::If6, 0, 4},      {StateField::Oi6, 0, 3},
+        {StateField::Is, -1000, 1000},   {StateField::Sh, 0, 31},      {StateField::Rl, 1, 15},
+        {StateField::Fa, 30000, 60000000}, {StateField::Ro1, 0, 450},  {StateField::Cn2, 0, 49},
+        {StateField::Mc, 0, 117},        {StateField::Md1, 0, 12},     {StateField::Bg1, -1, 21},
+        {StateField::Bg2, -1, 11},       {StateField::Bg3, -1, 5},     {StateField::MenuCount, 1, 500},
+    };
+    for (const auto& b : kBounds) {
+        SCOPED_TRACE(static_cast<int>(b.field));
+        expectBounds([&](std::int32_t v) { return state.set(b.field, v); }, [&] { return state.get(b.field); }, b.low,
+                     b.high);
+    }
+    EXPECT_FALSE(state.set(StateField::Count, 1)) << "no such member";
+    for (const RealField real : {RealField::If2, RealField::Oi2}) {
+        expectBounds([&](double v) { return state.setReal(real, v); }, [&] { return state.getReal(real); }, -9999.0,
+                     9999.0);
+        EXPECT_TRUE(state.setReal(real, std::nan("")));
+        EXPECT_EQ(state.getReal(real), -9999.0);
+    }
+    // FREQ indexes run to 7, 9 and 18 by band; LEVEL is -20..10 and BWTH 1..10 everywhere.
+    constexpr std::int32_t kPeqBounds[kPeqBands][kPeqParams][2] = {
+        {{0, 7}, {-20, 10}, {1, 10}}, {{0, 9}, {-20, 10}, {1, 10}}, {{0, 18}, {-20, 10}, {1, 10}}};
+    for (int band = 0; band < kPeqBands; ++band) {
+        for (int p = 0; p < kPeqParams; ++p) {
+            SCOPED_TRACE(band * 10 + p);
+            const auto param = static_cast<PeqParam>(p);
+            expectBounds([&](std::int32_t v) { return state.setPeq(2, band, param, v); },
+                         [&] { return state.getPeq(2, band, param); }, kPeqBounds[band][p][0], kPeqBounds[band][p][1]);
+        }
+    }
+    EXPECT_FALSE(state.setPeq(3, 0, PeqParam::Freq, 1));
+}
+
+TEST_F(TrxStateTest, TextsUpToTheLimitAreStoredWholeLongerOnesRefused) {
+    const std::string fifty(50, 'K');
+    EXPECT_TRUE(state.setText(TextField::Km1, 50, fifty.c_str()));
+    EXPECT_FALSE(state.setText(TextField::Km1, 52, std::string(52, 'X').c_str()));
+    EXPECT_EQ(state.getText(TextField::Km1), fifty) << "a refused text keeps the old one";
+    EXPECT_FALSE(state.setText(TextField::Km1, 10, nullptr));
+    EXPECT_TRUE(state.setText(TextField::Km1, 50, "SHORT")) << "copied up to its terminating zero";
+    EXPECT_EQ(state.getText(TextField::Km1), "SHORT") << "the rest of the old text is cleared";
+    EXPECT_EQ(state.getText(TextField::Km2), "") << "texts are separate members";
+}
+
+TEST_F(TrxStateTest, MenuRecordsExistOnlyFromOneToMenuCount) {
+    const MenuItemRecord item = test::menuItem(1, 3, 0, 25.0);
+    EXPECT_FALSE(state.storeMenuRecord(0, &item));
+    EXPECT_FALSE(state.storeMenuRecord(137, &item)) << "menuCount + 1";
+    EXPECT_EQ(state.menuParameterLength(137), 0);
+    double value = -1.0;
+    EXPECT_FALSE(state.readMenuValue(137, value));
+
+    const MenuItemRecord last = test::menuItem(136, 13, MENU_FORMAT_BIT_FIELD, 4096.0);
+    ASSERT_TRUE(state.storeMenuRecord(136, &last));
+    ASSERT_TRUE(state.writeMenuValue(136, 5120.0));
+    MenuItemRecord copy{};
+    ASSERT_TRUE(state.copyMenuRecord(136, copy));
+    EXPECT_EQ(copy.value, 5120.0) << "the copy carries the current value";
+    EXPECT_EQ(copy.parameterLength, 13);
+    // Raising menuCount makes more slots valid, but never more than the 300 slots.
+    state.set(StateField::MenuCount, 500);
+    EXPECT_TRUE(state.storeMenuRecord(300, &item));
+    EXPECT_FALSE(state.storeMenuRecord(301, &item));
+    state.set(StateField::MenuCount, 100);
+    EXPECT_FALSE(state.copyMenuRecord(136, copy)) << "lowering it hides the records beyond it";
 }
 
 }  // namespace

@@ -15,13 +15,14 @@ TEST(SimOptionsTest, ValuesReachTheConfigurationAndOutOfRangeOnesAreRefused) {
     sim::SimConfig config;
     std::string error;
     const Args args = {"--baud", "19200", "--model", "4800", "--id-suffix", "042", "--drop=0.02",
-                       "--power-on-at", "3", "--program-start-values", "--pe", "011=-3", "--pe", "220=+18"};
+                       "--power-on-at", "3", "--program-start-values", "--pe", "011=-3", "--pe", "220=+18", "--refuse-ai", "--delay-ms", "0"};
     ASSERT_EQ(sim::parseSimOptions(args, config, error), OptionsResult::Run) << error;
     EXPECT_EQ(config.baud, 19200);
     EXPECT_EQ(config.modelCode, "4800");
     EXPECT_EQ(config.idSuffix, 42);
     EXPECT_DOUBLE_EQ(config.dropRate, 0.02);
     EXPECT_EQ(config.powerOnAt, 3.0);
+    EXPECT_TRUE(config.refuseAi);
     EXPECT_EQ(config.peq[sim::peIndex({0, 1, 1})], -3);
     EXPECT_EQ(config.peq[sim::peIndex({2, 2, 0})], 18);
     EXPECT_EQ(config.peq[sim::peIndex({0, 0, 2})], 10);  // a program start value

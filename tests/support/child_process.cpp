@@ -1,5 +1,6 @@
 #include "tests/support/child_process.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,6 +42,37 @@ bool ChildProcess::running() {
 std::optional<int> ChildProcess::waitStatus(std::chrono::milliseconds timeout) {
     waitUntil([this] { return !running(); }, timeout);
     return m_status;
+}
+
+std::optional<int> ChildProcess::exitCode(std::chrono::milliseconds timeout) {
+    const std::optional<int> status = waitStatus(timeout);
+    if (!status || !WIFEXITED(*status)) return std::nullopt;
+    return WEXITSTATUS(*status);
+}
+
+ChildProcess runProgram(const std::string& program, std::vector<std::string> arguments,
+                        const std::filesystem::path& out, const std::filesystem::path& err) {
+    std::string path = program;
+    std::vector<char*> argv{path.data()};
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const std::string outPath = out.string();
+    const std::string errPath = err.empty() ? outPath : err.string();
+    // Emptied before the child starts, so that nothing of an earlier run is read as its.
+    for (const std::string& file : {outPath, errPath}) ::close(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    // Between fork and exec the child makes only async-signal-safe calls: the test
+    // process has threads of its own.
+    return ChildProcess([&] {
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int outFd = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int errFd = errPath == outPath ? outFd : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(in, STDIN_FILENO);
+        ::dup2(outFd, STDOUT_FILENO);
+        ::dup2(errFd, STDERR_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+        return 127;
+    });
 }
 
 bool waitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout) {

@@ -3,8 +3,11 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace tqm::test {
 
@@ -19,17 +22,24 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return m_pid > 0; }
-    pid_t pid() const { return m_pid; }
     bool signal(int signalNumber) const;
     // Polls up to timeout for the child's end; the wait status, or nothing on time-out.
     std::optional<int> waitStatus(std::chrono::milliseconds timeout);
     // True while the child has not ended.
     bool running();
+    // Polls up to timeout for the child's end; its exit code, or nothing when it is still
+    // running then or was ended by a signal.
+    std::optional<int> exitCode(std::chrono::milliseconds timeout);
 
 private:
     pid_t m_pid = -1;
     std::optional<int> m_status;
 };
+
+// Runs the program with these arguments in a child, standard input from /dev/null,
+// standard output to the file out and standard error to err (to out when empty).
+ChildProcess runProgram(const std::string& program, std::vector<std::string> arguments,
+                        const std::filesystem::path& out, const std::filesystem::path& err = {});
 
 // Polls the predicate every few milliseconds until it holds or the timeout passes.
 bool waitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout);

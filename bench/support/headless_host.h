@@ -13,7 +13,7 @@
 namespace tqm::test {
 
 // The program's headless window (the one tqm4700-ctl runs) on a thread of its own
-// ("test-ui"), so that the engine tests can drive it from the test's thread. Publishes
+// ("test-ui"), so that the benchmark can drive it from its own thread. Publishes
 // itself as the main window.
 class HeadlessHost final {
 public:

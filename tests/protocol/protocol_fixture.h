@@ -4,13 +4,16 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/main_window_link.h"
+#include <gtest/gtest.h>
+
+#include "platform/thread_directory.h"
 #include "protocol/link_flags.h"
 #include "protocol/menu_item_record.h"
+#include "protocol/protocol_messages.h"
+#include "protocol/reply_dispatch.h"
 #include "protocol/reply_fields.h"
-#include "protocol/reply_parser.h"
-#include "protocol/reply_table.h"
 #include "protocol/trx_state.h"
+#include "tests/support/command_thread_recorder.h"
 
 namespace tqm::test {
 
@@ -46,22 +49,30 @@ inline MenuItemRecord menuItem(std::int32_t number, std::int32_t length, std::in
     return item;
 }
 
-// Runs the parser of the reply's letters with its reply-table length, as the reply
-// analysis does; false when the letters have no parser.
-inline bool parseReply(std::string_view text) {
-    const ReplyRecord record = makeReplyRecord(text);
-    const int row = findReplyRow(record[0], record[1]);
-    const ReplyParser parser = replyParserFor(record[0], record[1]);
-    return row >= 0 && parser != nullptr && parser(kReplyTable[static_cast<std::size_t>(row)].replyLen, &record);
-}
+// One dispatch of the reply analysis: true when the reply was accepted (and its
+// notification posted).
+inline bool dispatch(std::string_view text) { return dispatchReply(makeReplyRecord(text)); }
 
-// parseReply followed, on success, by the row's notification to the main window:
-// what one dispatch of the reply analysis does.
-inline bool parseAndNotify(std::string_view text) {
-    if (!parseReply(text)) return false;
-    const int row = findReplyRow(text[0], text[1]);
-    MainWindowLink().post(kReplyTable[static_cast<std::size_t>(row)].notifyMsg);
-    return true;
-}
+// A recorder in the command thread's place (WorkerRole::AnlSend) for the object's life.
+class CommandLog final {
+public:
+    // The requests that arrived since the last call, after every request posted
+    // before this call has arrived.
+    std::vector<MessageId> take() {
+        ThreadDirectory().post(WorkerRole::AnlSend, kBarrier);
+        EXPECT_TRUE(m_recorder->waitFor(kBarrier, ++m_barriers));
+        std::vector<MessageId> ids = m_recorder->ids();
+        std::erase(ids, kBarrier);
+        std::vector<MessageId> fresh(ids.begin() + static_cast<std::ptrdiff_t>(m_seen), ids.end());
+        m_seen = ids.size();
+        return fresh;
+    }
+
+private:
+    static constexpr MessageId kBarrier = 0x9F00;
+    FiledCommandRecorder m_recorder;
+    std::size_t m_barriers = 0;
+    std::size_t m_seen = 0;
+};
 
 }  // namespace tqm::test

@@ -1,4 +1,4 @@
-#include "tests/integration/headless_host.h"
+#include "bench/support/headless_host.h"
 
 #include <pthread.h>
 
