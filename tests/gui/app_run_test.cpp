@@ -12,6 +12,7 @@
 #include <QtWidgets/QMessageBox>
 
 #include "app/equalizer_app.h"
+#include "editor/setting_file.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "platform/thread_directory.h"
 #include "serial/port_map.h"
@@ -42,6 +43,8 @@ struct AppRun {
     int signal = 0;  // 0: EXIT
     bool overABox = false;
     const char* written = nullptr;  // the file at the end; null: not written
+    const char* settingFile = nullptr;  // a setting file given on the command line: its text
+    bool settingFileRefused = false;
 };
 
 void PrintTo(const AppRun& run, std::ostream* out) { *out << run.name; }
@@ -90,6 +93,16 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     commandLine.noSplash = true;
     commandLine.settingsDir = folder.string();
     commandLine.portMap = {{1, radio.devicePath()}, {3, radio.devicePath()}};
+    EqualizerValues fileValues;
+    std::string fileProblem;
+    const bool fileGood = run.settingFile != nullptr && !run.settingFileRefused;
+    if (run.settingFile != nullptr) {
+        commandLine.settingFile = (directory / "opened.pef").string();
+        ASSERT_TRUE(test::writeFile(commandLine.settingFile, run.settingFile));
+        ASSERT_EQ(SettingFile::check(commandLine.settingFile, fileValues, fileProblem), fileGood) << fileProblem;
+    }
+    EqualizerValues shownAtStart;
+    EqualizerValues referenceAtStart;
     bool portWasOpen = false;
     bool boxOutlived = false;
     std::ostringstream err;
@@ -98,6 +111,8 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     hooks.beforeExec = [&](CEqualizerDlg& window) {
         QTimer::singleShot(300, &window, [&] {
             portWasOpen = Sio_Port().isOpen();
+            shownAtStart = window.model().shown(window.model().currentSet());
+            referenceAtStart = window.model().reference(window.model().currentSet());
             changeAndEnd(window, run, settings, boxOutlived);
         });
     };
@@ -108,11 +123,17 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
 
     EXPECT_TRUE(portWasOpen) << "the port of the settings led to the simulated transceiver";
     EXPECT_FALSE(boxOutlived) << "the signal ended the box as well";
-    const std::vector<std::string> unreadable = {"Failed to read the COM port configuration file.\n"
-                                                 "Execute the control program with the default settings."};
+    std::vector<std::string> notices;
+    if (run.settings == Settings::Unreadable) {
+        notices.push_back("Failed to read the COM port configuration file.\n"
+                          "Execute the control program with the default settings.");
+    }
+    if (run.settingFileRefused) notices.push_back("The input range is incorrect.");
     if (answers) {
-        const bool noticed = run.settings == Settings::Unreadable;
-        EXPECT_EQ(answers->unscripted(), noticed ? unreadable : std::vector<std::string>{});
+        EXPECT_EQ(answers->unscripted(), notices);
+    }
+    if (fileGood) {
+        EXPECT_TRUE(shownAtStart == fileValues && referenceAtStart == fileValues) << "loaded into the shown set";
     }
     const char* saved = run.written != nullptr ? "settings-written" : "settings-not-written";
     EXPECT_EQ(app.shutdownSteps(), (std::vector<std::string>{"port-closed", saved, "threads-stopped"}));
@@ -141,7 +162,11 @@ INSTANTIATE_TEST_SUITE_P(
                       AppRun{"SigtermOverABox", Settings::Existing, SIGTERM, true, "3,19200,1\r\n"},
                       AppRun{"FirstStartInANewFolder", Settings::NewFolder, 0, false, "1,19200,1\r\n"},
                       AppRun{"UnreadableFile", Settings::Unreadable},
-                      AppRun{"UnwritableAtTheEnd", Settings::Unwritable}),
+                      AppRun{"UnwritableAtTheEnd", Settings::Unwritable},
+                      AppRun{"OpensASettingFile", Settings::Existing, 0, false, "3,19200,1\r\n",
+                             "100,5,10\r\n800,-3,10\r\n0,5,4\r\n"},
+                      AppRun{"OpensABadSettingFile", Settings::Existing, 0, false, "3,19200,1\r\n",
+                             "100,5,10\r\n700,11,10\r\n0,5,10\r\n", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
