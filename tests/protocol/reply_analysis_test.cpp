@@ -48,6 +48,9 @@ protected:
             EXPECT_EQ(dispatch(step.reply), step.accepted);
             EXPECT_EQ(m_commands.take(), step.requests);
             EXPECT_EQ(m_window->ids(), step.window);
+            for (const auto& entry : m_window->entries()) {
+                EXPECT_EQ(entry.sent, entry.message.id == UWM_POWER_ON) << "only the power-on is sent and waited for";
+            }
             m_window->clear();
         }
     }
@@ -60,38 +63,28 @@ protected:
     std::unique_ptr<test::RecordingWindow> m_window = std::make_unique<test::RecordingWindow>();
 };
 
-TEST_F(LinkParsersTest, AutoInformationOnChecksIdentityThenPowersOnOnce) {
-    ASSERT_TRUE(dispatch("AI0"));
-    m_commands.take();
-    m_window->clear();
-    EXPECT_TRUE(dispatch("AI1"));
-    EXPECT_EQ(m_commands.take(), Ids{UWM_CMD_ID_CHECK});
-    EXPECT_EQ(m_window->ids(), (Ids{UWM_POWER_ON, UWM_REPLY_AI}));
-    EXPECT_TRUE(m_window->entries().at(0).sent) << "UWM_POWER_ON is sent and waited for";
-    m_window->clear();
-    EXPECT_EQ(m_state.get(StateField::AutoInfo), 1);
-    EXPECT_EQ(m_shadow.autoInfo(), 1);
+// Switched off, the meters are reset and the reads stop; switched on, the identity is
+// checked and the window told of the power-on once; an "AI0" while the link is being
+// switched on asks for it again and keeps the meters.
+TEST_F(LinkParsersTest, AutoInformationFollowsTheLink) {
+    fillMeters();
     run({
+        {"AI0", true, {UWM_CMD_TIMERS_STOP}, {UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_AI}},
+        {"AI1", true, {UWM_CMD_ID_CHECK}, {UWM_POWER_ON, UWM_REPLY_AI}},
         {"AI1", true, {}, {UWM_REPLY_AI}},
-        {"AIx", false, {}, {}},               // malformed: nothing stored, nothing posted
+        {"AIx", false, {}, {}},             // malformed: nothing stored, nothing posted
         {"AI7", true, {}, {UWM_REPLY_AI}},  // out of range: only the notification
     });
+    EXPECT_EQ(std::vector({m_state.get(StateField::Rm), m_state.get(StateField::Sm2)}), std::vector({0, 0}));
+    EXPECT_EQ(m_state.get(StateField::AutoInfo), 1);
     EXPECT_EQ(m_shadow.autoInfo(), 1);
-    m_window.reset();
-    EXPECT_TRUE(dispatch("AI1")) << "with no window the power-on send does not wait";
-}
-
-TEST_F(LinkParsersTest, AutoInformationOffStopsTheReadsWithoutLinkAndAsksAgainWhileSwitchedOn) {
-    fillMeters();
-    run({{"AI0", true, {UWM_CMD_TIMERS_STOP}, {UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_AI}}});
-    EXPECT_EQ(m_state.get(StateField::Rm), 0);
-    EXPECT_EQ(m_state.get(StateField::Sm2), 0);
-    run({{"AI1", true, {UWM_CMD_ID_CHECK}, {UWM_POWER_ON, UWM_REPLY_AI}}});
     LinkFlags().setAiOnSent(1);
     fillMeters();
     run({{"AI0", false, {UWM_CMD_LINK_TOGGLE}, {}}});
     EXPECT_EQ(m_shadow.autoInfo(), 0);
     EXPECT_EQ(m_state.get(StateField::Rm), 123) << "the meters stay";
+    m_window.reset();
+    EXPECT_TRUE(dispatch("AI1")) << "with no window the power-on send does not wait";
 }
 
 TEST_F(LinkParsersTest, PowerOffAndOnFollowThePowerState) {
@@ -180,27 +173,23 @@ TEST_F(AnlRecvThreadTest, DispatchStoresAndPostsInOrderAndUnknownRepliesChangeNo
     std::vector<std::uintptr_t> values;  // a PE notification names its value: 1 + 9 set + 3 band + param
     for (const auto& entry : m_window->entries()) values.push_back(entry.message.wParam);
     EXPECT_EQ(values, (std::vector<std::uintptr_t>{1 + 9 + 3 + 1, 0, 0, 1, 0, 0}));
-    Trx_StateGuard state;
-    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), -3);
-    EXPECT_EQ(state.getPeq(0, 0, PeqParam::Freq), 0);
-    EXPECT_EQ(state.get(StateField::Rt), 1);
-    EXPECT_EQ(state.get(StateField::Ks), 60);
+    EXPECT_EQ(std::vector({m_state.getPeq(1, 1, PeqParam::Level), m_state.getPeq(0, 0, PeqParam::Freq),
+                           m_state.get(StateField::Rt), m_state.get(StateField::Ks)}),
+              std::vector({-3, 0, 1, 60}));
 }
 
 TEST_F(AnlRecvThreadTest, LinkLossEndsWithTheAiNotificationAfterTheMeterResets) {
-    Trx_StateGuard state;
-    state.set(StateField::Rm, 120);
-    state.set(StateField::Sm2, 200);
+    m_state.set(StateField::Rm, 120);
+    m_state.set(StateField::Sm2, 200);
     LinkFlags().setAiOnSent(1);
     ASSERT_TRUE(Anl_Recv().signalLinkLost());
     ASSERT_TRUE(m_window->waitFor(UWM_REPLY_AI, 1));
     EXPECT_EQ(m_window->ids(), (Ids{UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_AI}));
     EXPECT_EQ(m_commands.take(), (Ids{UWM_CMD_TIMERS_STOP, UWM_CMD_TIMERS_STOP}))
         << "one stop from the link loss, one from the AI parser's link-down branch; no toggle";
-    EXPECT_EQ(LinkFlags().aiOnSent(), 0);
-    EXPECT_EQ(state.get(StateField::Rm), 0);
-    EXPECT_EQ(state.get(StateField::Sm2), 0);
-    EXPECT_EQ(state.get(StateField::AutoInfo), 0);
+    EXPECT_EQ(std::vector<int>({LinkFlags().aiOnSent(), m_state.get(StateField::Rm), m_state.get(StateField::Sm2),
+                           m_state.get(StateField::AutoInfo)}),
+              std::vector({0, 0, 0, 0}));
     EXPECT_FALSE(TimerService().isRunning(REPLY_TIMER_ID)) << "link loss leaves the watchdog alone";
 }
 
@@ -212,9 +201,7 @@ using Texts = std::vector<std::string>;
 class AnlSendThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Trx_StateGuard().initialise();
-        Trx_ShadowGuard().reset();
-        LinkFlags().reset();
+        test::resetLinkState();
         SioSendQueue().reset();
         SioReceiveQueue().reset();
         ThreadDirectory directory;

@@ -250,10 +250,8 @@ void expectBounds(Set set, Get get, T low, T high) {
 
 TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
     Trx_ShadowGuard shadow;
-    state.set(StateField::Ks, 50);
-    state.setPeq(2, 2, PeqParam::Freq, 17);
-    state.setText(TextField::Km3, 5, "HELLO");
-    state.setReal(RealField::If2, 12.0);
+    ASSERT_TRUE(state.set(StateField::Ks, 50) && state.setPeq(2, 2, PeqParam::Freq, 17) &&
+                state.setText(TextField::Km3, 5, "HELLO") && state.setReal(RealField::If2, 12.0));
     state.setMenuListReady(1);
     state.setSavedAutoInfo(1);
     state.setAiRestorePending(1);
@@ -326,7 +324,8 @@ TEST_F(TrxStateTest, EveryMemberTakesItsBoundsAndNothingBeyond) {
     EXPECT_FALSE(state.setPeq(3, 0, PeqParam::Freq, 1));
 }
 
-TEST_F(TrxStateTest, TextsUpToTheLimitAreStoredWholeLongerOnesRefused) {
+TEST_F(TrxStateTest, TextsAndMenuRecordsAreKeptOnlyWithinTheirLimits) {
+    // Texts up to the limit are stored whole, longer ones refused.
     const std::string fifty(50, 'K');
     EXPECT_TRUE(state.setText(TextField::Km1, 50, fifty.c_str()));
     EXPECT_FALSE(state.setText(TextField::Km1, 52, std::string(52, 'X').c_str()));
@@ -335,9 +334,8 @@ TEST_F(TrxStateTest, TextsUpToTheLimitAreStoredWholeLongerOnesRefused) {
     EXPECT_TRUE(state.setText(TextField::Km1, 50, "SHORT")) << "copied up to its terminating zero";
     EXPECT_EQ(state.getText(TextField::Km1), "SHORT") << "the rest of the old text is cleared";
     EXPECT_EQ(state.getText(TextField::Km2), "") << "texts are separate members";
-}
 
-TEST_F(TrxStateTest, MenuRecordsExistOnlyFromOneToMenuCount) {
+    // Menu records exist only from 1 to menuCount.
     const MenuItemRecord item = test::menuItem(1, 3, 0, 25.0);
     EXPECT_FALSE(state.storeMenuRecord(0, &item));
     EXPECT_FALSE(state.storeMenuRecord(137, &item)) << "menuCount + 1";
