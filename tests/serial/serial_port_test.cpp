@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -32,7 +33,6 @@
 #include "serial/port_map.h"
 #include "serial/serial_messages.h"
 #include "serial/sio_port.h"
-#include "serial/sio_recv_thread.h"
 #include "serial/sio_thread_proxies.h"
 #include "tests/support/child_process.h"
 #include "tests/support/command_thread_recorder.h"
@@ -136,12 +136,22 @@ using SioPortTest = test::SerialLinkTest;
 
 constexpr const char* kMissing = "/dev/tqm-no-such-device";
 
-TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndCloseEndsIt) {
+TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndAProbeLeavesTheOpenPortAlone) {
+    test::PtyPeer other;
+    PortMap().setOverride(2, other.slavePath());
+    PortMap().setOverride(3, kMissing);
     EXPECT_FALSE(Sio_Port().close()) << "closing a closed port";
     ASSERT_TRUE(Sio_Port().open());
     EXPECT_TRUE(Sio_Port().isOpen());
     EXPECT_FALSE(Sio_Port().open()) << "a second open";
     EXPECT_EQ(m_peer->readFor(100ms), "AI0;") << "written once";
+    EXPECT_EQ(std::vector({Sio_Port().probe(0), Sio_Port().probe(1), Sio_Port().probe(2), Sio_Port().probe(20)}),
+              std::vector({false, true, false, false}))
+        << "COM1 is busy (we hold it), COM2 free, COM3 missing, 20 the end row";
+    EXPECT_EQ(other.readFor(50ms), "") << "a probe writes nothing";
+    SerialFault fault;
+    EXPECT_EQ(Sio_Port().write("PS;", 3, fault), 3u);
+    EXPECT_EQ(m_peer->readAtLeast(3), "PS;") << "the open port still works";
     EXPECT_TRUE(Sio_Port().close());
     EXPECT_FALSE(Sio_Port().isOpen());
 
@@ -193,24 +203,6 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
     expectFailure(SerialError::Unusable, "unusable entry in PortMap.csv", false, "COM5");
 }
 
-TEST_F(SioPortTest, ProbeTellsOpenablePortsAndLeavesTheOpenPortAlone) {
-    test::PtyPeer other;
-    PortMap().setOverride(2, other.slavePath());
-    PortMap().setOverride(3, kMissing);
-    ASSERT_TRUE(Sio_Port().open());
-    EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
-    EXPECT_FALSE(Sio_Port().probe(0)) << "COM1 is busy: we hold it";
-    EXPECT_TRUE(Sio_Port().probe(1)) << "COM2 is free";
-    EXPECT_FALSE(Sio_Port().probe(2)) << "COM3 is missing";
-    EXPECT_FALSE(Sio_Port().probe(20)) << "the end row";
-    EXPECT_EQ(other.readFor(50ms), "") << "a probe writes nothing";
-    SerialFault fault;
-    EXPECT_EQ(Sio_Port().write("PS;", 3, fault), 3u);
-    EXPECT_EQ(m_peer->readAtLeast(3), "PS;") << "the open port still works";
-    EXPECT_TRUE(Sio_Port().isOpen());
-    EXPECT_EQ(m_window.count(UWM_COM_FAILED), 0u);
-}
-
 // A terminal that someone else holds (a shell, say) is left as it was found by
 // every way the port lets go of it: its settings back, exclusive use released.
 TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
@@ -243,8 +235,7 @@ TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
         SCOPED_TRACE(way);
         replacePeer();
         const int owner = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY);
-        termios before{};
-        termios after{};
+        termios before{}, after{};
         ASSERT_EQ(::tcgetattr(owner, &before), 0);
         ASSERT_TRUE(before.c_lflag & ECHO) << "a terminal as a shell has it";
         ways[way](m_peer->slavePath());
@@ -372,10 +363,7 @@ TEST_F(SerialThreadsTest, ASendOnAClosedPortOpensItAndTracksAutoInformation) {
 TEST(PortDialogController, AChoiceRewritesTheFileAndSwitchesTheLinkOffOnlyWhenThePortMustClose) {
     const struct {
         PortSetting setting;
-        int shownSet;
-        int choice;
-        int baud;
-        int autoInfo;
+        int shownSet, choice, baud, autoInfo;
         PortDialogOk ok;
         bool openAfter;
         int baudAfter;
@@ -404,15 +392,12 @@ TEST(PortDialogController, AChoiceRewritesTheFileAndSwitchesTheLinkOffOnlyWhenTh
             Trx_StateGuard().set(StateField::AutoInfo, 0);  // the transceiver's "AI0" reply, as stored
         });
         PortDialogController controller(row.setting, row.shownSet, settings.path());
-        int choice = -1;
-        for (std::size_t i = 0; i < controller.rows().size(); ++i) {
-            if (controller.rows()[i].value == row.choice) choice = static_cast<int>(i);
-        }
-        controller.select(choice);
+        const auto& choices = controller.rows();
+        controller.select(static_cast<int>(
+            std::find_if(choices.begin(), choices.end(), [&](const auto& c) { return c.value == row.choice; }) -
+            choices.begin()));
         EXPECT_EQ(controller.ok(), row.ok);
-        EXPECT_EQ(port.isOpen(), row.openAfter);
-        EXPECT_EQ(port.portNumber(), 3);
-        EXPECT_EQ(port.baudRate(), row.baudAfter);
+        EXPECT_EQ(std::tuple(port.isOpen(), port.portNumber(), port.baudRate()), std::tuple(row.openAfter, 3, row.baudAfter));
         EXPECT_EQ(openAtToggle.load(), row.openAfter ? -1 : 1);
         EXPECT_EQ(commands->count(UWM_CMD_LINK_TOGGLE), row.openAfter ? 0u : 1u);
         EXPECT_EQ(test::readFile(settings / "CommoFiles" / "CommSetting.csv"), row.file);
