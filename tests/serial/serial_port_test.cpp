@@ -34,6 +34,7 @@
 #include "serial/serial_messages.h"
 #include "serial/sio_port.h"
 #include "serial/sio_thread_proxies.h"
+#include "tests/protocol/protocol_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/command_thread_recorder.h"
 #include "tests/support/queue_drain.h"
@@ -52,14 +53,12 @@ public:
         char name[128] = {};
         if (m_fd >= 0 && ::grantpt(m_fd) == 0 && ::unlockpt(m_fd) == 0 && ::ptsname_r(m_fd, name, sizeof name) == 0)
             m_slavePath = name;
-        else
-            close();
     }
-    ~PtyPeer() { close(); }
+    ~PtyPeer() { ::close(m_fd); }
     PtyPeer(const PtyPeer&) = delete;
     PtyPeer& operator=(const PtyPeer&) = delete;
 
-    bool valid() const { return m_fd >= 0; }
+    bool valid() const { return !m_slavePath.empty(); }
     const std::string& slavePath() const { return m_slavePath; }
     bool write(std::string_view bytes) { return ::write(m_fd, bytes.data(), bytes.size()) == ssize_t(bytes.size()); }
 
@@ -79,11 +78,6 @@ public:
     // Blocks for the whole window; returns everything that arrived (to show that nothing did).
     std::string readFor(std::chrono::milliseconds window) { return readAtLeast(SIZE_MAX, window); }
 
-    void close() {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
-    }
-
 private:
     int m_fd = -1;
     std::string m_slavePath;
@@ -94,11 +88,8 @@ private:
 class SerialLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Trx_StateGuard::setMenuLoaderStart(nullptr);
-        Trx_StateGuard().initialise();
+        resetLinkState();
         Trx_StateGuard().setMenuListReady(1);
-        Trx_ShadowGuard().reset();
-        LinkFlags().reset();
         Sio_Port().initialise();
         PortMap().reset();
         SioSendQueue().reset();
@@ -242,8 +233,7 @@ TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
         ASSERT_EQ(::tcgetattr(owner, &after), 0);
         EXPECT_EQ(settings(before), settings(after));
         int exclusive = -1;
-        EXPECT_EQ(::ioctl(owner, TIOCGEXCL, &exclusive), 0);
-        EXPECT_EQ(exclusive, 0) << "exclusive use released";
+        EXPECT_TRUE(::ioctl(owner, TIOCGEXCL, &exclusive) == 0 && exclusive == 0) << "exclusive use released";
         const int again = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY);
         EXPECT_GE(again, 0) << "opened again";
         ::close(again);
@@ -309,9 +299,8 @@ TEST_F(SerialThreadsTest, MenuRepliesFollowTheMenuListAndTheModelCode) {
     Trx_StateGuard state;
     ASSERT_TRUE(state.set(StateField::MenuCount, kDefaultMenuItemCount));
     MenuItemRecord record{};
-    ASSERT_TRUE(defaultMenuItem(126, record));
-    ASSERT_EQ(record.formatCode, MENU_FORMAT_EQ2_FREQ);
-    ASSERT_TRUE(state.storeMenuRecord(126, &record));
+    ASSERT_TRUE(defaultMenuItem(126, record) && record.formatCode == MENU_FORMAT_EQ2_FREQ &&
+                state.storeMenuRecord(126, &record));
     const auto width = static_cast<std::size_t>(record.parameterLength);
     openAndDrain();
 
