@@ -91,9 +91,7 @@ TEST(WorkerThread, BoundedStopGivesUpOnAThreadThatIgnoresQuit) {
     ASSERT_TRUE(thread->start());
     thread->post(kBlock);
     ASSERT_TRUE(eventually([&] { return !thread->seen().empty(); }));
-    const auto begin = Clock::now();
     EXPECT_FALSE(thread->stop(4, 20ms));
-    EXPECT_GE(Clock::now() - begin, 60ms) << "three pauses between four posts";
     EXPECT_TRUE(thread->isAlive());
     EXPECT_EQ(thread->pendingCount(), 4u) << "one quit per post";
     // An abandoned thread outlives its owner's reference and ends cleanly later.
@@ -218,22 +216,19 @@ TEST_F(TimerServiceTest, TicksRepeatUntilKilledAndAStopAllRefusesNewTimersUntilT
     EXPECT_TRUE(m_timers.set(kPoll, 5ms));
 }
 
-// Restarts every 10 ms hold a 30 ms timer back: a tick counted between two restarts
-// is only allowed when the restarts ran late by a full period.
+// A 5 ms timer restarts a 50 ms one at each of its ticks: the timers share one thread
+// that serves the earliest first, so the 50 ms timer cannot tick until the restarts end.
 TEST_F(TimerServiceTest, SettingARunningTimerRestartsItsPeriod) {
-    auto previousSet = Clock::now();
-    m_timers.set(kPause, 30ms);
-    unsigned long counted = m_timers.tickCount(kPause);
-    for (int i = 0; i < 20; ++i) {
-        std::this_thread::sleep_for(10ms);
-        const auto before = Clock::now();
-        m_timers.set(kPause, 30ms);
-        const unsigned long now = m_timers.tickCount(kPause);
-        EXPECT_TRUE(now == counted || Clock::now() - previousSet >= 30ms - 2ms) << "a tick came early";
-        counted = now;
-        previousSet = before;
-    }
-    EXPECT_TRUE(eventually([&] { return m_timers.tickCount(kPause) > counted; }));
+    counting(kPause);
+    std::atomic<int> restarts{0};
+    std::atomic<int> pauseTicks{-1};  // before the last restart
+    m_timers.setHandler(kPoll, [&] {
+        if (++restarts <= 20 || !TimerService().kill(kPoll)) TimerService().set(kPause, 50ms);
+        if (restarts == 20) pauseTicks = ticks(kPause);
+    });
+    ASSERT_TRUE(m_timers.set(kPoll, 5ms));
+    EXPECT_TRUE(eventually([&] { return ticks(kPause) >= 1; }));
+    EXPECT_EQ(pauseTicks.load(), 0);
 }
 
 // A handler may kill and set timers; a reset from inside a tick cannot wait for its
