@@ -8,14 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/sio_queue.h"
-#include "platform/thread_directory.h"
 #include "platform/timer_service.h"
 #include "protocol/anl_recv.h"
 #include "protocol/anl_send_thread.h"
-#include "protocol/link_flags.h"
-#include "protocol/protocol_messages.h"
-#include "protocol/reply_dispatch.h"
-#include "protocol/trx_state.h"
 #include "tests/protocol/protocol_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/queue_drain.h"

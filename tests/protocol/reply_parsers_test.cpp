@@ -9,11 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/timer_service.h"
-#include "protocol/menu_item_record.h"
 #include "protocol/pe_command.h"
 #include "protocol/reply_parser.h"
 #include "protocol/reply_table.h"
-#include "protocol/trx_state.h"
 #include "tests/protocol/protocol_fixture.h"
 
 namespace tqm {
