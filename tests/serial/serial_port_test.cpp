@@ -191,23 +191,24 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
 // A terminal that someone else holds (a shell, say) is left as it was found by
 // every way the port lets go of it: its settings back, exclusive use released.
 TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
-    const std::function<void(const std::string&)> ways[] = {
-        [&](const std::string&) {
+    const auto openAt = [&](SerialDevice& device, int baud) {
+        SerialFault fault;
+        return device.open(m_peer->slavePath(), baud, fault) ? SerialError::None : fault.code;
+    };
+    const std::function<void()> ways[] = {
+        [&] {
             ASSERT_TRUE(Sio_Port().open());
             EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
             Sio_Port().close();
         },
-        [](const std::string&) { EXPECT_TRUE(Sio_Port().probe(0)); },
-        [](const std::string& path) {  // an open refused for its speed
+        [] { EXPECT_TRUE(Sio_Port().probe(0)); },
+        [&] {
             SerialDevice device;
-            SerialFault fault;
-            EXPECT_FALSE(device.open(path, 300, fault));
-            EXPECT_EQ(fault.code, SerialError::BadSpeed);
+            EXPECT_EQ(openAt(device, 300), SerialError::BadSpeed);
         },
-        [](const std::string& path) {
+        [&] {
             SerialDevice device;
-            SerialFault fault;
-            ASSERT_TRUE(device.open(path, 4800, fault)) << fault.reason;
+            ASSERT_EQ(openAt(device, 4800), SerialError::None);
             device.abort();
             EXPECT_FALSE(device.isOpen());
         },
@@ -221,9 +222,8 @@ TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
         replacePeer();
         const int owner = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY);
         termios before{}, after{};
-        ASSERT_EQ(::tcgetattr(owner, &before), 0);
-        ASSERT_TRUE(before.c_lflag & ECHO) << "a terminal as a shell has it";
-        ways[way](m_peer->slavePath());
+        ASSERT_TRUE(::tcgetattr(owner, &before) == 0 && (before.c_lflag & ECHO)) << "a terminal as a shell has it";
+        ways[way]();
         ASSERT_EQ(::tcgetattr(owner, &after), 0);
         EXPECT_EQ(settings(before), settings(after));
         int exclusive = -1;
@@ -235,6 +235,48 @@ TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
     }
 }
 
+// COM1 is open at the row's speed, with the link on or off, when the dialog's choice
+// is taken; COM5 cannot be opened. The link is switched off (through the command
+// thread, the port still open) before a change that closes the port.
+TEST_F(SioPortTest, ADialogChoiceRewritesTheFileAndSwitchesTheLinkOffOnlyWhenThePortMustClose) {
+    const struct {
+        PortSetting setting;
+        int shownSet, choice, baud, autoInfo;
+        PortDialogOk ok;
+        bool openAfter;
+        int baudAfter;
+        const char* file;
+    } rows[] = {
+        {PortSetting::ComPort, 2, 1, 9600, 0, PortDialogOk::Close, true, 9600, "1,9600,2\r\n"},  // the port in use
+        {PortSetting::ComPort, 0, 5, 4800, 1, PortDialogOk::ProbeFailed, true, 4800, ""},
+        {PortSetting::BaudRate, 0, 19200, 4800, 1, PortDialogOk::Close, false, 19200, "1,19200,0\r\n"},
+    };
+    PortMap().setOverride(5, kMissing);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.choice);
+        test::ScratchDirectory settings;
+        Sio_Port().close();
+        ASSERT_TRUE(Sio_Port().setBaudRate(row.baud) && Sio_Port().open());
+        Trx_StateGuard().set(StateField::AutoInfo, row.autoInfo);
+        std::atomic<int> openAtToggle{-1};
+        test::FiledCommandRecorder commands([&](const Message& message) {
+            if (message.id != UWM_CMD_LINK_TOGGLE) return;
+            openAtToggle = Sio_Port().isOpen() ? 1 : 0;
+            Trx_StateGuard().set(StateField::AutoInfo, 0);  // the transceiver's "AI0" reply, as stored
+        });
+        PortDialogController controller(row.setting, row.shownSet, settings.path());
+        const auto& choices = controller.rows();
+        controller.select(static_cast<int>(
+            std::find_if(choices.begin(), choices.end(), [&](const auto& c) { return c.value == row.choice; }) -
+            choices.begin()));
+        EXPECT_EQ(controller.ok(), row.ok);
+        EXPECT_EQ(std::tuple(Sio_Port().isOpen(), Sio_Port().portNumber(), Sio_Port().baudRate()),
+                  std::tuple(row.openAfter, 1, row.baudAfter));
+        EXPECT_EQ(openAtToggle.load(), row.openAfter ? -1 : 1);
+        EXPECT_EQ(commands->count(UWM_CMD_LINK_TOGGLE), row.openAfter ? 0u : 1u);
+        EXPECT_EQ(test::readFile(settings / "CommoFiles" / "CommSetting.csv"), row.file);
+    }
+}
 
 using Texts = std::vector<std::string>;
 
@@ -328,56 +370,6 @@ TEST_F(SerialThreadsTest, ASendOnAClosedPortOpensItAndTracksAutoInformation) {
     EXPECT_EQ(LinkFlags().aiOnSent(), 0) << "other commands leave it";
 }
 
-
-// COM3 is open at the row's speed, with the link on or off, when the dialog's choice
-// is taken; COM5 cannot be opened. The link is switched off (through the command
-// thread, the port still open) before a change that closes the port.
-TEST(PortDialogController, AChoiceRewritesTheFileAndSwitchesTheLinkOffOnlyWhenThePortMustClose) {
-    const struct {
-        PortSetting setting;
-        int shownSet, choice, baud, autoInfo;
-        PortDialogOk ok;
-        bool openAfter;
-        int baudAfter;
-        const char* file;
-    } rows[] = {
-        {PortSetting::ComPort, 2, 3, 9600, 0, PortDialogOk::Close, true, 9600, "3,9600,2\r\n"},  // the port in use
-        {PortSetting::ComPort, 0, 5, 4800, 1, PortDialogOk::ProbeFailed, true, 4800, ""},
-        {PortSetting::BaudRate, 0, 19200, 4800, 1, PortDialogOk::Close, false, 19200, "3,19200,0\r\n"},
-    };
-    test::PtyPeer device;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.choice);
-        test::ScratchDirectory settings;
-        Trx_StateGuard().initialise();
-        Sio_Port port;
-        port.initialise();
-        PortMap().reset();
-        PortMap().setOverride(3, device.slavePath());
-        PortMap().setOverride(5, "/nonexistent/tqm-no-such-tty");
-        ASSERT_TRUE(port.setPortNumber(3) && port.setBaudRate(row.baud) && port.open());
-        Trx_StateGuard().set(StateField::AutoInfo, row.autoInfo);
-        std::atomic<int> openAtToggle{-1};
-        test::FiledCommandRecorder commands([&](const Message& message) {
-            if (message.id != UWM_CMD_LINK_TOGGLE) return;
-            openAtToggle = Sio_Port().isOpen() ? 1 : 0;
-            Trx_StateGuard().set(StateField::AutoInfo, 0);  // the transceiver's "AI0" reply, as stored
-        });
-        PortDialogController controller(row.setting, row.shownSet, settings.path());
-        const auto& choices = controller.rows();
-        controller.select(static_cast<int>(
-            std::find_if(choices.begin(), choices.end(), [&](const auto& c) { return c.value == row.choice; }) -
-            choices.begin()));
-        EXPECT_EQ(controller.ok(), row.ok);
-        EXPECT_EQ(std::tuple(port.isOpen(), port.portNumber(), port.baudRate()), std::tuple(row.openAfter, 3, row.baudAfter));
-        EXPECT_EQ(openAtToggle.load(), row.openAfter ? -1 : 1);
-        EXPECT_EQ(commands->count(UWM_CMD_LINK_TOGGLE), row.openAfter ? 0u : 1u);
-        EXPECT_EQ(test::readFile(settings / "CommoFiles" / "CommSetting.csv"), row.file);
-    }
-    Sio_Port().initialise();
-    PortMap().reset();
-    Trx_StateGuard().initialise();
-}
 
 }  // namespace
 }  // namespace tqm
