@@ -1,61 +1,26 @@
 #include <algorithm>
 #include <chrono>
-#include <initializer_list>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/sio_queue.h"
-#include "platform/timer_service.h"
 #include "protocol/anl_recv.h"
 #include "protocol/anl_send_thread.h"
 #include "tests/protocol/protocol_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/queue_drain.h"
-#include "tests/support/recording_window.h"
 
 namespace tqm {
 namespace {
 
 using test::dispatch;
 using namespace std::chrono_literals;
-using Ids = std::vector<MessageId>;
+using test::Ids;
 
-// One reply, whether it is accepted, and what it makes the parser and the dispatch
-// ask of the command thread and tell the main window, in order.
-struct Step {
-    const char* reply;
-    bool accepted;
-    Ids requests;
-    Ids window;
-};
-
-class LinkParsersTest : public ::testing::Test {
+class LinkParsersTest : public test::ProtocolTest {
 protected:
-    void SetUp() override { test::resetLinkState(); }
-    void TearDown() override { TimerService().reset(); }
-
-    void run(std::initializer_list<Step> steps) {
-        for (const Step& step : steps) {
-            SCOPED_TRACE(step.reply);
-            EXPECT_EQ(dispatch(step.reply), step.accepted);
-            EXPECT_EQ(m_commands.take(), step.requests);
-            EXPECT_EQ(m_window->ids(), step.window);
-            for (const auto& entry : m_window->entries()) {
-                EXPECT_EQ(entry.sent, entry.message.id == UWM_POWER_ON) << "only the power-on is sent and waited for";
-            }
-            m_window->clear();
-        }
-    }
     // Sets rm and sm2 to values the meter reset must clear.
     void fillMeters() { run({{"RM0123", true, {}, {UWM_REPLY_RM}}, {"SM1200", true, {}, {UWM_REPLY_SM}}}); }
-
-    Trx_StateGuard m_state;
-    Trx_ShadowGuard m_shadow;
-    test::CommandLog m_commands;
-    std::unique_ptr<test::RecordingWindow> m_window = std::make_unique<test::RecordingWindow>();
 };
 
 // Switched off, the meters are reset and the reads stop; switched on, the identity is

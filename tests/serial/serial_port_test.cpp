@@ -10,20 +10,14 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <functional>
-#include <memory>
-#include <string>
-#include <string_view>
 #include <tuple>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "menulist/default_menu_list.h"
 #include "platform/serial_device.h"
 #include "platform/sio_queue.h"
-#include "platform/timer_service.h"
 #include "serial/port_dialog_controller.h"
 #include "serial/port_map.h"
 #include "serial/serial_messages.h"
@@ -32,7 +26,6 @@
 #include "tests/protocol/protocol_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/queue_drain.h"
-#include "tests/support/recording_window.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
