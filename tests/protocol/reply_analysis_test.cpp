@@ -47,24 +47,19 @@ TEST_F(LinkParsersTest, AutoInformationFollowsTheLink) {
     EXPECT_TRUE(dispatch("AI1")) << "with no window the power-on send does not wait";
 }
 
+// Off: the meters are reset and the reads stop; on again: the link is switched on, and
+// the restored auto information checks the identity although autoInfo was 1 already.
 TEST_F(LinkParsersTest, PowerOffAndOnFollowThePowerState) {
     run({{"AI1", true, {UWM_CMD_ID_CHECK}, {UWM_POWER_ON, UWM_REPLY_AI}}, {"PS1", true, {}, {UWM_REPLY_PS}}});
     fillMeters();
-    run({{"PS0", true, {UWM_CMD_TIMERS_STOP}, {UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_PS}}});
-    EXPECT_EQ(m_state.savedAutoInfo(), 1);
-    EXPECT_EQ(m_state.get(StateField::Rm), 0);
-    EXPECT_EQ(m_shadow.powerState(), 0);
     run({
+        {"PS0", true, {UWM_CMD_TIMERS_STOP}, {UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_PS}},
         {"PS0", true, {}, {UWM_REPLY_PS}},  // still off: only the notification
         {"PSx", false, {}, {}},
         {"PS1", true, {UWM_CMD_LINK_TOGGLE}, {UWM_REPLY_PS}},
+        {"AI1", true, {UWM_CMD_ID_CHECK}, {UWM_REPLY_AI}},
     });
-    EXPECT_EQ(m_state.aiRestorePending(), 1);
-    EXPECT_EQ(m_shadow.autoInfo(), 0);
-    EXPECT_EQ(m_shadow.powerState(), 1);
-    // The restored auto information checks the identity although autoInfo was 1 already.
-    run({{"AI1", true, {UWM_CMD_ID_CHECK}, {UWM_REPLY_AI}}});
-    EXPECT_EQ(m_state.aiRestorePending(), 0);
+    EXPECT_EQ(std::vector<int>({m_shadow.powerState(), m_state.aiRestorePending()}), std::vector({1, 0}));
 }
 
 TEST_F(LinkParsersTest, IdentificationStartsTheReadOnlyForTheModelCodeAndStandbyStartsItsTimer) {
