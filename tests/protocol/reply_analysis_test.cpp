@@ -233,6 +233,18 @@ TEST_F(AnlSendThreadTest, ToggleWhileOnSwitchesOffAndInjectsAnAiOffReply) {
     EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP)) << "the queued timers stop ran";
 }
 
+TEST_F(AnlSendThreadTest, APollReadsThePowerWhileTheLinkIsOnAndTheAutoInformationWhilePowered) {
+    const auto poll = [&](int autoInfo, int power) {
+        Trx_ShadowGuard().setAutoInfo(autoInfo);
+        Trx_ShadowGuard().setPowerState(power);
+        post({UWM_CMD_POLL});
+        return settled();
+    };
+    EXPECT_EQ(poll(0, 1), Texts{});
+    EXPECT_EQ(poll(1, 0), Texts{"PS;"});
+    EXPECT_EQ(poll(1, 1), (Texts{"PS;", "PS;", "AI;"}));
+}
+
 TEST_F(AnlSendThreadTest, StartupReadSendsTwentySevenReadsThenThePowerReadAndAStartGoesBackToStepZero) {
     post({UWM_CMD_READ_START});
     settled();

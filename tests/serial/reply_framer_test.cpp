@@ -55,7 +55,7 @@ protected:
     CollectingSink m_sink;
 };
 
-TEST_F(ReplyFramerTest, IdAndKmAreCutByTheirTerminatorScans) {
+TEST_F(ReplyFramerTest, OnlyIdAndKmAreCutByTheirTerminatorScans) {
     EXPECT_EQ(poll("KM" + std::string(20, 'X') + "}{;"), FrameStep::Dropped) << "'{' is not reply text";
     m_framer.reset();
     EXPECT_EQ(poll("KMAB C}D;"), FrameStep::Delivered);
@@ -68,6 +68,8 @@ TEST_F(ReplyFramerTest, IdAndKmAreCutByTheirTerminatorScans) {
     EXPECT_EQ(poll("ID47"), FrameStep::Waiting);
     EXPECT_EQ(poll("00;"), FrameStep::Delivered);
     EXPECT_EQ(m_sink.replies.back(), "ID4700");
+    EXPECT_EQ(poll("RM12;PS1;"), FrameStep::Dropped) << "a reply of fixed length is not cut at its first ';'";
+    EXPECT_EQ(rest(), "PS1;");
 }
 
 TEST_F(ReplyFramerTest, MenuRepliesAreCutByTheItemWidthAndTheModelRule) {
