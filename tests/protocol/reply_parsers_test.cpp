@@ -207,14 +207,13 @@ void expectBounds(Set set, Get get, T low, T high) {
 }
 
 TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
-    Trx_ShadowGuard shadow;
     ASSERT_TRUE(m_state.set(StateField::Ks, 50) && m_state.setPeq(2, 2, PeqParam::Freq, 17) &&
                 m_state.setText(TextField::Km3, 5, "HELLO") && m_state.setReal(RealField::If2, 12.0));
     m_state.setMenuListReady(1);
     m_state.setSavedAutoInfo(1);
     m_state.setAiRestorePending(1);
-    shadow.setAutoInfo(1);
-    shadow.setPowerState(1);
+    m_shadow.setAutoInfo(1);
+    m_shadow.setPowerState(1);
     s_loaderStarts = 0;
     Trx_StateGuard::setMenuLoaderStart([] { ++s_loaderStarts; });
     m_state.initialise();
@@ -236,8 +235,7 @@ TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
     EXPECT_EQ(m_state.getReal(RealField::If2) + m_state.getReal(RealField::Oi2), 0.0);
     for (int t = 0; t < static_cast<int>(TextField::Count); ++t) EXPECT_EQ(m_state.getText(static_cast<TextField>(t)), "");
     EXPECT_EQ(m_state.menuListReady() + m_state.savedAutoInfo() + m_state.aiRestorePending(), 0);
-    EXPECT_EQ(shadow.autoInfo() + shadow.powerState(), 2);
-    shadow.reset();
+    EXPECT_EQ(m_shadow.autoInfo() + m_shadow.powerState(), 2);
 }
 
 // Each member takes its own bounds and nothing beyond (the bound values themselves are
@@ -294,8 +292,7 @@ TEST_F(TrxStateTest, TextsAndMenuRecordsAreKeptOnlyWithinTheirLimits) {
     ASSERT_TRUE(m_state.writeMenuValue(136, 5120.0));
     MenuItemRecord copy{};
     ASSERT_TRUE(m_state.copyMenuRecord(136, copy));
-    EXPECT_EQ(copy.value, 5120.0) << "the copy carries the current value";
-    EXPECT_EQ(copy.parameterLength, 13);
+    EXPECT_TRUE(copy.value == 5120.0 && copy.parameterLength == 13) << "the copy carries the current value";
     // Raising menuCount makes more slots valid, but never more than the 300 slots.
     m_state.set(StateField::MenuCount, 500);
     EXPECT_TRUE(m_state.storeMenuRecord(300, &item));
