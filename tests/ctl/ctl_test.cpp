@@ -1,7 +1,7 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,13 +72,6 @@ protected:
         for (int p = 0; p < kEqualizerParams; ++p) values[p] = m_sim->radio().peValue({set, p / 3, p % 3});
         return values;
     }
-    std::size_t setCommands() const {
-        std::size_t count = 0;
-        for (const auto& entry : m_sim->monitor().log()) {
-            count += entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == 9 && entry.bytes.starts_with("PE");
-        }
-        return count;
-    }
     // The program is done with the line: auto information is off, and "AI0;" was the
     // last auto-information command the transceiver received.
     void expectAutoInformationLeftOff() const {
@@ -102,18 +95,13 @@ TEST_F(CtlTest, ReadPrintsTheTransceiversValuesAsDocumentedJson) {
     startSim(config);
     const CtlRun run = ctl({"read", "--format", "json"});
     ASSERT_EQ(run.code, 0) << run.err;
-    std::string expected = "{\"sets\":{";
-    for (int set = 0; set < 3; ++set) {
-        expected += std::string(set > 0 ? "," : "") + "\"" + "FRP"[set] + "\":{";
-        for (int band = 0; band < 3; ++band) {
-            const auto value = [&](int kind) { return m_sim->radio().peValue({set, band, kind}); };
-            expected += std::string(band > 0 ? "," : "") + "\"EQ" + std::to_string(band + 1) + "\":{\"freq_hz\":" +
-                        std::to_string(freqHz(band, value(0))) + ",\"level_db\":" + std::to_string(value(1)) +
-                        ",\"bwth\":" + std::to_string(value(2)) + "}";
-        }
-        expected += "}";
-    }
-    EXPECT_EQ(run.out, expected + "}}\n");
+    const auto band = [](int n, int hz, int db, int bwth) {
+        return "\"EQ" + std::to_string(n) + "\":{\"freq_hz\":" + std::to_string(hz) + ",\"level_db\":" + std::to_string(db) +
+               ",\"bwth\":" + std::to_string(bwth) + "}";
+    };
+    EXPECT_EQ(run.out, "{\"sets\":{\"F\":{" + band(1, 300, -2, 5) + "," + band(2, 1000, 3, 7) + "," + band(3, 2500, -6, 4) +
+                           "},\"R\":{" + band(1, 200, 0, 6) + "," + band(2, 1100, -3, 8) + "," + band(3, 2600, -4, 3) +
+                           "},\"P\":{" + band(1, 100, -8, 2) + "," + band(2, 1200, 4, 9) + "," + band(3, 0, 1, 6) + "}}}\n");
     expectAutoInformationLeftOff();
 }
 
@@ -133,7 +121,9 @@ TEST_F(CtlTest, SaveApplyAndSetChangeTheTransceiverAndAnEqualFileSendsNothing) {
     const CtlRun again = ctl({"apply", "--set", "P", saved});
     EXPECT_EQ(again.code, 0) << again.err;
     EXPECT_NE(again.out.find("nothing was sent"), std::string::npos) << again.out;
-    EXPECT_EQ(setCommands(), 0u);
+    for (const auto& entry : m_sim->monitor().log()) {
+        EXPECT_FALSE(entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == 9) << entry.bytes;
+    }
     expectAutoInformationLeftOff();
 
     // Hertz, OFF and levels by name, in any case.
@@ -168,8 +158,8 @@ TEST_F(CtlTest, RefusedInputAndBadUsageExitWithTheirCodesAndPutNothingOnTheWire)
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
         {{}, 2, "no command given"},
         {{"--help"}, 0, "Usage: tqm4700-ctl"},
-        {{"--device", absent, "read"}, 3, "Failed to open the port."},
-        {{"--device", absent, "read"}, 3, "tqm4700-ctl: COM1 (" + absent},
+        {{"--device", absent, "read"}, 3,
+         "Failed to open the port.\ntqm4700-ctl: Please confirm the port connection.\ntqm4700-ctl: COM1 (" + absent},
     };
     for (const auto& c : cases) {
         const CtlRun run = ctl(c.arguments);
@@ -231,14 +221,8 @@ TEST_F(CtlTest, MonitorPrintsFrontPanelChangesAndAPowerCycleUntilInterrupted) {
 }
 
 TEST(CtlProgram, LinksNoQt) {
-    FILE* pipe = ::popen("ldd " TQM_CTL_PATH, "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string libraries;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) libraries += buffer;
-    EXPECT_EQ(::pclose(pipe), 0);
-    EXPECT_NE(libraries.find("libc.so"), std::string::npos) << libraries;
-    EXPECT_EQ(libraries.find("Qt"), std::string::npos) << libraries;
+    EXPECT_EQ(std::system("ldd " TQM_CTL_PATH " | grep -q libc.so"), 0);
+    EXPECT_NE(std::system("ldd " TQM_CTL_PATH " | grep -q Qt"), 0);
 }
 
 }  // namespace

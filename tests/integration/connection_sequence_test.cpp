@@ -45,8 +45,7 @@ TEST_F(ConnectionSequence, OpeningThePortWritesAiOffOnlyAndAConnectOnAClosedPort
     ASSERT_TRUE(waitForCommand("AI1;"));
     const auto wire = commands();
     ASSERT_GE(wire.size(), 2u);
-    EXPECT_EQ(wire[0], "AI0;");
-    EXPECT_EQ(wire[1], "AI1;");
+    EXPECT_EQ(std::vector(wire.begin(), wire.begin() + 2), (std::vector<std::string>{"AI0;", "AI1;"}));
 }
 
 TEST_F(ConnectionSequence, NormalConnectReadsEverythingThenPollsEverySecond) {
@@ -123,7 +122,8 @@ TEST_F(ConnectionSequence, PowerOffKeepsPollingPowerThenPowerOnReconnects) {
     EXPECT_NE(std::find(aiRead, wire.end(), "ID;"), wire.end()) << "AI1;, the AI read, then the identification";
 }
 
-TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
+// Switched off while powered off, the link stays off when the power comes back.
+TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOfflineAlsoWhilePoweredOff) {
     startAll();
     connect();
     m_sim->monitor().clear();
@@ -133,10 +133,7 @@ TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
     EXPECT_EQ(commands().front(), "AI0;");
     EXPECT_FALSE(m_window->lampOn());
     EXPECT_FALSE(m_sim->radio().autoInformation());
-}
 
-TEST_F(ConnectionSequence, SwitchingOffWhilePoweredOffKeepsAutoInformationOffAtPowerOn) {
-    startAll();
     connect();
     powerOff();
     pressCom();
