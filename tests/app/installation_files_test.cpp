@@ -7,25 +7,21 @@
 namespace tqm {
 namespace {
 
-// The checkout this test was built from: three folders above this file.
-std::filesystem::path sourceRoot() { return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path(); }
-
-bool haveTool(const char* name) { return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0; }
-
-// Runs a shell command; true when it exits 0 and prints nothing on stderr.
+// True when the shell command exits 0 and prints nothing on standard error.
 bool runsCleanly(const std::string& command) {
     return std::system(("test -z \"$(" + command + " 2>&1 >/dev/null)\" && " + command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 TEST(InstallationFiles, DesktopEntryValidatesAndManualPagesRender) {
-    const auto root = sourceRoot();
+    const auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
     if (!std::filesystem::exists(root / "resources")) GTEST_SKIP() << "source tree not found";
-    if (!haveTool("desktop-file-validate") || !haveTool("man")) GTEST_SKIP() << "desktop-file-utils or man missing";
-    EXPECT_TRUE(runsCleanly("desktop-file-validate '" + (root / "resources" / "tqm4700-peq.desktop").string() + "'"));
-    EXPECT_TRUE(runsCleanly("bash -n '" + (root / "resources" / "tqm4700-ctl.bash").string() + "'"));
-    for (const auto& page : {root / "resources" / "tqm4700-peq.1", root / "resources" / "tqm4700-ctl.1",
-                             root / "sim" / "zr4700-sim.1"}) {
-        EXPECT_TRUE(runsCleanly("MANWIDTH=80 man --warnings -l '" + page.string() + "'")) << page;
+    if (std::system("command -v desktop-file-validate >/dev/null && command -v man >/dev/null") != 0) {
+        GTEST_SKIP() << "desktop-file-utils or man missing";
+    }
+    EXPECT_TRUE(runsCleanly("desktop-file-validate '" + (root / "resources/tqm4700-peq.desktop").string() + "'"));
+    EXPECT_TRUE(runsCleanly("bash -n '" + (root / "resources/tqm4700-ctl.bash").string() + "'"));
+    for (const char* page : {"resources/tqm4700-peq.1", "resources/tqm4700-ctl.1", "sim/zr4700-sim.1"}) {
+        EXPECT_TRUE(runsCleanly("MANWIDTH=80 man --warnings -l '" + (root / page).string() + "'")) << page;
     }
 }
 

@@ -34,22 +34,13 @@ protected:
     }
 };
 
-TEST_F(ConnectionSequence, OpeningThePortWritesAiOffOnlyAndAConnectOnAClosedPortOpensItFirst) {
+// Before a connect nothing polls; a connect on a closed port opens it first.
+TEST_F(ConnectionSequence, OpeningThePortWritesAiOffOnlyAndAConnectReadsEverythingThenPollsEverySecond) {
     startAll();
-    runFor(1500ms);  // more than a poll period: the poll stays silent
+    runFor(1500ms);  // more than a poll period
     EXPECT_EQ(commands(), (std::vector<std::string>{"AI0;"}));
-
     Sio_Port().close();
     m_sim->monitor().clear();
-    pressCom();
-    ASSERT_TRUE(waitForCommand("AI1;"));
-    const auto wire = commands();
-    ASSERT_GE(wire.size(), 2u);
-    EXPECT_EQ(std::vector(wire.begin(), wire.begin() + 2), (std::vector<std::string>{"AI0;", "AI1;"}));
-}
-
-TEST_F(ConnectionSequence, NormalConnectReadsEverythingThenPollsEverySecond) {
-    startAll();
     pressCom();
     ASSERT_TRUE(waitForCommand("PS;", 3)) << "start-up read and two polls";
     ASSERT_TRUE(waitForCommand("AI;", 3));
@@ -122,8 +113,7 @@ TEST_F(ConnectionSequence, PowerOffKeepsPollingPowerThenPowerOnReconnects) {
     EXPECT_NE(std::find(aiRead, wire.end(), "ID;"), wire.end()) << "AI1;, the AI read, then the identification";
 }
 
-// Switched off while powered off, the link stays off when the power comes back.
-TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOfflineAlsoWhilePoweredOff) {
+TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
     startAll();
     connect();
     m_sim->monitor().clear();
@@ -133,7 +123,10 @@ TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOfflineAlsoWhileP
     EXPECT_EQ(commands().front(), "AI0;");
     EXPECT_FALSE(m_window->lampOn());
     EXPECT_FALSE(m_sim->radio().autoInformation());
+}
 
+TEST_F(ConnectionSequence, SwitchingOffWhilePoweredOffKeepsAutoInformationOffAtPowerOn) {
+    startAll();
     connect();
     powerOff();
     pressCom();
