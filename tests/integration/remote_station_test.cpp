@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "editor/string_table.h"
+#include "platform/sio_queue.h"
+#include "platform/thread_directory.h"
+#include "protocol/protocol_messages.h"
 #include "serial/port_dialog_controller.h"
 #include "tests/integration/engine_fixture.h"
 #include "tests/support/ser2net_server.h"
@@ -62,7 +65,7 @@ std::vector<std::string> withoutPolls(const std::vector<std::string>& lines) {
 }
 
 // The local run also writes a wire trace, which must be what the simulator saw.
-TEST_F(RemoteStation, AConnectGoesOverBothKindsOfServerAsOverTheDevice) {
+TEST_F(RemoteStation, ConnectAndStepGoOverBothKindsOfServerAsOverTheDeviceAndSurviveAServerRestart) {
     const std::string traceFile = (m_dir / "trace.txt").string();
     std::vector<std::string> local;
     for (Line line : {Line::Local, Line::Raw, Line::Rfc2217}) {
@@ -73,9 +76,29 @@ TEST_F(RemoteStation, AConnectGoesOverBothKindsOfServerAsOverTheDevice) {
         startEngine(target(line));
         ASSERT_TRUE(waitForCommand("AI0;"));
         connect();
+        const std::vector<std::string> sequence = withoutPolls(wire());
+        if (line == Line::Local) local = sequence;
+        EXPECT_EQ(sequence, local) << "the connect sequence on the line, byte for byte";
+
+        if (line != Line::Local) {  // a server that stops takes the link offline; a restart connects again
+            m_server->stop();
+            EXPECT_TRUE(waitUntil([] { return !Sio_Port().isOpen(); })) << "a line fault";
+            EXPECT_TRUE(waitUntil([this] { return !connected(); })) << "the watchdog";
+            ASSERT_TRUE(m_server->start());
+            connect();
+        }
+        // A step of EQ1 LEVEL and its read-back, and back, so that every run reads the same.
+        const int before = m_sim->radio().peValue({0, 0, 1});
+        for (const int level : {before == 5 ? 4 : 5, before}) {
+            const std::string set = "PE001" + std::string(level < 0 ? "-" : "+") + "0" + std::to_string(std::abs(level)) + ";";
+            for (const std::string& command : {set, std::string("PE001;")}) {
+                ASSERT_GT(SioSendQueue().push(command.size(), command.data()), 0);
+                ThreadDirectory().post(WorkerRole::SioSend, UWM_SIO_SEND);
+            }
+            EXPECT_TRUE(waitUntil([&] { return Trx_StateGuard().getPeq(0, 0, PeqParam::Level) == level; }));
+            EXPECT_EQ(m_sim->radio().peValue({0, 0, 1}), level);
+        }
         const std::vector<std::string> seen = wire();
-        if (line == Line::Local) local = withoutPolls(seen);
-        EXPECT_EQ(withoutPolls(seen), local) << "the connect sequence on the line, byte for byte";
         stopEngine();  // ends the trace too
         if (line != Line::Local) continue;
         std::vector<std::string> trace[2];  // comments, then the wire
@@ -100,20 +123,6 @@ TEST_F(RemoteStation, TheBaudRateDialogSetsTheFarPortOverRfc2217) {
     EXPECT_FALSE(Sio_Port().isOpen());
     connect();
     EXPECT_EQ(m_sim->monitor().deviceSpeed(), 9600);
-}
-
-TEST_F(RemoteStation, AServerThatStopsTakesTheLinkOfflineAndARestartConnectsAgain) {
-    for (Line line : {Line::Raw, Line::Rfc2217}) {
-        SCOPED_TRACE(lineName(line));
-        startEngine(target(line));
-        connect();
-        m_server->stop();
-        EXPECT_TRUE(waitUntil([] { return !Sio_Port().isOpen(); })) << "a line fault";
-        EXPECT_TRUE(waitUntil([this] { return !connected(); })) << "the watchdog";
-        ASSERT_TRUE(m_server->start());
-        connect();
-        stopEngine();
-    }
 }
 
 TEST_F(RemoteStation, APortWithNothingListeningIsRefusedAtOnce) {
