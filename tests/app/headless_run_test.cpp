@@ -24,8 +24,7 @@ namespace {
 using namespace std::chrono_literals;
 using Args = std::vector<std::string>;
 
-// The starts without a window, run as main runs them, against a registry file of the
-// test's own.
+// The starts without a window, as main runs them, on a registry file of the test's own.
 class HeadlessRunTest : public ::testing::Test {
 protected:
     void SetUp() override { Registry::setPathOverride(m_file); }

@@ -28,9 +28,8 @@ struct CtlRun {
     std::string err;
 };
 
-// tqm4700-ctl against the simulated transceiver on a pseudo-terminal, reached through a
-// symlink that the test owns (a recycled /dev/pts path can never be opened by mistake)
-// and with an empty settings folder.
+// tqm4700-ctl against the simulated transceiver through a symlink of the test's own (a
+// recycled /dev/pts path is never opened by mistake), with an empty settings folder.
 class CtlTest : public ::testing::Test {
 protected:
     void SetUp() override { startSim(); }

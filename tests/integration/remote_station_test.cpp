@@ -50,9 +50,8 @@ protected:
     std::unique_ptr<Ser2netServer> m_server;
 };
 
-// The commands, then the replies (the line is full duplex, so the two directions
-// interleave differently from run to run), without the once-a-second power poll,
-// which slips in at a place that differs from run to run.
+// The commands, then the replies (full duplex: the directions interleave differently
+// from run to run), without the once-a-second poll, which slips in anywhere.
 std::vector<std::string> withoutPolls(const std::vector<std::string>& lines) {
     const auto poll = [](const std::string& l) { return l == "> PS;" || l == "< PS1;" || l == "> AI;" || l == "< AI1;"; };
     std::vector<std::string> sequence;
