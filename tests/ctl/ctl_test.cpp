@@ -117,8 +117,10 @@ TEST_F(CtlTest, ReadSaveApplyAndSetChangeTheTransceiverAndAnEqualFileSendsNothin
     expectAutoInformationLeftOff();
 
     // Hertz, OFF and levels by name, in any case.
-    const CtlRun set = ctl({"set", "--set", "R", "EQ2.LEVEL=-3", "eq1.freq=700", "EQ3.FREQ=OFF", "EQ3.BWTH=4"});
+    const std::string trace = (m_dir / "wire.trace").string();
+    const CtlRun set = ctl({"--trace", trace, "set", "--set", "R", "EQ2.LEVEL=-3", "eq1.freq=700", "EQ3.FREQ=OFF", "EQ3.BWTH=4"});
     ASSERT_EQ(set.code, 0) << set.err;
+    EXPECT_NE(readFile(trace).find(" > PE100007;"), std::string::npos) << "the wire trace holds what was sent";
     const auto value = [this](int band, int param) { return m_sim->radio().peValue({1, band, param}); };
     EXPECT_EQ((std::vector{value(1, 1), value(0, 0), value(2, 0), value(2, 2)}), (std::vector{-3, 7, 0, 4}));
 }
@@ -143,6 +145,7 @@ TEST_F(CtlTest, RefusedInputAndBadUsageExitWithTheirCodesAndPutNothingOnTheWire)
         {{"read", "--format", "pef"}, 2, "--format pef holds one set"},
         {{"read", "--baud", "1200"}, 2, "bad value '1200' for --baud"},
         {{"monitor", "--set", "F"}, 2, "'monitor' takes no --set"},
+        {{"--trace", absent + "/wire.trace", "read"}, 1, "cannot write the wire trace: "},
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
         {{}, 2, "no command given"},
         {{"--help"}, 0, "Usage: tqm4700-ctl"},
