@@ -137,21 +137,18 @@ TEST_F(DialogsTest, ThePortsDialogBindsAFoundAdapterByItsStableName) {
 std::pair<bool, double> redOn(const QImage& image, const QRect& entry) {
     std::map<QRgb, int> counts;
     bool red = false;
-    for (int y = entry.top(); y <= entry.bottom(); ++y) {
-        for (int x = entry.left(); x <= entry.right(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            red = red || (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80);
-            ++counts[pixel.rgb()];
-        }
+    for (int i = 0; i < entry.width() * entry.height(); ++i) {
+        const QColor pixel = image.pixelColor(entry.left() + i % entry.width(), entry.top() + i / entry.width());
+        red = red || (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80);
+        ++counts[pixel.rgb()];
     }
     const auto luminance = [](QColor c) {
         const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
         return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF()) + 0.05;
     };
-    const auto most =
-        std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; });
+    const auto most = std::ranges::max_element(counts, {}, [](const auto& entry) { return entry.second; });
     const double a = luminance(QColor(most->first));
-    const double b = luminance(QColor(255, 0, 0));
+    const double b = luminance(Qt::red);
     return {red, std::max(a, b) / std::min(a, b)};
 }
 
@@ -166,12 +163,11 @@ TEST_F(DialogsTest, PortAndBaudListsAreAlwaysOpenWithTheValueInUseRedAlsoWhenHig
         const auto entry = [&](int row) { return list->visualRect(list->model()->index(row, 0)); };
         const auto picture = [&] { return list->viewport()->grab().toImage(); };
         QTest::keyClick(list, Qt::Key_Down);
-        EXPECT_TRUE(redOn(picture(), entry(2)).first);
-        EXPECT_FALSE(redOn(picture(), entry(3)).first) << "the highlighted entry is not the one in use";
+        EXPECT_TRUE(redOn(picture(), entry(2)).first && !redOn(picture(), entry(3)).first)
+            << "the highlighted entry is not the one in use";
         QTest::keyClick(list, Qt::Key_Up);
         const auto [red, contrast] = redOn(picture(), entry(2));
-        EXPECT_TRUE(red);
-        EXPECT_GE(contrast, 3.0) << "red stays readable on the highlight";
+        EXPECT_TRUE(red && contrast >= 3.0) << "red stays readable on the highlight: " << contrast;
         dialog->reject();
     }
 }
@@ -187,21 +183,19 @@ TEST_F(DialogsTest, ComSelectKeepsOpenOnAPortThatFailsWithItsReasonAndADoubleCli
     QTest::keyClick(list, Qt::Key_Down);
     QTest::keyClick(list, Qt::Key_Down);
     ASSERT_EQ(dialog.controller().selectedValue(), 5);
-    QStringList notice;  // title, text, reason
+    QString notice;  // title, text, reason
     {
         test::ModalAnswerer answers;
         answers.then<QMessageBox>([&](QMessageBox& box) {
-            notice = {box.windowTitle(), box.text(), box.informativeText()};
+            notice = QStringList{box.windowTitle(), box.text(), box.informativeText()}.join('|');
             box.accept();
         });
-        QTest::mouseClick(dialog.findChild<QPushButton*>(controlName(ControlId::DialogOk)), Qt::LeftButton);
+        QTest::mouseClick(&requireControl<QPushButton>(dialog, ControlId::DialogOk), Qt::LeftButton);
         ASSERT_TRUE(test::waitUntil([&] { return answers.finished(); }));
     }
-    ASSERT_EQ(notice.size(), 3);
-    EXPECT_EQ(notice[0], "TQM-4700 Parametric Equalizer Control");
-    EXPECT_EQ(notice[1], "Failed to open the port.");
-    EXPECT_TRUE(notice[2].startsWith(QString("COM5 (%1: no such device").arg(kMissingDevice)))
-        << notice[2].toStdString();
+    EXPECT_TRUE(notice.startsWith(QString("TQM-4700 Parametric Equalizer Control|Failed to open the port.|"
+                                          "COM5 (%1: no such device").arg(kMissingDevice)))
+        << notice.toStdString();
     EXPECT_TRUE(dialog.isVisible() && Sio_Port().portNumber() == 3 && savedFile().empty());
     // A double-click on the port in use chooses it and performs OK.
     const QPoint com3 = list->viewport()->mapTo(&dialog, list->visualRect(list->model()->index(2, 0)).center());
@@ -224,18 +218,16 @@ TEST_F(DialogsTest, SuspendAndResumeCloseTheOpenPort) {
 TEST_F(DialogsTest, AKeyHeldOnAStepButtonGivesOnePressAndOneRelease) {
     using Event = std::pair<std::uintptr_t, std::intptr_t>;  // code, pressed
     test::RecordingWindow owner;
-    auto dialog = std::make_unique<QDialog>();
-    auto* button = new CStepButton(dialog.get());
-    button->setGeometry(20, 20, 60, 40);
+    auto* button = new CStepButton(&shown(std::make_unique<QDialog>()));
     button->setOwner(&owner);
     button->setCode(10);
-    shown(std::move(dialog));
+    button->show();
     const auto repeat = [&](QEvent::Type type, Qt::Key key) {
         QKeyEvent event(type, key, {}, QString(), true);
         QCoreApplication::sendEvent(button, &event);
     };
     const Qt::Key keys[][2] = {{Qt::Key_Space, Qt::Key_Space}, {Qt::Key_Return, Qt::Key_Return},
-                           {Qt::Key_Return, Qt::Key_Alt}};
+                               {Qt::Key_Return, Qt::Key_Alt}};
     for (const auto& [held, ending] : keys) {
         owner.clear();
         QTest::keyPress(button, held);
@@ -243,11 +235,7 @@ TEST_F(DialogsTest, AKeyHeldOnAStepButtonGivesOnePressAndOneRelease) {
             repeat(QEvent::KeyRelease, held);
             repeat(QEvent::KeyPress, held);
         }
-        if (ending == Qt::Key_Alt) {
-            QTest::keyPress(button, Qt::Key_Alt, Qt::AltModifier);
-        } else {
-            QTest::keyRelease(button, ending);
-        }
+        ending == Qt::Key_Alt ? QTest::keyPress(button, ending, Qt::AltModifier) : QTest::keyRelease(button, ending);
         std::vector<Event> events;
         for (const auto& entry : owner.entries()) {
             EXPECT_TRUE(entry.message.id == UWM_BUTTON_EVENT && entry.sent);
