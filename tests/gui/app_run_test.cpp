@@ -44,8 +44,6 @@ struct AppRun {
     const char* written = nullptr;  // the file at the end; null: not written
 };
 
-void PrintTo(const AppRun& run, std::ostream* out) { *out << run.name; }
-
 class ApplicationRun : public ::testing::TestWithParam<AppRun> {};
 
 // During the run the shown set changes to R and the baud rate to 19200; at the end
@@ -121,12 +119,11 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     }
     const std::string report = err.str();
     if (run.written != nullptr) {
-        EXPECT_EQ(test::readFile(settings), run.written);
-        EXPECT_EQ(report, "");
+        EXPECT_TRUE(test::readFile(settings) == run.written && report.empty()) << report;
     } else {
         EXPECT_TRUE(fs::is_directory(settings)) << "left as it was";
-        EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1) << report;
-        EXPECT_NE(report.find(settings.string() + ": "), std::string::npos) << report;
+        EXPECT_TRUE(std::ranges::count(report, '\n') == 1 && report.find(settings.string() + ": ") != std::string::npos)
+            << report;
     }
     radio.stop();
     PortMap().reset();
