@@ -25,14 +25,7 @@ using namespace std::chrono_literals;
 using Commands = std::vector<std::string>;
 
 // Step codes and the range of the parameter they move.
-struct StepRange {
-    const char* name;
-    int upCode;
-    int downCode;
-    int param;
-    std::int32_t minimum;
-    std::int32_t maximum;
-};
+struct StepRange { const char* name; int upCode, downCode, param; std::int32_t minimum, maximum; };
 
 constexpr StepRange kRanges[] = {
     {"EQ1 FREQ", 4, 5, 0, 0, 7},       {"EQ2 FREQ", 6, 7, 3, 0, 9},       {"EQ3 FREQ", 8, 9, 6, 0, 18},
@@ -91,9 +84,7 @@ TEST_F(EqualizerModelTest, StepsStopAtEveryLimitWithoutChangeOrCommand) {
         EXPECT_FALSE(model.step(range.downCode));
         model.setConnected(false);
     }
-    EXPECT_TRUE(sink.commands.empty());
-    EXPECT_FALSE(model.step(3));
-    EXPECT_FALSE(model.step(22));
+    EXPECT_TRUE(sink.commands.empty() && !model.step(3) && !model.step(22));
 }
 
 TEST_F(EqualizerModelTest, ConnectedStepQueuesSetAndReadAndWaitsForTheReply) {
@@ -109,23 +100,18 @@ TEST_F(EqualizerModelTest, ConnectedStepQueuesSetAndReadAndWaitsForTheReply) {
 
     EXPECT_TRUE(model.step(10));
     EXPECT_EQ(sink.commands, (Commands{"PE001+01;", "PE001;"}));
-    EXPECT_EQ(model.shown(0)[1], 0) << "the display follows the reply";
+    EXPECT_TRUE(model.shown(0)[1] == 0 && view.graphs == 0 && view.bandTexts.empty()) << "the display waits";
     EXPECT_EQ(model.activeBand(), 1);
-    EXPECT_TRUE(view.graphs == 0 && view.bandTexts.empty());
     Trx_StateGuard().setPeq(0, 0, PeqParam::Level, 1);
-    EXPECT_TRUE(model.takeChangedFromState());
-    EXPECT_EQ(model.shown(0)[1], 1);
+    EXPECT_TRUE(model.takeChangedFromState() && model.shown(0)[1] == 1);
 }
 
 TEST_F(EqualizerModelTest, OfflineStepsShowAtOnceAndCancelRestoresAndRepaints) {
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(model.step(12));
-    EXPECT_EQ(model.shown(0)[4], 8);
     EXPECT_EQ(view.bandTexts, (std::map<int, std::vector<std::string>>{{1, {"OFF", "8 dB", "10"}}}));
-    EXPECT_EQ(view.graphs, 3);
+    EXPECT_TRUE(model.shown(0)[4] == 8 && view.graphs == 3);
     model.applyReference();
-    EXPECT_EQ(model.shown(0)[4], 5);
-    EXPECT_EQ(view.repaints, 1);
-    EXPECT_TRUE(sink.commands.empty() && pauses.empty());
+    EXPECT_TRUE(model.shown(0)[4] == 5 && view.repaints == 1 && sink.commands.empty() && pauses.empty());
     model.applyReference();
     EXPECT_EQ(view.repaints, 1) << "nothing to restore, nothing to repaint";
 }
@@ -142,9 +128,7 @@ TEST_F(EqualizerModelTest, ConnectedApplySendsEachDifferenceWithPacing) {
 
     model.applyReference();
     EXPECT_EQ(sink.commands, (Commands{"PE200007;", "PE200;", "PE211-03;", "PE211;", "PE222002;", "PE222;"}));
-    EXPECT_EQ(model.pendingReplies(), 3);
-    EXPECT_EQ(model.reloadScope(), 2);
-    EXPECT_EQ(model.shown(2), shownBefore);
+    EXPECT_TRUE(model.pendingReplies() == 3 && model.reloadScope() == 2 && model.shown(2) == shownBefore);
     EXPECT_EQ(pauses, (std::vector<std::chrono::milliseconds>(3, 25ms))) << "after every value, the last included";
     EXPECT_EQ(view.repaints, 1) << "only the set change repaints";
 }
@@ -154,14 +138,10 @@ TEST_F(EqualizerModelTest, SelectSetChangesOnlyWhichSetIsShown) {
     model.step(4);
     const EqualizerValues setF = model.shown(0);
     model.selectSet(1);
-    EXPECT_EQ(model.currentSet(), 1);
+    EXPECT_TRUE(model.currentSet() == 1 && view.repaints == 1);
     EXPECT_EQ(view.captions, (std::vector<std::string>{"R-PRMTRC EQ1", "R-PRMTRC EQ2", "R-PRMTRC EQ3"}));
-    EXPECT_EQ(view.repaints, 1);
     model.step(12);
-    EXPECT_EQ(model.shown(0), setF);
-    EXPECT_EQ(model.shown(1)[4], 6);
-    EXPECT_EQ(model.shown(2)[4], 5);
-    EXPECT_TRUE(sink.commands.empty());
+    EXPECT_TRUE(model.shown(0) == setF && model.shown(1)[4] == 6 && model.shown(2)[4] == 5 && sink.commands.empty());
     model.selectSet(2);
     EXPECT_EQ(view.captions.back(), "P-PRMTRC EQ3");
 }
@@ -171,9 +151,7 @@ TEST_F(EqualizerModelTest, ReloadTakesTheScopedSetsAndTakeChangedOnlyTheCurrentS
     model.selectSet(1);
     for (int set = 0; set < kEqualizerSets; ++set) setStateSet(set, kSample);
     const EqualizerValues referenceBefore = model.reference(1);
-    EXPECT_TRUE(model.takeChangedFromState());
-    EXPECT_EQ(model.shown(1), kSample);
-    EXPECT_EQ(model.reference(1), referenceBefore);
+    EXPECT_TRUE(model.takeChangedFromState() && model.shown(1) == kSample && model.reference(1) == referenceBefore);
     EXPECT_NE(model.shown(0), kSample) << "other sets wait for a reload";
     EXPECT_FALSE(model.takeChangedFromState());
 
@@ -193,12 +171,9 @@ TEST_F(EqualizerModelTest, ConnectedEditsKeepOnePairPerValueOnTheLineAndTheLates
     EXPECT_TRUE(model.stepTo(3, 2));
     EXPECT_EQ(sent(), (Commands{"PE010002;", "PE010;"}));
     // While EQ2 FREQ's read-back is out its targets wait; another value goes at once.
-    EXPECT_TRUE(model.stepTo(3, 5));
-    EXPECT_TRUE(model.stepTo(3, 7));
-    EXPECT_TRUE(model.stepTo(4, -3));
+    EXPECT_TRUE(model.stepTo(3, 5) && model.stepTo(3, 7) && model.stepTo(4, -3));
     EXPECT_EQ(sent(), (Commands{"PE011-03;", "PE011;"}));
-    EXPECT_EQ(model.shown(0)[3], 0) << "connected, the display waits for the transceiver";
-    EXPECT_EQ(model.editValue(3), 7);
+    EXPECT_TRUE(model.shown(0)[3] == 0 && model.editValue(3) == 7) << "the display waits for the transceiver";
     EXPECT_TRUE(model.stepBy(3, +1)) << "a key steps on from the waiting target";
     model.onPeReply(address(0, 4));  // replies of other values leave EQ2 FREQ waiting
     model.onPeReply(address(1, 3));
@@ -249,11 +224,7 @@ TEST(PairFlightTest, AValueBusyForTwoSecondsCountsAsFreeEvenWhileLaterReadsAreAn
 }
 
 TEST(GraphHandlesTest, PointerSnapsToTheNearestEntryOffBandsParkLeftAndTheActiveHandleIsFoundFirst) {
-    struct Snap {
-        int band;
-        double hertz;  // where the pointer is
-        std::int32_t index;
-    };
+    struct Snap { int band; double hertz; std::int32_t index; };  // the pointer at hertz
     const Snap snaps[] = {
         {0, 30, 1}, {0, 141, 1}, {0, 142, 2}, {0, 9000, 7}, {1, 1040, 4}, {1, 1060, 5}, {2, 3120, 17}, {2, 3180, 18},
     };
@@ -286,39 +257,29 @@ TEST_F(EqualizerModelTest, SettingFileSavesHertzWithCrLfLoadsIntoAnotherSetAndCo
     const int repaintsBefore = view.repaints;
     ASSERT_EQ(SettingFile::load(file("r.pef").string(), model), LoadResult::Loaded);
     EXPECT_TRUE(model.shown(2) == model.shown(1) && model.reference(2) == model.shown(1));
-    EXPECT_EQ(view.repaints, repaintsBefore + 1);
-    EXPECT_TRUE(sink.commands.empty());
+    EXPECT_TRUE(view.repaints == repaintsBefore + 1 && sink.commands.empty());
 
     model.selectSet(0);
     model.setConnected(true);
     ASSERT_EQ(loadText("100,5,10\n0,5,10\n0,-4,10\n"), LoadResult::Loaded);
     EXPECT_EQ(sent(), (Commands{"PE000001;", "PE000;", "PE021-04;", "PE021;"}));
-    EXPECT_EQ(model.pendingReplies(), 2);
-    EXPECT_EQ(model.shown(0)[0], 0) << "the display follows the replies";
-    EXPECT_EQ(model.reference(0)[0], 1);
+    EXPECT_TRUE(model.pendingReplies() == 2 && model.shown(0)[0] == 0 && model.reference(0)[0] == 1)
+        << "the display follows the replies";
     EXPECT_EQ(loadText("100,5,10\n0,5,10\n0,5,10\n"), LoadResult::Busy);
     EXPECT_EQ(SettingFile::save(file("busy.pef").string(), model), SaveResult::Busy);
-    EXPECT_TRUE(sink.commands.empty());
-    EXPECT_FALSE(fs::exists(file("busy.pef")));
+    EXPECT_TRUE(sink.commands.empty() && !fs::exists(file("busy.pef")));
 }
 
 TEST_F(EqualizerModelTest, SettingFileBandsTakeTheirOwnFrequenciesAndAnyBadValueOrShapeRejectsTheFile) {
-    struct Case {
-        const char* text;
-        EqualizerValues loaded;  // all zero: rejected
-    };
+    struct Case { const char* text; EqualizerValues loaded; };  // loaded all zero: rejected
     const Case cases[] = {
         {"700,0,1\n700,0,1\n1500,0,1\n", {{7, 0, 1, 1, 0, 1, 1, 0, 1}}},
         {"0,0,1\n1500,0,1\n0,0,1\n", {{0, 0, 1, 9, 0, 1, 0, 0, 1}}},
         {"100, 5, 10\r\n700,  -3,4\r\n0,5, 10\r\n", {{1, 5, 10, 1, -3, 4, 0, 5, 10}}},
-        {"650,0,1\n700,0,1\n1500,0,1\n", {}},
-        {"0,0,1\n0,0,1\n700,0,1\n", {}},
-        {"100,11,10\n700,-20,1\n0,5,10\n", {}},
-        {"100,10,10\n700,-21,1\n0,5,10\n", {}},
-        {"100,10,10\n700,-20,0\n0,5,10\n", {}},
-        {"100,10,10\n700,-20,1\n0,5,11\n", {}},
-        {"100,5,10\n700,-3,4\n0,5,10", {}},
-        {"100,5,10\r\n700,-3,4\r\n0,5,10\r\n\r\n", {}},
+        {"650,0,1\n700,0,1\n1500,0,1\n", {}},        {"0,0,1\n0,0,1\n700,0,1\n", {}},
+        {"100,11,10\n700,-20,1\n0,5,10\n", {}},    {"100,10,10\n700,-21,1\n0,5,10\n", {}},
+        {"100,10,10\n700,-20,0\n0,5,10\n", {}},    {"100,10,10\n700,-20,1\n0,5,11\n", {}},
+        {"100,5,10\n700,-3,4\n0,5,10", {}},         {"100,5,10\r\n700,-3,4\r\n0,5,10\r\n\r\n", {}},
         {"100,5,10,\n700,-3,4\n0,5,10\n", {}},
         // Numbers beyond 32 bits do not wrap around to 100 Hz, +5 dB or bandwidth 1.
         {"4294967396,5,10\n700,-3,4\n0,5,10\n", {}},
@@ -331,8 +292,7 @@ TEST_F(EqualizerModelTest, SettingFileBandsTakeTheirOwnFrequenciesAndAnyBadValue
         const EqualizerValues shown = model.shown(0);
         const EqualizerValues reference = model.reference(0);
         EXPECT_EQ(loadText(c.text), good ? LoadResult::Loaded : LoadResult::Rejected);
-        EXPECT_EQ(model.shown(0), good ? c.loaded : shown);
-        EXPECT_EQ(model.reference(0), good ? c.loaded : reference);
+        EXPECT_TRUE(model.shown(0) == (good ? c.loaded : shown) && model.reference(0) == (good ? c.loaded : reference));
     }
     EXPECT_EQ(SettingFile::load(file("missing.pef").string(), model), LoadResult::Rejected);
     // A named pipe nobody writes to is refused at once, not waited for.

@@ -110,12 +110,7 @@ TEST(ResponseGraph, TheActiveBandIsDrawnLastAndTheSumFirst) {
     // With only the active band boosted (at its lowest frequency), the two other bands
     // still share the 0 dB row at the left edge: the later of them shows there. At the
     // peak the sum and the active band coincide: the band lies on top.
-    struct Case {
-        int active;
-        EqualizerValues values;
-        std::uint32_t laterOther;
-        int peakX;
-    } const cases[] = {
+    struct Case { int active; EqualizerValues values; std::uint32_t laterOther; int peakX; } const cases[] = {
         {1, {{1, 10, 1, 0, 5, 10, 0, 5, 10}}, kBlue, 135},
         {2, {{0, 5, 10, 1, 10, 1, 0, 5, 10}}, kRed, 515},
         {3, {{0, 5, 10, 0, 5, 10, 1, 10, 1}}, kRed, 664},

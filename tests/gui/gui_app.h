@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <utility>
 
 #include <gtest/gtest.h>
 #include <QtCore/QElapsedTimer>
@@ -21,11 +22,7 @@ public:
         }
         return *s_app;
     }
-
-    void TearDown() override {
-        delete s_app;
-        s_app = nullptr;
-    }
+    void TearDown() override { delete std::exchange(s_app, nullptr); }
 
 private:
     static inline int s_argc = 1;

@@ -282,11 +282,7 @@ protected:
 TEST_F(GraphEditorTest, DragSnapsToTableEntriesStaysWithinTheLimitsAndCancelTakesItBack) {
     grab(handle(1));
     EXPECT_EQ(model().activeBand(), 2) << "the grabbed band comes on top";
-    struct Move {
-        double x;
-        double db;
-        const char* texts;
-    } const moves[] = {
+    struct Move { double x; double db; const char* texts; } const moves[] = {
         {handleSpot(1, shown()).x, 3, "OFF, 3 dB"},  // up or down only: an off band stays off
         {graphX(1060), 3.4, "1100 Hz, 3 dB"},
         {graphX(4000), 14, "1500 Hz, 10 dB"},  // past the table's end and above +10
@@ -319,12 +315,7 @@ TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActive
     editor->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(editor->hasFocus());
     EXPECT_EQ(model().activeBand(), 1) << "tabbing in starts at EQ1";
-    struct Key {
-        Qt::Key key;
-        int activeBand;
-        int p;
-        std::int32_t value;
-    } const keys[] = {
+    struct Key { Qt::Key key; int activeBand; int p; std::int32_t value; } const keys[] = {
         {Qt::Key_Right, 1, 0, 1},  {Qt::Key_Left, 1, 0, 0},     {Qt::Key_Left, 1, 0, 0},
         {Qt::Key_Tab, 2, 4, 5},    {Qt::Key_Up, 2, 4, 6},       {Qt::Key_Tab, 3, 8, 10},
         {Qt::Key_PageDown, 3, 8, 9}, {Qt::Key_PageUp, 3, 8, 10}, {Qt::Key_Backtab, 2, 4, 6},
