@@ -95,7 +95,6 @@ protected:
         view.whileBoxOpen = nullptr;
         view.log.clear();
     }
-    void connect() { comAndPowerOn(true); }
 
     test::RecordingSink sink;
     FakeLinkView view;
@@ -114,24 +113,22 @@ TEST_F(LinkHandlerTest, ComWithAutoInfoOffOpensTheConnectingBoxUntilPowerOn) {
         handler.onPowerOn();
     };
     handler.onComAction();
-    EXPECT_EQ(toggles(), 1u);
-    EXPECT_EQ(Trx_StateGuard().get(StateField::ModelCode), 0) << "cleared when not connected";
+    EXPECT_TRUE(toggles() == 1u && Trx_StateGuard().get(StateField::ModelCode) == 0) << "cleared when not connected";
     EXPECT_EQ(view.log, (Words{"graph-empty", "connect-timer-on", "box-open", "connect-timer-off", "box-close"}));
     EXPECT_TRUE(!handler.connectingShown() && handler.connectRequested()) << "waiting for the identification";
     EXPECT_FALSE(model.connected());
 }
 
 TEST_F(LinkHandlerTest, IdentificationConnectsAndTheTwentySeventhPeReplyReloads) {
-    connect();
+    comAndPowerOn(true);
     EXPECT_TRUE(model.connected() && !handler.connectRequested());
     Trx_StateGuard().setPeq(1, 0, PeqParam::Level, -7);
     for (int i = 0; i < 26; ++i) handler.onReplyPe();
-    EXPECT_EQ(model.pendingReplies(), 1);
-    EXPECT_EQ(model.shown(1).get(0, PeqParam::Level), 5) << "display unchanged before the last reply";
-    EXPECT_TRUE(view.log.empty());
+    EXPECT_TRUE(model.pendingReplies() == 1 && model.shown(1).get(0, PeqParam::Level) == 5 && view.log.empty())
+        << "display unchanged before the last reply";
     handler.onReplyPe();
-    EXPECT_EQ(model.pendingReplies(), 0);
-    EXPECT_TRUE(model.shown(1).get(0, PeqParam::Level) == -7 && model.reference(1).get(0, PeqParam::Level) == -7);
+    EXPECT_TRUE(model.pendingReplies() == 0 && model.shown(1).get(0, PeqParam::Level) == -7 &&
+                model.reference(1).get(0, PeqParam::Level) == -7);
     EXPECT_EQ(view.log, (Words{"graph"}));
 }
 
@@ -142,21 +139,18 @@ TEST_F(LinkHandlerTest, ComIsIgnoredOnlyWhileRepliesArePendingAndAnUnrequestedId
     model.setPendingReplies(0);
     Trx_StateGuard().set(StateField::AutoInfo, 1);
     handler.onComAction();
-    EXPECT_EQ(toggles(), 1u);
-    EXPECT_TRUE(view.log.empty()) << "no connecting box";
+    EXPECT_TRUE(toggles() == 1u && view.log.empty()) << "no connecting box";
     // An identification nobody asked for switches the link off again.
     Trx_StateGuard().set(StateField::ModelCode, 1);
     handler.onReplyId();
-    EXPECT_EQ(toggles(), 2u);
-    EXPECT_FALSE(model.connected());
+    EXPECT_TRUE(toggles() == 2u && !model.connected());
 
     comAndPowerOn(false);  // the watchdog's loss comes before the ID reply
     Trx_StateGuard().set(StateField::AutoInfo, 0);
     handler.onReplyAi();
     EXPECT_TRUE(!handler.connectRequested() && model.pendingReplies() == 0 && !model.connected());
     handler.onComAction();
-    EXPECT_EQ(toggles(), 4u) << "COM works again";
-    EXPECT_TRUE(handler.connectRequested());
+    EXPECT_TRUE(toggles() == 4u && handler.connectRequested()) << "COM works again";
 }
 
 TEST_F(LinkHandlerTest, TheConnectTimeOutOrAPowerReplyWithoutModelCodeShowsTheFailureAndResets) {
@@ -198,22 +192,19 @@ TEST_F(LinkHandlerTest, ComLetsTheNextFailedPortOpenTellTheWindowAgain) {
     test::RecordingWindow window;
     Sio_Port().initialise();
     ASSERT_TRUE(PortMap().setOverride(1, "/dev/tqm-no-such-device"));
-    for (int i = 0; i < 3; ++i) EXPECT_FALSE(Sio_Port().open());
-    EXPECT_EQ(window.count(UWM_COM_FAILED), 1u) << "one notice per loss of the port";
+    EXPECT_TRUE(!Sio_Port().open() && !Sio_Port().open() && window.count(UWM_COM_FAILED) == 1u);
     handler.onComAction();
-    EXPECT_FALSE(Sio_Port().open());
-    EXPECT_EQ(window.count(UWM_COM_FAILED), 2u);
+    EXPECT_TRUE(!Sio_Port().open() && window.count(UWM_COM_FAILED) == 2u);
 }
 
 TEST_F(LinkHandlerTest, ConnectedPeRedrawsOnlyOnChangeAndAutoInfoOffTakesTheWindowOffline) {
-    connect();
+    comAndPowerOn(true);
     model.setPendingReplies(0);
     handler.onReplyPe();
     EXPECT_TRUE(view.log.empty());
     Trx_StateGuard().setPeq(0, 2, PeqParam::Bwth, 3);
     handler.onReplyPe();
-    EXPECT_EQ(view.log, (Words{"graph"}));
-    EXPECT_EQ(model.shown(0).get(2, PeqParam::Bwth), 3);
+    EXPECT_TRUE(view.log == Words{"graph"} && model.shown(0).get(2, PeqParam::Bwth) == 3);
 
     view.log.clear();
     Trx_StateGuard().set(StateField::AutoInfo, 0);
@@ -230,8 +221,7 @@ TEST_F(LinkHandlerTest, WatchdogReportsLossOnlyForSilenceOrAFailedLine) {
     ReplyWatchdog watchdog;
     LinkFlags flags;
     flags.setReplyPending(1);
-    EXPECT_FALSE(watchdog.tick({true, 5, 0})) << "input is waiting";
-    EXPECT_EQ(flags.replyPending(), 0);
+    EXPECT_TRUE(!watchdog.tick({true, 5, 0}) && flags.replyPending() == 0) << "input is waiting";
     EXPECT_FALSE(watchdog.tick({true, 0, 0})) << "nothing outstanding, line good";
     flags.setReplyPending(1);
     EXPECT_TRUE(watchdog.tick({true, 0, 0}));
@@ -239,8 +229,7 @@ TEST_F(LinkHandlerTest, WatchdogReportsLossOnlyForSilenceOrAFailedLine) {
     EXPECT_TRUE(watchdog.tick({true, 0, 0x40}));
     EXPECT_FALSE(watchdog.tick({true, 0, 0x01}));
     ASSERT_TRUE(m_thread->waitFor(UWM_ANL_LINK_LOST, 3));
-    toggles();
-    EXPECT_EQ(m_thread->count(UWM_ANL_LINK_LOST), 3u);
+    EXPECT_TRUE(toggles() == 0u && m_thread->count(UWM_ANL_LINK_LOST) == 3u) << "one loss for each";
 }
 
 std::vector<std::string> s_queued;

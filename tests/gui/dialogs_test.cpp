@@ -147,17 +147,15 @@ std::pair<bool, double> redOn(const QImage& image, const QRect& entry) {
         return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF()) + 0.05;
     };
     const auto most = std::ranges::max_element(counts, {}, [](const auto& entry) { return entry.second; });
-    const double a = luminance(QColor(most->first));
-    const double b = luminance(Qt::red);
-    return {red, std::max(a, b) / std::min(a, b)};
+    const auto [low, high] = std::minmax(luminance(QColor(most->first)), luminance(Qt::red));
+    return {red, high / low};
 }
 
 TEST_F(DialogsTest, PortAndBaudListsAreAlwaysOpenWithTheValueInUseRedAlsoWhenHighlighted) {
     for (CPortSettingDlg* dialog : {static_cast<CPortSettingDlg*>(&shown(std::make_unique<CComSelectDlg>(0))),
                                     static_cast<CPortSettingDlg*>(&shown(std::make_unique<CBaudRateDlg>(0)))}) {
         SCOPED_TRACE(dialog->windowTitle().toStdString());
-        auto* list = dialog->findChild<QAbstractItemView*>();
-        ASSERT_NE(list, nullptr);
+        auto* list = &requireControl<QAbstractItemView>(*dialog, ControlId::PortList);
         EXPECT_TRUE(list->isVisible()) << "no drop-down to open";
         ASSERT_EQ(list->currentIndex().row(), 2) << "COM3 and 19200 are in use";
         const auto entry = [&](int row) { return list->visualRect(list->model()->index(row, 0)); };
@@ -174,14 +172,13 @@ TEST_F(DialogsTest, PortAndBaudListsAreAlwaysOpenWithTheValueInUseRedAlsoWhenHig
 
 TEST_F(DialogsTest, ComSelectKeepsOpenOnAPortThatFailsWithItsReasonAndADoubleClickChoosesAndConfirms) {
     auto& dialog = shown(std::make_unique<CComSelectDlg>(0, nullptr, m_scratch.path()));
-    auto* list = dialog.findChild<QAbstractItemView*>();
+    auto* list = &requireControl<QAbstractItemView>(dialog, ControlId::PortList);
     ASSERT_EQ(list->model()->rowCount(), 20);
     const auto text = [&](int row) { return list->model()->index(row, 0).data().toString(); };
     EXPECT_EQ(text(2), QString::fromStdString("COM3  " + m_device.slavePath()));
     EXPECT_EQ(text(4), QString("COM5  %1  (not present)").arg(kMissingDevice));
     EXPECT_EQ(dialog.controller().selectedValue(), 0) << "nothing chosen yet";
-    QTest::keyClick(list, Qt::Key_Down);
-    QTest::keyClick(list, Qt::Key_Down);
+    for (int i = 0; i < 2; ++i) QTest::keyClick(list, Qt::Key_Down);
     ASSERT_EQ(dialog.controller().selectedValue(), 5);
     QString notice;  // title, text, reason
     {
@@ -200,8 +197,7 @@ TEST_F(DialogsTest, ComSelectKeepsOpenOnAPortThatFailsWithItsReasonAndADoubleCli
     // A double-click on the port in use chooses it and performs OK.
     const QPoint com3 = list->viewport()->mapTo(&dialog, list->visualRect(list->model()->index(2, 0)).center());
     QTest::mouseDClick(dialog.windowHandle(), Qt::LeftButton, {}, com3);
-    EXPECT_TRUE(!dialog.isVisible() && dialog.result() == QDialog::Accepted);
-    EXPECT_EQ(savedFile(), "3,19200,0\r\n");
+    EXPECT_TRUE(!dialog.isVisible() && dialog.result() == QDialog::Accepted && savedFile() == "3,19200,0\r\n");
 }
 
 TEST_F(DialogsTest, SuspendAndResumeCloseTheOpenPort) {

