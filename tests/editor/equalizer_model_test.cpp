@@ -1,18 +1,20 @@
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "editor/equalizer_model.h"
+#include "editor/equalizer_view.h"
 #include "editor/graph_axes.h"
 #include "editor/graph_handles.h"
 #include "editor/setting_file.h"
 #include "protocol/trx_state.h"
-#include "tests/editor/recording_view.h"
 #include "tests/support/idle_fifo.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/scratch_directory.h"
@@ -23,6 +25,22 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Commands = std::vector<std::string>;
+
+// An equalizer view that keeps what it was told to show and counts graphs and repaints.
+class RecordingView final : public EqualizerView {
+public:
+    void showBandTexts(int band, const BandTexts& t) override { bandTexts[band] = {t.freq, t.level, t.bwth}; }
+    void showCaptions(const std::array<std::string_view, kEqualizerBands>& shown) override {
+        captions.assign(shown.begin(), shown.end());
+    }
+    void showGraph() override { ++graphs; }
+    void scheduleRepaint() override { ++repaints; }
+
+    std::map<int, std::vector<std::string>> bandTexts;  // FREQ, LEVEL and BWTH by band
+    std::vector<std::string> captions;
+    int graphs = 0;
+    int repaints = 0;
+};
 
 // Step codes and the range of the parameter they move.
 struct StepRange { const char* name; int upCode, downCode, param; std::int32_t minimum, maximum; };
@@ -57,7 +75,7 @@ protected:
 
     std::vector<std::chrono::milliseconds> pauses;
     test::RecordingSink sink;
-    test::RecordingView view;
+    RecordingView view;
     EqualizerModel model{sink, &view};
     test::ScratchDirectory m_directory;
 };

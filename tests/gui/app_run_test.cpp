@@ -18,7 +18,6 @@
 #include "serial/sio_port.h"
 #include "sim/simulated_transceiver.h"
 #include "tests/gui/gui_app.h"
-#include "tests/gui/modal_answerer.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {

@@ -34,7 +34,6 @@
 #include "serial/sio_port.h"
 #include "sim/pty_master.h"
 #include "tests/gui/gui_app.h"
-#include "tests/gui/modal_answerer.h"
 #include "tests/support/fake_device_tree.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/recording_window.h"

@@ -14,7 +14,6 @@
 #include "serial/sio_port.h"
 #include "sim/simulated_transceiver.h"
 #include "tests/gui/main_window_fixture.h"
-#include "tests/gui/modal_answerer.h"
 
 namespace tqm {
 namespace {

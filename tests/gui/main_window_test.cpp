@@ -25,7 +25,6 @@
 #include "editor/ui/splash_dlg.h"
 #include "serial/serial_messages.h"
 #include "tests/gui/main_window_fixture.h"
-#include "tests/gui/modal_answerer.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
