@@ -18,9 +18,9 @@ namespace tqm::test {
 // with the mouse as the operator does. open() sends the commands to m_sink.
 class MainWindowFixture : public ::testing::Test {
 protected:
-    void open(const CEqualizerDlg::StartOptions& options = {}) {
+    void open() {
         create(m_sink);
-        start(options);
+        start({});
     }
     // The window retracts itself from the window link when it goes, so the old one
     // goes before the new one publishes itself.
@@ -38,11 +38,7 @@ protected:
     }
 
     template <typename T = QWidget>
-    T* control(ControlId id) const {
-        T* found = m_window->findChild<T*>(controlName(id));
-        EXPECT_NE(found, nullptr) << "control " << static_cast<int>(id);
-        return found;
-    }
+    T* control(ControlId id) const { return &requireControl<T>(*m_window, id); }
     QString text(ControlId id) const { return control<QLabel>(id)->text(); }
     QTimer* timer(TimerId id) const { return m_window->findChild<QTimer*>(QStringLiteral("timer_%1").arg(id)); }
     QPoint centreOf(ControlId id) const {
