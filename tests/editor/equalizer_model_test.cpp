@@ -112,8 +112,7 @@ TEST_F(EqualizerModelTest, ConnectedStepQueuesSetAndReadAndWaitsForTheReply) {
     model.setActiveBand(3);
     model.setConnected(true);
     model.setPendingReplies(2);
-    EXPECT_FALSE(model.step(10)) << "ignored while replies are awaited";
-    EXPECT_TRUE(sink.commands.empty());
+    EXPECT_TRUE(!model.step(10) && sink.commands.empty()) << "ignored while replies are awaited";
     model.setPendingReplies(0);
 
     EXPECT_TRUE(model.step(10));
@@ -170,13 +169,12 @@ TEST_F(EqualizerModelTest, ReloadTakesTheScopedSetsAndTakeChangedOnlyTheCurrentS
     for (int set = 0; set < kEqualizerSets; ++set) setStateSet(set, kSample);
     const EqualizerValues referenceBefore = model.reference(1);
     EXPECT_TRUE(model.takeChangedFromState() && model.shown(1) == kSample && model.reference(1) == referenceBefore);
-    EXPECT_NE(model.shown(0), kSample) << "other sets wait for a reload";
-    EXPECT_FALSE(model.takeChangedFromState());
+    EXPECT_TRUE(model.shown(0) != kSample && !model.takeChangedFromState()) << "other sets wait for a reload";
 
     model.setReloadScope(0);
     model.reloadFromState();
-    EXPECT_TRUE(model.shown(0) == kSample && model.reference(0) == kSample);
-    EXPECT_TRUE(model.reference(1) != kSample && model.shown(2) != kSample);
+    EXPECT_TRUE(model.shown(0) == kSample && model.reference(0) == kSample && model.reference(1) != kSample &&
+                model.shown(2) != kSample);
     model.setReloadScope(3);
     model.reloadFromState();
     for (int set = 0; set < kEqualizerSets; ++set) {
@@ -202,8 +200,7 @@ TEST_F(EqualizerModelTest, ConnectedEditsKeepOnePairPerValueOnTheLineAndTheLates
 
     // A read of the poll counts: its reply comes first.
     model.onPeReply(address(0, 3));
-    ASSERT_TRUE(model.readParameter(0, 5));
-    EXPECT_TRUE(model.stepTo(5, 3));
+    ASSERT_TRUE(model.readParameter(0, 5) && model.stepTo(5, 3));
     EXPECT_EQ(sent(), (Commands{"PE012;"}));
     model.onPeReply(address(0, 5));
     EXPECT_EQ(sent(), (Commands{"PE012003;", "PE012;"}));
@@ -249,20 +246,17 @@ TEST(GraphHandlesTest, PointerSnapsToTheNearestEntryOffBandsParkLeftAndTheActive
     for (const Snap& snap : snaps) {
         EXPECT_EQ(freqIndexNearX(snap.band, graphX(snap.hertz)), snap.index) << snap.band << " " << snap.hertz;
     }
-    EXPECT_EQ(levelNearY(graphY(7) + 3), 7);
-    EXPECT_EQ(levelNearY(graphY(-20) - 5), -19);
+    EXPECT_TRUE(levelNearY(graphY(7) + 3) == 7 && levelNearY(graphY(-20) - 5) == -19);
     EXPECT_EQ(levelNearY(-40), 27) << "held to the range by the step, not here";
 
     EqualizerValues values{{0, 0, 10, 1, 0, 7, 0, -20, 1}};  // EQ2 at 700 Hz, 0 dB
     EXPECT_EQ(handleText(0, values), "EQ1 OFF 0 dB BWTH 10");
     const HandleSpot eq1 = handleSpot(0, values);
     const HandleSpot eq3 = handleSpot(2, values);
-    EXPECT_TRUE(eq1.off && eq3.off && eq3.x < graphX(100) - kHandleGrabRadius);
-    EXPECT_GT(eq3.x - eq1.x, 2 * kHandleGrabRadius);
+    EXPECT_TRUE(eq1.off && eq3.off && eq3.x < graphX(100) - kHandleGrabRadius && eq3.x - eq1.x > 2 * kHandleGrabRadius);
     values[0] = 7;  // EQ1 at 700 Hz too: the two handles lie on each other
     const HandleSpot both = handleSpot(1, values);
-    EXPECT_EQ(handleAt(values, 1, both.x + 5, both.y - 5), 0);
-    EXPECT_EQ(handleAt(values, 2, both.x + 5, both.y - 5), 1);
+    EXPECT_TRUE(handleAt(values, 1, both.x + 5, both.y - 5) == 0 && handleAt(values, 2, both.x + 5, both.y - 5) == 1);
     EXPECT_EQ(handleAt(values, 2, both.x + 20, both.y), -1);
 }
 
@@ -318,8 +312,7 @@ TEST_F(EqualizerModelTest, SettingFileBandsTakeTheirOwnFrequenciesAndAnyBadValue
     LoadResult fromPipe = LoadResult::Loaded;
     EXPECT_TRUE(test::endsWithoutAWriter(file("pipe.pef"),
                                          [&] { fromPipe = SettingFile::load(file("pipe.pef").string(), model); }));
-    EXPECT_EQ(fromPipe, LoadResult::Rejected);
-    EXPECT_TRUE(sink.commands.empty());
+    EXPECT_TRUE(fromPipe == LoadResult::Rejected && sink.commands.empty());
 
     test::writeFile(file("keep.pef"), "old");  // failed saves are reported and touch nothing
     EXPECT_EQ(SettingFile::save((file("keep.pef") / "x.pef").string(), model), SaveResult::Failed);

@@ -82,8 +82,8 @@ TEST_F(MainWindowTest, EnterDoesNothingAndEscCloseBoxFileExitAndExitClose) {
         SCOPED_TRACE(name);
         open();
         close();
-        EXPECT_TRUE(!m_window->isVisible() && m_window->result() == QDialog::Rejected);
-        EXPECT_FALSE(timer(TIMER_REPAINT)->isActive());
+        EXPECT_TRUE(!m_window->isVisible() && m_window->result() == QDialog::Rejected &&
+                    !timer(TIMER_REPAINT)->isActive());
     }
 }
 
@@ -93,8 +93,8 @@ TEST_F(MainWindowTest, HeldLevelButtonStepsAtOnceThenRepeatsUntilAReleaseAnywher
     ASSERT_TRUE(test::waitUntil([&] { return text(Eq1LevelValue) == "10 dB"; }));
     // The button has the mouse: a release outside it ends the repeat too.
     QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(Graph));
-    EXPECT_FALSE(timer(TIMER_AUTO_REPEAT)->isActive());
-    EXPECT_TRUE(m_sink.commands.empty() && !timer(TIMER_PARAM_POLL)->isActive()) << "offline: no command, no poll";
+    EXPECT_FALSE(timer(TIMER_AUTO_REPEAT)->isActive() || timer(TIMER_PARAM_POLL)->isActive() || m_sink.commands.size())
+        << "offline: no command, no poll";
 }
 
 TEST_F(MainWindowTest, CancelRestoresTheReferenceAndIgnoresASecondPressWithin500Ms) {
@@ -155,8 +155,7 @@ TEST_F(MainWindowTest, PollWaitsForCountedRepliesUntilTheCountStandsStillEachTim
     // A later apply: its count is waited for again from the start.
     model().setPendingReplies(3);
     m_sink.commands.clear();
-    ASSERT_TRUE(tickOn(5));
-    EXPECT_TRUE(m_sink.commands.empty());
+    EXPECT_TRUE(tickOn(5) && m_sink.commands.empty());
     m_window->stopPoll();
 }
 
@@ -196,8 +195,7 @@ TEST_F(MainWindowTest, SplashCannotBeClosedByTheOperatorAndEndsWithTheSplashTime
         openAfterEscAndClose = splash->isVisible() && splash->size() == QSize(CSplashDlg::kWidth, CSplashDlg::kHeight);
     });
     m_window->initialise(CEqualizerDlg::StartOptions());
-    EXPECT_TRUE(openAfterEscAndClose);
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(openAfterEscAndClose && QApplication::activeModalWidget() == nullptr);
 }
 
 TEST_F(MainWindowTest, SaveOffersTheTimeAddsTheExtensionAndTheFileLoadsBackIntoAnotherSet) {
