@@ -294,8 +294,7 @@ TEST_F(EqualizerModelTest, SettingFileBandsTakeTheirOwnFrequenciesAndAnyBadValue
         {"100,5,10\n700,-3,4\n0,5,10", {}},         {"100,5,10\r\n700,-3,4\r\n0,5,10\r\n\r\n", {}},
         {"100,5,10,\n700,-3,4\n0,5,10\n", {}},
         // Numbers beyond 32 bits do not wrap around to 100 Hz, +5 dB or bandwidth 1.
-        {"4294967396,5,10\n700,-3,4\n0,5,10\n", {}},
-        {"100,4294967301,10\n700,-3,4\n0,5,10\n", {}},
+        {"4294967396,5,10\n700,-3,4\n0,5,10\n", {}},  {"100,4294967301,10\n700,-3,4\n0,5,10\n", {}},
         {"100,5,4294967297\n700,-3,4\n0,5,10\n", {}},
     };
     for (const Case& c : cases) {

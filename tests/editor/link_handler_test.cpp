@@ -132,15 +132,14 @@ TEST_F(LinkHandlerTest, IdentificationConnectsAndTheTwentySeventhPeReplyReloads)
 TEST_F(LinkHandlerTest, ComIsIgnoredOnlyWhileRepliesArePendingAndAnUnrequestedIdOrALossEndsTheAttempt) {
     model.setPendingReplies(3);
     handler.onComAction();
-    EXPECT_EQ(toggles(), 0u);
+    ASSERT_EQ(toggles(), 0u);
     model.setPendingReplies(0);
     Trx_StateGuard().set(StateField::AutoInfo, 1);
     handler.onComAction();
     EXPECT_TRUE(toggles() == 1u && view.log.empty()) << "no connecting box";
-    // An identification nobody asked for switches the link off again.
     Trx_StateGuard().set(StateField::ModelCode, 1);
     handler.onReplyId();
-    EXPECT_TRUE(toggles() == 2u && !model.connected());
+    EXPECT_TRUE(toggles() == 2u && !model.connected()) << "an identification nobody asked for ends the link";
 
     comAndPowerOn(false);  // the watchdog's loss comes before the ID reply
     Trx_StateGuard().set(StateField::AutoInfo, 0);
