@@ -203,8 +203,8 @@ TEST_F(LinkHandlerTest, ConnectedPeRedrawsOnlyOnChangeAndAutoInfoOffTakesTheWind
     view.log.clear();
     Trx_StateGuard().set(StateField::AutoInfo, 0);
     handler.onReplyAi();
-    EXPECT_EQ(view.log, (Words{"lamp-off", "poll-off"}));
-    EXPECT_TRUE(!model.connected() && Trx_StateGuard().get(StateField::ModelCode) == 0);
+    EXPECT_TRUE(view.log == Words({"lamp-off", "poll-off"}) && !model.connected() &&
+                Trx_StateGuard().get(StateField::ModelCode) == 0);
     view.log.clear();
     Trx_StateGuard().setPeq(0, 2, PeqParam::Bwth, 4);
     handler.onReplyPe();
@@ -218,8 +218,8 @@ TEST_F(LinkHandlerTest, WatchdogReportsLossOnlyForSilenceOrAFailedLine) {
     EXPECT_TRUE(!watchdog.tick({true, 5, 0}) && flags.replyPending() == 0) << "input is waiting";
     EXPECT_FALSE(watchdog.tick({true, 0, 0})) << "nothing outstanding, line good";
     flags.setReplyPending(1);
-    EXPECT_TRUE(watchdog.tick({true, 0, 0}));
-    EXPECT_TRUE(watchdog.tick({false, 0, 0}) && watchdog.tick({true, 0, 0x40})) << "port closed, line failed";
+    EXPECT_TRUE(watchdog.tick({true, 0, 0}) && watchdog.tick({false, 0, 0}) && watchdog.tick({true, 0, 0x40}))
+        << "silence, port closed, line failed";
     EXPECT_FALSE(watchdog.tick({true, 0, 0x01}));
     ASSERT_TRUE(m_thread->waitFor(UWM_ANL_LINK_LOST, 3));
     EXPECT_TRUE(toggles() == 0u && m_thread->count(UWM_ANL_LINK_LOST) == 3u) << "one loss for each";

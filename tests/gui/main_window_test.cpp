@@ -291,8 +291,7 @@ TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActive
     EXPECT_EQ(text(Eq3BwthValue), "10");
 
     editor->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(editor->hasFocus());
-    EXPECT_EQ(model().activeBand(), 1) << "tabbing in starts at EQ1";
+    ASSERT_TRUE(editor->hasFocus() && model().activeBand() == 1) << "tabbing in starts at EQ1";
     struct Key { Qt::Key key; int activeBand; int p; std::int32_t value; } const keys[] = {
         {Qt::Key_Right, 1, 0, 1},  {Qt::Key_Left, 1, 0, 0},     {Qt::Key_Left, 1, 0, 0},
         {Qt::Key_Tab, 2, 4, 5},    {Qt::Key_Up, 2, 4, 6},       {Qt::Key_Tab, 3, 8, 10},
