@@ -82,7 +82,7 @@ public:
     }
 
     bool finished() const { return m_next == m_steps.size(); }
-    // The texts of the message boxes and the titles of the file dialogs closed unscripted.
+    // The texts (and details) of the message boxes and the titles of the file dialogs closed unscripted.
     const std::vector<std::string>& unscripted() const { return m_unscripted; }
 
 private:
@@ -96,7 +96,8 @@ private:
             step.answer(*window);
         } else if (finished() || m_clock.elapsed() > 10000) {
             if (auto* box = visibleTopLevel<QMessageBox>()) {
-                m_unscripted.push_back(box->text().toStdString());
+                const QString detail = box->informativeText();
+                m_unscripted.push_back((detail.isEmpty() ? box->text() : box->text() + '\n' + detail).toStdString());
                 box->reject();
             } else if (auto* dialog = visibleTopLevel<QFileDialog>()) {
                 m_unscripted.push_back(dialog->windowTitle().toStdString());
