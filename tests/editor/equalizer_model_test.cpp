@@ -106,9 +106,7 @@ TEST_F(EqualizerModelTest, StepsStopAtEveryLimitWithoutChangeOrCommand) {
 }
 
 TEST_F(EqualizerModelTest, ConnectedStepQueuesSetAndReadAndWaitsForTheReply) {
-    EqualizerValues values = model.shown(0);
-    values[1] = 0;
-    model.setShown(0, values);
+    model.setShown(0, EqualizerValues{{0, 0, 10, 0, 5, 10, 0, 5, 10}});
     model.setActiveBand(3);
     model.setConnected(true);
     model.setPendingReplies(2);
@@ -135,11 +133,7 @@ TEST_F(EqualizerModelTest, OfflineStepsShowAtOnceAndCancelRestoresAndRepaints) {
 
 TEST_F(EqualizerModelTest, ConnectedApplySendsEachDifferenceWithPacing) {
     model.selectSet(2);
-    EqualizerValues reference = model.shown(2);
-    reference[0] = 7;
-    reference[4] = -3;
-    reference[8] = 2;
-    model.setReference(2, reference);
+    model.setReference(2, EqualizerValues{{7, 5, 10, 0, -3, 10, 0, 5, 2}});
     model.setConnected(true);
     const EqualizerValues shownBefore = model.shown(2);
 
@@ -151,8 +145,7 @@ TEST_F(EqualizerModelTest, ConnectedApplySendsEachDifferenceWithPacing) {
 }
 
 TEST_F(EqualizerModelTest, SelectSetChangesOnlyWhichSetIsShown) {
-    model.step(4);
-    model.step(4);
+    for (int i = 0; i < 2; ++i) model.step(4);
     const EqualizerValues setF = model.shown(0);
     model.selectSet(1);
     EXPECT_TRUE(model.currentSet() == 1 && view.repaints == 1);

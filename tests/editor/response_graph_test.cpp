@@ -78,7 +78,6 @@ TEST(ResponseGraph, StartsWhiteAndDrawsTheGridOnOpen) {
     const std::array<int, 19> columns = {0,   35,  91,  135, 214, 270, 314, 350, 406, 450,
                                          485, 541, 585, 664, 720, 764, 800, 856, 900};
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        EXPECT_EQ(static_cast<int>(graphX(GRAPH_GRID_FREQS[i])), columns[i]);
         EXPECT_TRUE(graph.pixel(columns[i], 1) == kGridColour && graph.pixel(columns[i], 4) == kWhite &&
                     graph.pixel(columns[i] + 1, 1) == kWhite)
             << "dotted, one pixel wide: " << columns[i];

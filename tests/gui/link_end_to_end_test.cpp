@@ -27,8 +27,11 @@ using enum ControlId;
 // transceiver at the far end.
 class LinkEndToEnd : public test::MainWindowFixture {
 protected:
-    void start(sim::SimConfig config = {}) {
+    void start(std::chrono::milliseconds replyDelay, bool silent = false) {
+        sim::SimConfig config;
         config.baud = 38400;
+        config.replyDelay = replyDelay;
+        config.silent = silent;
         m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
         ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
         ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
@@ -80,9 +83,7 @@ protected:
 };
 
 TEST_F(LinkEndToEnd, ComConnectsThroughEveryStatusReloadsAllSetsAndAStepGoesToTheTransceiver) {
-    sim::SimConfig config;
-    config.replyDelay = 300ms;  // each state lasts long enough to be seen
-    start(config);
+    start(300ms);  // each state lasts long enough to be seen
     click(ComButton);
     ASSERT_TRUE(test::waitUntil([&] { return connected() && m_window->model().pendingReplies() == 0; }, kLong));
     EXPECT_TRUE(m_boxText == "Connecting the COM port now." && m_window->connectingBox() == nullptr &&
@@ -106,9 +107,7 @@ TEST_F(LinkEndToEnd, ComConnectsThroughEveryStatusReloadsAllSetsAndAStepGoesToTh
 }
 
 TEST_F(LinkEndToEnd, ComWithNoTransceiverEndsInTheFailureNoticeWithItsReasonAndOffline) {
-    sim::SimConfig config;
-    config.silent = true;
-    start(config);
+    start(0ms, true);
     test::ModalAnswerer answers;
     QString notice;  // text, status line, port held (only a port failure notice holds it), reason
     answers.then<QMessageBox>([&](QMessageBox& box) {
