@@ -42,7 +42,6 @@ public:
     int repaints = 0;
 };
 
-// Step codes and the range of the parameter they move.
 struct StepRange { const char* name; int upCode, downCode, param; std::int32_t minimum, maximum; };
 
 constexpr StepRange kRanges[] = {
@@ -179,8 +178,7 @@ TEST_F(EqualizerModelTest, ConnectedEditsKeepOnePairPerValueOnTheLineAndTheLates
     model.setConnected(true);
     EXPECT_TRUE(model.stepTo(3, 2));
     EXPECT_EQ(sent(), (Commands{"PE010002;", "PE010;"}));
-    // While EQ2 FREQ's read-back is out its targets wait; another value goes at once.
-    EXPECT_TRUE(model.stepTo(3, 5) && model.stepTo(3, 7) && model.stepTo(4, -3));
+    EXPECT_TRUE(model.stepTo(3, 5) && model.stepTo(3, 7) && model.stepTo(4, -3));  // EQ2 FREQ's wait, EQ2 LEVEL goes
     EXPECT_EQ(sent(), (Commands{"PE011-03;", "PE011;"}));
     EXPECT_TRUE(model.shown(0)[3] == 0 && model.editValue(3) == 7) << "the display waits for the transceiver";
     EXPECT_TRUE(model.stepBy(3, +1)) << "a key steps on from the waiting target";

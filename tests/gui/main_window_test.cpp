@@ -1,5 +1,7 @@
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -7,29 +9,38 @@
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QRegularExpression>
+#include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtGui/QWheelEvent>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMessageBox>
 
+#include "app/engine.h"
 #include "editor/graph_axes.h"
 #include "editor/graph_handles.h"
 #include "editor/notice_table.h"
 #include "editor/response_graph.h"
+#include "editor/send_queue_sink.h"
 #include "editor/setting_file.h"
-#include "protocol/protocol_messages.h"
 #include "editor/ui/button_codes.h"
 #include "editor/ui/color_group_box.h"
 #include "editor/ui/color_static.h"
 #include "editor/ui/graph_editor.h"
 #include "editor/ui/splash_dlg.h"
+#include "platform/main_window_link.h"
+#include "protocol/protocol_messages.h"
+#include "serial/port_map.h"
 #include "serial/serial_messages.h"
-#include "tests/gui/main_window_fixture.h"
+#include "serial/sio_port.h"
+#include "sim/simulated_transceiver.h"
+#include "tests/gui/gui_app.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using enum ControlId;
 
 // The main window offline: every band off, +5 dB, BWTH 10.
@@ -85,8 +96,7 @@ TEST_F(MainWindowTest, HeldLevelButtonStepsAtOnceThenRepeatsUntilAReleaseAnywher
     press(Eq1LevelUp);  // from +5 dB
     EXPECT_EQ(text(Eq1LevelValue), "6 dB");
     ASSERT_TRUE(test::waitUntil([&] { return text(Eq1LevelValue) == "10 dB"; }));
-    // The button has the mouse: a release outside it ends the repeat too.
-    QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(Graph));
+    QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(Graph));  // the button has the mouse
     EXPECT_FALSE(timer(TIMER_AUTO_REPEAT)->isActive() || timer(TIMER_PARAM_POLL)->isActive() || m_sink.commands.size())
         << "offline: no command, no poll";
 }
@@ -146,8 +156,7 @@ TEST_F(MainWindowTest, PollWaitsForCountedRepliesUntilTheCountStandsStillEachTim
     EXPECT_GE(ticks, 40) << "a count that stands still for 2 s lets the poll read";
     model().setPendingReplies(0);
     ASSERT_TRUE(tickOn(2));
-    // A later apply: its count is waited for again from the start.
-    model().setPendingReplies(3);
+    model().setPendingReplies(3);  // a later apply: its count is waited for again from the start
     m_sink.commands.clear();
     EXPECT_TRUE(tickOn(5) && m_sink.commands.empty());
     m_window->stopPoll();
@@ -226,7 +235,6 @@ TEST_F(MainWindowTest, SaveOffersTheTimeAndAddsTheExtensionLoadReadsItBackAndAFa
     EXPECT_TRUE(reference[6] == 3 && model().shown(1) == reference && model().reference(1) == reference);
 }
 
-// The main window, edited on its graph.
 class GraphEditorTest : public MainWindowTest {
 protected:
     void SetUp() override {
@@ -318,6 +326,110 @@ TEST_F(GraphEditorTest, ConnectedADragRestsThePollAndItsPairsWaitForTheReadBackO
     // The read-back of EQ1 FREQ (set F, value 1) lets the value that waited go out.
     ASSERT_TRUE(MainWindowLink().send(UWM_REPLY_PE, 1));
     EXPECT_EQ(m_sink.commands, (std::vector<std::string>{"PE000003;", "PE000;", "PE000005;", "PE000;"}));
+}
+
+constexpr auto kLong = 12000ms;
+
+// The real window with the real engine threads, a pseudo-terminal and the simulated
+// transceiver at the far end.
+class LinkEndToEnd : public test::MainWindowFixture {
+protected:
+    void start(std::chrono::milliseconds replyDelay, bool silent = false) {
+        sim::SimConfig config;
+        config.baud = 38400;
+        config.replyDelay = replyDelay;
+        config.silent = silent;
+        m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
+        ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
+        ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
+        create(m_queue);
+        CEqualizerDlg::StartOptions options;
+        options.startEngine = [] {
+            Engine engine;
+            engine.initialiseState();
+            engine.waitMenuListReady(5000ms);
+            Sio_Port().setPortNumber(1);
+            Sio_Port().setBaudRate(38400);
+            engine.startLink();
+        };
+        MainWindowFixture::start(options);
+        ASSERT_TRUE(m_sim->monitor().waitForCommand("AI0;", kLong)) << "the port opened";
+        // Every change of the status line and the connecting box's text, as they show.
+        QObject::connect(&m_watch, &QTimer::timeout, [this] {
+            const QString now = text(StatusLine);
+            if (m_status.empty() || m_status.back() != now) m_status.push_back(now);
+            if (auto* box = m_window->connectingBox()) m_boxText = requireControl<QLabel>(*box, ConnectingText).text();
+        });
+        m_watch.start(2);
+    }
+
+    void TearDown() override {
+        m_watch.stop();
+        if (m_window) m_window->hide();
+        EXPECT_TRUE(Engine().stop());
+        MainWindowLink().retract();
+        m_window.reset();
+        if (m_sim) m_sim->stop();
+        PortMap().reset();
+    }
+
+    bool connected() const { return m_window->model().connected(); }
+    // The status line's link states, without the port part they start with.
+    QString states() const {
+        const QString port = "COM1   |   " + QString::fromStdString(m_sim->devicePath()) + "   |   38400 baud   |   ";
+        QStringList shown;
+        for (const QString& line : m_status) shown << (line.startsWith(port) ? line.mid(port.size()) : line);
+        return shown.join(", ");
+    }
+
+    SendQueueSink m_queue;
+    std::unique_ptr<sim::SimulatedTransceiver> m_sim;
+    QTimer m_watch;
+    std::vector<QString> m_status;
+    QString m_boxText;
+};
+
+TEST_F(LinkEndToEnd, ComConnectsThroughEveryStatusReloadsAllSetsAndAStepGoesToTheTransceiver) {
+    start(300ms);  // each state lasts long enough to be seen
+    click(ComButton);
+    ASSERT_TRUE(test::waitUntil([&] { return connected() && m_window->model().pendingReplies() == 0; }, kLong));
+    EXPECT_TRUE(m_boxText == "Connecting the COM port now." && m_window->connectingBox() == nullptr &&
+                m_window->lampOn());
+    for (int p = 0; p < 27; ++p) {
+        EXPECT_EQ(m_window->model().shown(p / 9)[p % 9], m_sim->radio().peValue({p / 9, p % 9 / 3, p % 3})) << p;
+    }
+    // A connected step: the set command and its read-back, then the display follows.
+    const int level = m_sim->radio().peValue({0, 0, 1}) + 1;
+    ASSERT_LE(level, 10);
+    click(Eq1LevelUp);
+    ASSERT_TRUE(m_sim->monitor().waitForCommand("PE001" + sim::formatPeValue({0, 0, 1}, level) + ";", kLong));
+    EXPECT_TRUE(test::waitUntil([&] { return text(Eq1LevelValue) == QStringLiteral("%1 dB").arg(level); }, kLong));
+
+    m_sim->radio().powerOff();
+    ASSERT_TRUE(test::waitUntil([&] { return m_status.back().endsWith("Transceiver switched off"); }, kLong));
+    m_sim->radio().powerOn();
+    ASSERT_TRUE(test::waitUntil([&] { return m_status.back().endsWith("|   Connected"); }, kLong));
+    EXPECT_EQ(states(), "Offline, Connecting, Waiting for identification, Connected, Transceiver switched off, "
+                        "Connected");
+}
+
+TEST_F(LinkEndToEnd, ComWithNoTransceiverEndsInTheFailureNoticeWithItsReasonAndOffline) {
+    start(0ms, true);
+    test::ModalAnswerer answers;
+    QString notice;  // text, status line, port held (only a port failure notice holds it), reason
+    answers.then<QMessageBox>([&](QMessageBox& box) {
+        notice = QStringList{box.text(), text(StatusLine).section("   |   ", -1),
+                             Sio_Port().noticeBoxShown() ? "held" : "free", box.informativeText()}
+                     .join('|');
+        box.accept();
+    });
+    click(ComButton);
+    ASSERT_TRUE(test::waitUntil([&] { return answers.finished(); }, kLong));
+    EXPECT_TRUE(notice.startsWith("Failed to connect the COM port.|Offline|free|No ZR-4700 answered on COM1 (" +
+                                  QString::fromStdString(m_sim->devicePath()) +
+                                  ") at 38400 baud. Check that the transceiver is switched on and set to 38400 baud"))
+        << notice.toStdString();
+    EXPECT_TRUE(!connected() && !m_window->lampOn());
 }
 
 }  // namespace
