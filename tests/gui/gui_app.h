@@ -79,11 +79,11 @@ public:
         tick();
     }
 
+    // Answers the next window of type T, once it shows, with `answer`.
     template <typename T>
-    ModalAnswerer& then(std::function<void(T&)> answer) {
+    void then(std::function<void(T&)> answer) {
         m_steps.push_back({[] { return static_cast<QWidget*>(visibleTopLevel<T>()); },
                            [answer](QWidget& window) { answer(static_cast<T&>(window)); }});
-        return *this;
     }
 
     bool finished() const { return m_next == m_steps.size(); }
@@ -148,6 +148,7 @@ protected:
     template <typename T = QWidget>
     T* control(ControlId id) const { return &requireControl<T>(*m_window, id); }
     QString text(ControlId id) const { return control<QLabel>(id)->text(); }
+    EqualizerModel& model() const { return m_window->model(); }
     QTimer* timer(TimerId id) const { return m_window->findChild<QTimer*>(QStringLiteral("timer_%1").arg(id)); }
     QPoint centreOf(ControlId id) const {
         QWidget* widget = control(id);

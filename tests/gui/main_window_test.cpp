@@ -64,7 +64,6 @@ protected:
         return answers.unscripted().empty() ? "" : answers.unscripted().front();
     }
 
-    EqualizerModel& model() const { return m_window->model(); }
 
     test::ScratchDirectory m_dir;
 };
@@ -373,7 +372,6 @@ protected:
         PortMap().reset();
     }
 
-    bool connected() const { return m_window->model().connected(); }
     // The status line's link states, without the port part they start with.
     QString states() const {
         const QString port = "COM1   |   " + QString::fromStdString(m_sim->devicePath()) + "   |   38400 baud   |   ";
@@ -392,12 +390,11 @@ protected:
 TEST_F(LinkEndToEnd, ComConnectsThroughEveryStatusReloadsAllSetsAndAStepGoesToTheTransceiver) {
     start(300ms);  // each state lasts long enough to be seen
     click(ComButton);
-    ASSERT_TRUE(test::waitUntil([&] { return connected() && m_window->model().pendingReplies() == 0; }, kLong));
+    ASSERT_TRUE(test::waitUntil([&] { return model().connected() && model().pendingReplies() == 0; }, kLong));
     EXPECT_TRUE(m_boxText == "Connecting the COM port now." && m_window->connectingBox() == nullptr &&
                 m_window->lampOn());
-    for (int p = 0; p < 27; ++p) {
-        EXPECT_EQ(m_window->model().shown(p / 9)[p % 9], m_sim->radio().peValue({p / 9, p % 9 / 3, p % 3})) << p;
-    }
+    const auto radioValue = [&](int p) { return m_sim->radio().peValue({p / 9, p % 9 / 3, p % 3}); };
+    for (int p = 0; p < 27; ++p) EXPECT_EQ(model().shown(p / 9)[p % 9], radioValue(p)) << p;
     // A connected step: the set command and its read-back, then the display follows.
     const int level = m_sim->radio().peValue({0, 0, 1}) + 1;
     ASSERT_LE(level, 10);
@@ -429,7 +426,7 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverEndsInTheFailureNoticeWithItsReasonAndO
                                   QString::fromStdString(m_sim->devicePath()) +
                                   ") at 38400 baud. Check that the transceiver is switched on and set to 38400 baud"))
         << notice.toStdString();
-    EXPECT_TRUE(!connected() && !m_window->lampOn());
+    EXPECT_TRUE(!model().connected() && !m_window->lampOn());
 }
 
 }  // namespace
