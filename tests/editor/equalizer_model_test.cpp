@@ -61,10 +61,6 @@ protected:
         model.setPause([this](std::chrono::milliseconds duration) { pauses.push_back(duration); });
         model.reloadFromState();
     }
-    void setStateSet(int set, const EqualizerValues& values) {
-        Trx_StateGuard state;
-        for (int p = 0; p < kEqualizerParams; ++p) state.setPeq(set, bandOfParam(p), kindOfParam(p), values[p]);
-    }
     Commands sent() { return std::exchange(sink.commands, {}); }
     fs::path file(const std::string& name) const { return m_directory / name; }
     LoadResult loadText(const std::string& text) {
@@ -158,7 +154,9 @@ TEST_F(EqualizerModelTest, SelectSetChangesOnlyWhichSetIsShown) {
 TEST_F(EqualizerModelTest, ReloadTakesTheScopedSetsAndTakeChangedOnlyTheCurrentSetsShownValues) {
     EXPECT_FALSE(model.takeChangedFromState());
     model.selectSet(1);
-    for (int set = 0; set < kEqualizerSets; ++set) setStateSet(set, kSample);
+    for (int set = 0; set < kEqualizerSets; ++set) {
+        for (int p = 0; p < kEqualizerParams; ++p) Trx_StateGuard().setPeq(set, p / 3, kindOfParam(p), kSample[p]);
+    }
     const EqualizerValues referenceBefore = model.reference(1);
     EXPECT_TRUE(model.takeChangedFromState() && model.shown(1) == kSample && model.reference(1) == referenceBefore);
     EXPECT_TRUE(model.shown(0) != kSample && !model.takeChangedFromState()) << "other sets wait for a reload";

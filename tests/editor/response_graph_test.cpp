@@ -34,16 +34,13 @@ Picture render(ResponseGraph& graph, const EqualizerValues& values, int activeBa
     return shownPicture(graph);
 }
 
-// Pixels of the colour in the rectangle [x0, x1) x [y0, y1).
-int countIn(const ResponseGraph& graph, std::uint32_t colour, int x0, int x1, int y0, int y1) {
+// Pixels of the colour in the rectangle [x0, x1) x [y0, y1), by default whole columns.
+int countIn(const ResponseGraph& graph, std::uint32_t colour, int x0, int x1, int y0 = 0, int y1 = kGraphHeight) {
     int count = 0;
     for (int x = x0; x < x1; ++x) {
         for (int y = y0; y < y1; ++y) count += graph.pixel(x, y) == colour ? 1 : 0;
     }
     return count;
-}
-int countInColumn(const ResponseGraph& graph, int x, std::uint32_t colour) {
-    return countIn(graph, colour, x, x + 1, 0, kGraphHeight);
 }
 
 TEST(ResponseCurve, PeaksAtTheLevelMirrorsCutAndBoostAndFallsOffFasterForLargerBandwidth) {
@@ -63,8 +60,7 @@ TEST(ResponseCurve, PeaksAtTheLevelMirrorsCutAndBoostAndFallsOffFasterForLargerB
         // An octave below and above the centre are symmetric on the log axis.
         EXPECT_NEAR(ResponseCurve(6.0, 700.0, bwth, 350.0), ResponseCurve(6.0, 700.0, bwth, 1400.0), 1e-12);
     }
-    const EqualizerValues offBoosted{{0, 10, 1, 0, -20, 1, 0, 10, 10}};
-    for (const double f : GRAPH_SAMPLE_FREQS) EXPECT_EQ(sumResponse(offBoosted, f), 0.0) << f;
+    for (const double f : GRAPH_SAMPLE_FREQS) EXPECT_EQ(sumResponse({{0, 10, 1, 0, -20, 1, 0, 10, 10}}, f), 0.0) << f;
     const EqualizerValues eq2Only{{0, 10, 1, 1, -6, 2, 0, 10, 10}};
     EXPECT_NEAR(sumResponse(eq2Only, 700.0), -6.0, 1e-9);
     EXPECT_EQ(bandResponse(eq2Only, 0, 700.0), 0.0);
@@ -102,7 +98,7 @@ TEST(ResponseGraph, TheActiveBandIsDrawnLastAndTheSumFirst) {
         render(graph, kAllOff, active);
         EXPECT_EQ(countIn(graph, colours[active - 1], 0, 900, 176, 177), 900) << active;
         EXPECT_TRUE(countIn(graph, kGridColour, 0, 900, 175, 178) == 2 * 900 && graph.pixel(900, 176) == kGridColour &&
-                    countInColumn(graph, 300, kBlack) == 0) << active;
+                    countIn(graph, kBlack, 300, 301) == 0) << active;
     }
     // With only the active band boosted (at its lowest frequency), the two other bands
     // still share the 0 dB row at the left edge: the later of them shows there. At the
@@ -116,7 +112,7 @@ TEST(ResponseGraph, TheActiveBandIsDrawnLastAndTheSumFirst) {
         ResponseGraph graph;
         render(graph, c.values, c.active);
         EXPECT_TRUE(graph.pixel(5, 176) == c.laterOther && graph.pixel(c.peakX, 96) == colours[c.active - 1] &&
-                    countInColumn(graph, c.peakX, kBlack) == 0) << c.active;
+                    countIn(graph, kBlack, c.peakX, c.peakX + 1) == 0) << c.active;
     }
 }
 
@@ -131,7 +127,7 @@ TEST(ResponseGraph, TheCurveKeepsItsHeightAtTheCentreForEveryBandwidthAndASumAbo
     // EQ1 and EQ2 both at 700 Hz, EQ3 at 1500 Hz, all +10 dB wide: about +26 dB at 700 Hz.
     render(graph, EqualizerValues{{7, 10, 1, 1, 10, 1, 1, 10, 1}}, 1);
     const int at700 = static_cast<int>(graphX(700.0));
-    EXPECT_TRUE(countInColumn(graph, at700, kBlack) == 0 && countInColumn(graph, 100, kBlack) > 0)
+    EXPECT_TRUE(countIn(graph, kBlack, at700, at700 + 1) == 0 && countIn(graph, kBlack, 100, 101) > 0)
         << "the sum passes above the picture";
     EXPECT_GT(countIn(graph, kBlack, 0, kGraphWidth, 0, 1), 0) << "the sum leaves through the top edge";
 }
@@ -145,7 +141,7 @@ TEST(ResponseGraph, ASecondOpenWhileBusyLeavesTheFirstDrawingUntouched) {
     graph.close();
     EXPECT_FALSE(graph.isBusy());
     graph.drawCurves(kAllOff, 2);  // no drawing open: nothing happens
-    EXPECT_TRUE(graph.pixel(350, 96) == kRed && countInColumn(graph, 350, kRed) == 1)
+    EXPECT_TRUE(graph.pixel(350, 96) == kRed && countIn(graph, kRed, 350, 351) == 1)
         << "the first drawing survived the refused open";
 }
 

@@ -111,10 +111,7 @@ private:
         }
     }
 
-    struct Step {
-        std::function<QWidget*()> find;
-        std::function<void(QWidget&)> answer;
-    };
+    struct Step { std::function<QWidget*()> find; std::function<void(QWidget&)> answer; };
 
     QObject m_context;
     std::vector<Step> m_steps;
@@ -150,10 +147,7 @@ protected:
     QString text(ControlId id) const { return control<QLabel>(id)->text(); }
     EqualizerModel& model() const { return m_window->model(); }
     QTimer* timer(TimerId id) const { return m_window->findChild<QTimer*>(QStringLiteral("timer_%1").arg(id)); }
-    QPoint centreOf(ControlId id) const {
-        QWidget* widget = control(id);
-        return widget->mapTo(m_window.get(), widget->rect().center());
-    }
+    QPoint centreOf(ControlId id) const { return control(id)->mapTo(m_window.get(), control(id)->rect().center()); }
     void press(ControlId id) { QTest::mousePress(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(id)); }
     void release(ControlId id) { QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(id)); }
     void click(ControlId id, int times = 1) {

@@ -69,8 +69,7 @@ protected:
 };
 
 TEST_F(MainWindowTest, EnterDoesNothingAndEscCloseBoxFileExitAndExitClose) {
-    QTest::keyClick(m_window.get(), Qt::Key_Return);
-    QTest::keyClick(m_window.get(), Qt::Key_Enter);
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(m_window.get(), key);
     EXPECT_TRUE(m_window->isVisible());
     const std::pair<const char*, std::function<void()>> ways[] = {
         {"Esc", [&] { QTest::keyClick(m_window.get(), Qt::Key_Escape); }},
