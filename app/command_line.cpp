@@ -126,10 +126,8 @@ public:
                 finish(CommandAction::Help);
             } else if (argument.size() > 1 && isSwitchMark(argument.front())) {
                 automation = switchWord(argument) || automation;
-            } else if (m_skippingValue) {
-                m_skippingValue = false;  // the value of an option left to the toolkit
             } else {
-                m_result.warnings.push_back(joinText({"ignoring the argument '", argument, "'"}));
+                bareArgument(argument);
             }
         }
         if (!m_done && automation) m_result.action = CommandAction::Automation;
@@ -163,9 +161,21 @@ private:
         } else if (argument.front() == '-') {
             unknownOption(joinText({"unrecognized option '", argument, "'"}));
         } else {
-            m_result.warnings.push_back(joinText({"ignoring the argument '", argument, "'"}));
+            bareArgument(argument);  // an absolute path
         }
         return false;
+    }
+
+    // An argument that is no option: the value of an option left to the toolkit, else
+    // the setting file to load; any further one is ignored.
+    void bareArgument(std::string_view argument) {
+        if (m_skippingValue) {
+            m_skippingValue = false;
+        } else if (m_result.settingFile.empty()) {
+            m_result.settingFile = std::string(argument);
+        } else {
+            m_result.warnings.push_back(joinText({"ignoring the argument '", argument, "'"}));
+        }
     }
 
     void longOption(std::string_view text) {
@@ -258,9 +268,10 @@ CommandLine parseCommandLine(int argc, const char* const argv[], UnknownOptions 
 }
 
 std::string usageText() {
-    return R"(Usage: tqm4700-peq [OPTION]...
+    return R"(Usage: tqm4700-peq [OPTION]... [FILE.pef]
 Edit the three-band parametric microphone equalizer of a ZR-4700 transceiver
-over a serial line.
+over a serial line. A setting file given is loaded into the shown set at the
+start, as FILE LOAD loads it.
 
 Options:
       --simulate         run on the built-in simulated transceiver, bound to

@@ -37,6 +37,7 @@ struct CommandLine {
     std::vector<PortMapOverride> portMap;  // in command-line order; a later one wins
     std::string settingsDir;               // --settings-dir: the settings folder; empty: the standard one
     std::string traceFile;                 // --trace: the wire trace's file, "-" for stderr; empty: off
+    std::string settingFile;               // the setting file to load at the start; empty: none
     std::string error;                     // what was wrong, for CommandAction::Error
     std::vector<std::string> warnings;     // arguments that were ignored, and why
 };

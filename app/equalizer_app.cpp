@@ -18,6 +18,7 @@
 #include "editor/ui/notice_box.h"
 #include "editor/ui/power_watch.h"
 #include "editor/ui/program_font.h"
+#include "editor/ui/setting_file_actions.h"
 #include "platform/settings_folder.h"
 #include "serial/comm_setting_file.h"
 #include "serial/port_map.h"
@@ -87,6 +88,12 @@ int CEqualizerApp::run() {
     options.showSplash = !m_commandLine.noSplash;
     options.startEngine = [this, &window] { startEngine(window); };
     window.initialise(options);
+    if (!m_commandLine.settingFile.empty()) {
+        // Once the window shows, the file given loads as one chosen in FILE LOAD's dialog.
+        QTimer::singleShot(0, &window, [&window, path = m_commandLine.settingFile] {
+            loadSettingFile(window, window.model(), path);
+        });
+    }
     if (m_hooks.beforeExec) m_hooks.beforeExec(window);
     // A signal during the start-up has closed the window already.
     if (!m_endRequested) window.exec();

@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <filesystem>
+#include <tuple>
 
 #include "fuzz/fuzz_file.h"
 #include "serial/comm_setting_file.h"
@@ -12,12 +13,7 @@
 namespace tqm {
 namespace {
 
-struct Settings {
-    int port = 0;
-    int baud = 0;
-    int shown = 0;
-    bool operator==(const Settings&) const = default;
-};
+using Settings = std::tuple<std::int32_t, std::int32_t, std::int32_t>;  // port, baud, shown set
 
 // Writes the file and loads it: false when it cannot be written, else whether the
 // result is a valid, complete setting (kept in out).
@@ -25,11 +21,12 @@ bool loaded(std::string_view text, Settings& out, bool& valid) {
     const auto name = std::filesystem::path(CommSettingFile::kDirectoryName) / CommSettingFile::kFileName;
     if (fuzz::writeFuzzFile(name, text).empty()) return false;
     CommSettingShownSet shown;
-    valid = CommSettingFile::load(fuzz::fuzzDirectory(), shown) != CommSettingRead::PathTooLong;
+    const bool read = CommSettingFile::load(fuzz::fuzzDirectory(), shown) != CommSettingRead::PathTooLong;
     const Sio_Port port;
     out = {port.portNumber(), port.baudRate(), shown.present ? shown.value : 0};
-    const bool validBaud = out.baud == 4800 || out.baud == 9600 || out.baud == 19200 || out.baud == 38400;
-    valid = valid && out.port >= 1 && out.port <= 20 && validBaud && out.shown >= 0 && out.shown <= 2;
+    const auto [number, baud, set] = out;
+    valid = read && number >= 1 && number <= 20 && set >= 0 && set <= 2 &&
+            (baud == 4800 || baud == 9600 || baud == 19200 || baud == 38400);
     return true;
 }
 
@@ -38,12 +35,11 @@ bool loaded(std::string_view text, Settings& out, bool& valid) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tqm;
-    Settings first;
-    Settings again;
+    Settings first, again;
     bool valid = false;
     if (!loaded(fuzz::bytesOf(data, size), first, valid)) return 0;
     if (!valid) __builtin_trap();
-    if (!loaded(CommSettingFile::format(first.port, first.baud, first.shown), again, valid)) return 0;
-    if (!valid || !(again == first)) __builtin_trap();
+    if (!loaded(std::apply(CommSettingFile::format, first), again, valid)) return 0;
+    if (!valid || again != first) __builtin_trap();
     return 0;
 }

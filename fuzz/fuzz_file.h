@@ -15,20 +15,18 @@ inline std::string_view bytesOf(const std::uint8_t* data, std::size_t size) {
 }
 
 // A directory of the run's own under /tmp, made on first use and removed at exit.
-struct FuzzDirectory final {
-    std::filesystem::path path;
-    FuzzDirectory() {
-        char pattern[] = "/tmp/tqm-fuzz-XXXXXX";
-        if (::mkdtemp(pattern) != nullptr) path = pattern;
-    }
-    ~FuzzDirectory() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-};
-
 inline const std::filesystem::path& fuzzDirectory() {
-    static const FuzzDirectory s_directory;
+    static const struct Directory {
+        std::filesystem::path path;
+        Directory() {
+            char pattern[] = "/tmp/tqm-fuzz-XXXXXX";
+            if (::mkdtemp(pattern) != nullptr) path = pattern;
+        }
+        ~Directory() {
+            std::error_code ignored;
+            if (!path.empty()) std::filesystem::remove_all(path, ignored);
+        }
+    } s_directory;
     return s_directory.path;
 }
 

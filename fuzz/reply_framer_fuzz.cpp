@@ -15,15 +15,11 @@
 #include "serial/state_frame_rules.h"
 
 // Feeds a byte stream to the receive framer and dispatches every reply it delivers
-// through the receive queue into the transceiver state, as the reply-analysis thread
-// does. Input: byte 0 bit 0 says the transceiver identified itself (menu replies of
-// the EQ2 frequency items keep their full width); byte 1 the count (0..7) of the
-// chunk-size bytes that follow, each a chunk of 1..256 bytes; the rest is the stream.
-//
-// The stream's reply characters (0x20..0x5F and "}") alone, fed whole, one byte at a
-// time and in the given chunks, give the same replies up to the first damaged reply
-// the whole feed drops (one starting with two letters without its ";" where it should
-// end): that drop goes through the first ";" held, so it depends on what had arrived.
+// into the transceiver state, as the reply-analysis thread does. Input: byte 0 bit 0,
+// the transceiver identified itself; byte 1, the count (0..7) of chunk sizes that
+// follow (1..256 each); the rest, the stream. Its reply characters alone, fed whole,
+// a byte at a time and in the chunks, give the same replies up to the first damaged
+// reply dropped (its drop runs to the first ";" held, which depends on what arrived).
 
 namespace tqm {
 namespace {

@@ -51,8 +51,7 @@ struct Editor {
 
 bool withinRanges(const EqualizerValues& values) {
     for (int band = 0; band < kEqualizerBands; ++band) {
-        const std::int32_t freq = values.get(band, PeqParam::Freq);
-        const std::int32_t level = values.get(band, PeqParam::Level);
+        const std::int32_t freq = values.get(band, PeqParam::Freq), level = values.get(band, PeqParam::Level);
         const std::int32_t bwth = values.get(band, PeqParam::Bwth);
         if ((freq != 0 && freqHz(band, freq) == 0) || level < kLevelMin || level > kLevelMax || bwth < kBwthMin ||
             bwth > kBwthMax)

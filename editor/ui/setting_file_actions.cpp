@@ -28,8 +28,11 @@ void fileLoad(QWidget& owner, EqualizerModel& model) {
     if (model.pendingReplies() != 0) return;
     CFileOpenDlg dialog(CFileOpenDlg::Kind::Load, QString(), &owner);
     const auto path = dialog.choosePath();
-    if (!path) return;
-    if (SettingFile::load(*path, model) == LoadResult::Rejected) {
+    if (path) loadSettingFile(owner, model, *path);
+}
+
+void loadSettingFile(QWidget& owner, EqualizerModel& model, const std::string& path) {
+    if (SettingFile::load(path, model) == LoadResult::Rejected) {
         showNoticeBox(&owner, IDS_INPUT_RANGE);
     }
 }

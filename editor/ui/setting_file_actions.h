@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 class QWidget;
 
 namespace tqm {
@@ -15,5 +17,10 @@ void fileSave(QWidget& owner, EqualizerModel& model);
 // to the current set; a rejected file is reported. Blocks on the file dialog, the
 // message box and, connected, the paced apply.
 void fileLoad(QWidget& owner, EqualizerModel& model);
+
+// FILE LOAD past its dialog: while no replies are awaited, applies the file at path to
+// the current set (offline shown at once, connected sent with its read-backs); a
+// rejected file is reported. Blocks on the message box and, connected, the paced apply.
+void loadSettingFile(QWidget& owner, EqualizerModel& model, const std::string& path);
 
 }  // namespace tqm

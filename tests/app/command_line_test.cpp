@@ -59,11 +59,11 @@ TEST(CommandLineParse, ChoosesTheActionRegistrationFirst) {
     EXPECT_NE(warned.warnings[0].find("-RegServer"), std::string::npos) << warned.warnings[0];
 }
 
-TEST(CommandLineParse, FlagsAndPortMapsAreCollectedAndBadOnesNamed) {
+TEST(CommandLineParse, FlagsPortMapsAndTheSettingFileAreCollectedAndBadOnesNamed) {
     const char* argv[] = {"/usr/bin/tqm4700-peq", "--simulate", "--port-map", "3=/dev/pts/4", "--no-splash",
-                          "--port-map=20=/dev/a=b", "--trace", "-", "--port-map", "4=rfc2217://[::1]:4001",
-                          "--settings-dir", "/media/stick/tqm"};
-    const CommandLine line = parseCommandLine(12, argv);
+                          "--port-map=20=/dev/a=b", "--trace", "-", "/home/op/eq.pef", "--port-map",
+                          "4=rfc2217://[::1]:4001", "--settings-dir", "/media/stick/tqm", "second.pef"};
+    const CommandLine line = parseCommandLine(static_cast<int>(std::size(argv)), argv);
     EXPECT_EQ(line.action, CommandAction::RunWindow);
     EXPECT_TRUE(line.simulate);
     EXPECT_TRUE(line.noSplash);
@@ -75,6 +75,9 @@ TEST(CommandLineParse, FlagsAndPortMapsAreCollectedAndBadOnesNamed) {
     EXPECT_EQ(line.portMap[2].path, "rfc2217://[::1]:4001");
     EXPECT_EQ(line.traceFile, "-");
     EXPECT_EQ(line.settingsDir, "/media/stick/tqm");
+    EXPECT_EQ(line.settingFile, "/home/op/eq.pef") << "the first argument that is no option";
+    ASSERT_EQ(line.warnings.size(), 1u);
+    EXPECT_NE(line.warnings[0].find("second.pef"), std::string::npos) << line.warnings[0];
 
     const std::vector<std::pair<Args, std::string>> bad = {
         {{"--bogus"}, "--bogus"}, {{"--simulate=1"}, "--simulate"}, {{"--port-map"}, "--port-map"},

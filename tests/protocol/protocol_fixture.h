@@ -1,12 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/thread_directory.h"
+#include "platform/timer_service.h"
 #include "protocol/link_flags.h"
 #include "protocol/menu_item_record.h"
 #include "protocol/protocol_messages.h"
@@ -14,6 +19,7 @@
 #include "protocol/reply_fields.h"
 #include "protocol/trx_state.h"
 #include "tests/support/command_thread_recorder.h"
+#include "tests/support/recording_window.h"
 
 namespace tqm::test {
 
@@ -73,6 +79,62 @@ private:
     FiledCommandRecorder m_recorder;
     std::size_t m_barriers = 0;
     std::size_t m_seen = 0;
+};
+
+using Ids = std::vector<MessageId>;
+
+// The layer's fixture: a clean link state, a recorder in the command thread's place
+// and a recording main window.
+class ProtocolTest : public ::testing::Test {
+protected:
+    // One reply, whether it is accepted, and what it makes the parser and the dispatch
+    // ask of the command thread and tell the main window, in order.
+    struct Step {
+        const char* reply;
+        bool accepted;
+        Ids requests;
+        Ids window;
+    };
+    // One reply on a fresh state: whether it is accepted, and every member that changes, to its value.
+    struct Case {
+        std::string_view reply;
+        bool result;
+        std::vector<std::pair<StateField, std::int32_t>> stored;
+    };
+
+    void SetUp() override { resetLinkState(); }
+    void TearDown() override {
+        TimerService().reset();
+        Trx_StateGuard::setMenuLoaderStart(nullptr);
+    }
+
+    void run(std::initializer_list<Step> steps) {
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.reply);
+            EXPECT_EQ(dispatch(step.reply), step.accepted);
+            EXPECT_EQ(m_commands.take(), step.requests);
+            EXPECT_EQ(m_window->ids(), step.window);
+            for (const auto& entry : m_window->entries()) {
+                EXPECT_EQ(entry.sent, entry.message.id == UWM_POWER_ON) << "only the power-on is sent and waited for";
+            }
+            m_window->clear();
+        }
+    }
+    static void check(std::initializer_list<Case> cases) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.reply));
+            resetLinkState();
+            auto expected = stateSnapshot();
+            for (const auto& [member, value] : c.stored) expected[static_cast<std::size_t>(member)] = value;
+            EXPECT_EQ(dispatch(c.reply), c.result);
+            EXPECT_EQ(stateSnapshot(), expected) << "members by StateField, then the equalizer values";
+        }
+    }
+
+    Trx_StateGuard m_state;
+    Trx_ShadowGuard m_shadow;
+    CommandLog m_commands;
+    std::unique_ptr<RecordingWindow> m_window = std::make_unique<RecordingWindow>();
 };
 
 }  // namespace tqm::test

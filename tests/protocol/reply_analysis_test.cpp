@@ -1,117 +1,65 @@
 #include <algorithm>
 #include <chrono>
-#include <initializer_list>
-#include <memory>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/sio_queue.h"
-#include "platform/thread_directory.h"
-#include "platform/timer_service.h"
 #include "protocol/anl_recv.h"
 #include "protocol/anl_send_thread.h"
-#include "protocol/link_flags.h"
-#include "protocol/protocol_messages.h"
-#include "protocol/reply_dispatch.h"
-#include "protocol/trx_state.h"
 #include "tests/protocol/protocol_fixture.h"
 #include "tests/support/child_process.h"
 #include "tests/support/queue_drain.h"
-#include "tests/support/recording_window.h"
 
 namespace tqm {
 namespace {
 
 using test::dispatch;
 using namespace std::chrono_literals;
-using Ids = std::vector<MessageId>;
+using test::Ids;
 
-// One reply, whether it is accepted, and what it makes the parser and the dispatch
-// ask of the command thread and tell the main window, in order.
-struct Step {
-    const char* reply;
-    bool accepted;
-    Ids requests;
-    Ids window;
-};
-
-class LinkParsersTest : public ::testing::Test {
+class LinkParsersTest : public test::ProtocolTest {
 protected:
-    void SetUp() override { test::resetLinkState(); }
-    void TearDown() override { TimerService().reset(); }
-
-    void run(std::initializer_list<Step> steps) {
-        for (const Step& step : steps) {
-            SCOPED_TRACE(step.reply);
-            EXPECT_EQ(dispatch(step.reply), step.accepted);
-            EXPECT_EQ(m_commands.take(), step.requests);
-            EXPECT_EQ(m_window->ids(), step.window);
-            m_window->clear();
-        }
-    }
     // Sets rm and sm2 to values the meter reset must clear.
     void fillMeters() { run({{"RM0123", true, {}, {UWM_REPLY_RM}}, {"SM1200", true, {}, {UWM_REPLY_SM}}}); }
-
-    Trx_StateGuard m_state;
-    Trx_ShadowGuard m_shadow;
-    test::CommandLog m_commands;
-    std::unique_ptr<test::RecordingWindow> m_window = std::make_unique<test::RecordingWindow>();
 };
 
-TEST_F(LinkParsersTest, AutoInformationOnChecksIdentityThenPowersOnOnce) {
-    ASSERT_TRUE(dispatch("AI0"));
-    m_commands.take();
-    m_window->clear();
-    EXPECT_TRUE(dispatch("AI1"));
-    EXPECT_EQ(m_commands.take(), Ids{UWM_CMD_ID_CHECK});
-    EXPECT_EQ(m_window->ids(), (Ids{UWM_POWER_ON, UWM_REPLY_AI}));
-    EXPECT_TRUE(m_window->entries().at(0).sent) << "UWM_POWER_ON is sent and waited for";
-    m_window->clear();
-    EXPECT_EQ(m_state.get(StateField::AutoInfo), 1);
-    EXPECT_EQ(m_shadow.autoInfo(), 1);
+// Switched off, the meters are reset and the reads stop; switched on, the identity is
+// checked and the window told of the power-on once; an "AI0" while the link is being
+// switched on asks for it again and keeps the meters.
+TEST_F(LinkParsersTest, AutoInformationFollowsTheLink) {
+    fillMeters();
     run({
+        {"AI0", true, {UWM_CMD_TIMERS_STOP}, {UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_AI}},
+        {"AI1", true, {UWM_CMD_ID_CHECK}, {UWM_POWER_ON, UWM_REPLY_AI}},
         {"AI1", true, {}, {UWM_REPLY_AI}},
-        {"AIx", false, {}, {}},               // malformed: nothing stored, nothing posted
+        {"AIx", false, {}, {}},             // malformed: nothing stored, nothing posted
         {"AI7", true, {}, {UWM_REPLY_AI}},  // out of range: only the notification
     });
+    EXPECT_EQ(std::vector({m_state.get(StateField::Rm), m_state.get(StateField::Sm2)}), std::vector({0, 0}));
+    EXPECT_EQ(m_state.get(StateField::AutoInfo), 1);
     EXPECT_EQ(m_shadow.autoInfo(), 1);
-    m_window.reset();
-    EXPECT_TRUE(dispatch("AI1")) << "with no window the power-on send does not wait";
-}
-
-TEST_F(LinkParsersTest, AutoInformationOffStopsTheReadsWithoutLinkAndAsksAgainWhileSwitchedOn) {
-    fillMeters();
-    run({{"AI0", true, {UWM_CMD_TIMERS_STOP}, {UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_AI}}});
-    EXPECT_EQ(m_state.get(StateField::Rm), 0);
-    EXPECT_EQ(m_state.get(StateField::Sm2), 0);
-    run({{"AI1", true, {UWM_CMD_ID_CHECK}, {UWM_POWER_ON, UWM_REPLY_AI}}});
     LinkFlags().setAiOnSent(1);
     fillMeters();
     run({{"AI0", false, {UWM_CMD_LINK_TOGGLE}, {}}});
     EXPECT_EQ(m_shadow.autoInfo(), 0);
     EXPECT_EQ(m_state.get(StateField::Rm), 123) << "the meters stay";
+    m_window.reset();
+    EXPECT_TRUE(dispatch("AI1")) << "with no window the power-on send does not wait";
 }
 
+// Off: the meters are reset and the reads stop; on again: the link is switched on, and
+// the restored auto information checks the identity although autoInfo was 1 already.
 TEST_F(LinkParsersTest, PowerOffAndOnFollowThePowerState) {
     run({{"AI1", true, {UWM_CMD_ID_CHECK}, {UWM_POWER_ON, UWM_REPLY_AI}}, {"PS1", true, {}, {UWM_REPLY_PS}}});
     fillMeters();
-    run({{"PS0", true, {UWM_CMD_TIMERS_STOP}, {UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_PS}}});
-    EXPECT_EQ(m_state.savedAutoInfo(), 1);
-    EXPECT_EQ(m_state.get(StateField::Rm), 0);
-    EXPECT_EQ(m_shadow.powerState(), 0);
     run({
+        {"PS0", true, {UWM_CMD_TIMERS_STOP}, {UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_PS}},
         {"PS0", true, {}, {UWM_REPLY_PS}},  // still off: only the notification
         {"PSx", false, {}, {}},
         {"PS1", true, {UWM_CMD_LINK_TOGGLE}, {UWM_REPLY_PS}},
+        {"AI1", true, {UWM_CMD_ID_CHECK}, {UWM_REPLY_AI}},
     });
-    EXPECT_EQ(m_state.aiRestorePending(), 1);
-    EXPECT_EQ(m_shadow.autoInfo(), 0);
-    EXPECT_EQ(m_shadow.powerState(), 1);
-    // The restored auto information checks the identity although autoInfo was 1 already.
-    run({{"AI1", true, {UWM_CMD_ID_CHECK}, {UWM_REPLY_AI}}});
-    EXPECT_EQ(m_state.aiRestorePending(), 0);
+    EXPECT_EQ(std::vector<int>({m_shadow.powerState(), m_state.aiRestorePending()}), std::vector({1, 0}));
 }
 
 TEST_F(LinkParsersTest, IdentificationStartsTheReadOnlyForTheModelCodeAndStandbyStartsItsTimer) {
@@ -174,33 +122,26 @@ TEST_F(AnlRecvThreadTest, DispatchStoresAndPostsInOrderAndUnknownRepliesChangeNo
     EXPECT_EQ(deliverAll({"PB12", "LM12"}), (Ids{UWM_REPLY_PB, UWM_REPLY_LM}));
     EXPECT_EQ(test::stateSnapshot(), before);
 
-    EXPECT_EQ(deliverAll({"PE111-03", "RT1", "PE300004", "RT5", "RTx", "PE000012", "KS060"}),
-              (Ids{UWM_REPLY_PE, UWM_REPLY_RT, UWM_REPLY_RT, UWM_REPLY_PE, UWM_REPLY_KS}))
-        << "malformed replies post nothing; out-of-range values still post";
+    EXPECT_EQ(deliverAll({"PE111-03", "RT1", "PE300004", "PE000012"}), (Ids{UWM_REPLY_PE, UWM_REPLY_RT, UWM_REPLY_PE}))
+        << "a malformed reply posts nothing; an out-of-range value still posts";
     std::vector<std::uintptr_t> values;  // a PE notification names its value: 1 + 9 set + 3 band + param
     for (const auto& entry : m_window->entries()) values.push_back(entry.message.wParam);
-    EXPECT_EQ(values, (std::vector<std::uintptr_t>{1 + 9 + 3 + 1, 0, 0, 1, 0, 0}));
-    Trx_StateGuard state;
-    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), -3);
-    EXPECT_EQ(state.getPeq(0, 0, PeqParam::Freq), 0);
-    EXPECT_EQ(state.get(StateField::Rt), 1);
-    EXPECT_EQ(state.get(StateField::Ks), 60);
+    EXPECT_EQ(values, (std::vector<std::uintptr_t>{1 + 9 + 3 + 1, 0, 1, 0}));
+    EXPECT_EQ(std::vector({m_state.getPeq(1, 1, PeqParam::Level), m_state.get(StateField::Rt)}), std::vector({-3, 1}));
 }
 
 TEST_F(AnlRecvThreadTest, LinkLossEndsWithTheAiNotificationAfterTheMeterResets) {
-    Trx_StateGuard state;
-    state.set(StateField::Rm, 120);
-    state.set(StateField::Sm2, 200);
+    m_state.set(StateField::Rm, 120);
+    m_state.set(StateField::Sm2, 200);
     LinkFlags().setAiOnSent(1);
     ASSERT_TRUE(Anl_Recv().signalLinkLost());
     ASSERT_TRUE(m_window->waitFor(UWM_REPLY_AI, 1));
     EXPECT_EQ(m_window->ids(), (Ids{UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_AI}));
     EXPECT_EQ(m_commands.take(), (Ids{UWM_CMD_TIMERS_STOP, UWM_CMD_TIMERS_STOP}))
         << "one stop from the link loss, one from the AI parser's link-down branch; no toggle";
-    EXPECT_EQ(LinkFlags().aiOnSent(), 0);
-    EXPECT_EQ(state.get(StateField::Rm), 0);
-    EXPECT_EQ(state.get(StateField::Sm2), 0);
-    EXPECT_EQ(state.get(StateField::AutoInfo), 0);
+    EXPECT_EQ(std::vector<int>({LinkFlags().aiOnSent(), m_state.get(StateField::Rm), m_state.get(StateField::Sm2),
+                           m_state.get(StateField::AutoInfo)}),
+              std::vector({0, 0, 0, 0}));
     EXPECT_FALSE(TimerService().isRunning(REPLY_TIMER_ID)) << "link loss leaves the watchdog alone";
 }
 
@@ -212,9 +153,7 @@ using Texts = std::vector<std::string>;
 class AnlSendThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Trx_StateGuard().initialise();
-        Trx_ShadowGuard().reset();
-        LinkFlags().reset();
+        test::resetLinkState();
         SioSendQueue().reset();
         SioReceiveQueue().reset();
         ThreadDirectory directory;
@@ -289,6 +228,18 @@ TEST_F(AnlSendThreadTest, ToggleWhileOnSwitchesOffAndInjectsAnAiOffReply) {
     EXPECT_EQ(LinkFlags().aiOnSent(), 0);
     EXPECT_EQ(Trx_StateGuard().savedAutoInfo(), 0) << "power off: a later power-on switches nothing on";
     EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP)) << "the queued timers stop ran";
+}
+
+TEST_F(AnlSendThreadTest, APollReadsThePowerWhileTheLinkIsOnAndTheAutoInformationWhilePowered) {
+    const auto poll = [&](int autoInfo, int power) {
+        Trx_ShadowGuard().setAutoInfo(autoInfo);
+        Trx_ShadowGuard().setPowerState(power);
+        post({UWM_CMD_POLL});
+        return settled();
+    };
+    EXPECT_EQ(poll(0, 1), Texts{});
+    EXPECT_EQ(poll(1, 0), Texts{"PS;"});
+    EXPECT_EQ(poll(1, 1), (Texts{"PS;", "PS;", "AI;"}));
 }
 
 TEST_F(AnlSendThreadTest, StartupReadSendsTwentySevenReadsThenThePowerReadAndAStartGoesBackToStepZero) {

@@ -1,19 +1,11 @@
 #include <atomic>
 #include <cmath>
-#include <initializer_list>
-#include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "platform/timer_service.h"
-#include "protocol/menu_item_record.h"
 #include "protocol/pe_command.h"
 #include "protocol/reply_parser.h"
 #include "protocol/reply_table.h"
-#include "protocol/trx_state.h"
 #include "tests/protocol/protocol_fixture.h"
 
 namespace tqm {
@@ -22,51 +14,17 @@ namespace {
 using S = StateField;
 using test::dispatch;
 
-struct Case {
-    std::string_view reply;
-    bool result;
-    std::vector<std::pair<S, std::int32_t>> stored;  // every member that changes, to its value
-};
+using ReplyParsersTest = test::ProtocolTest;
 
-class ReplyParsersTest : public ::testing::Test {
-protected:
-    void SetUp() override { test::resetLinkState(); }
-    void TearDown() override {
-        TimerService().reset();
-        Trx_StateGuard::setMenuLoaderStart(nullptr);
-    }
+std::string peSet(int set, int band, int param, std::int32_t value) {
+    char out[16] = {};
+    return std::string(out, buildPeSet(set, band, param, value, out));
+}
 
-    // Dispatches each reply on a fresh state and checks the result and that exactly
-    // the listed members changed, to the listed values.
-    static void check(std::initializer_list<Case> cases) {
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.reply));
-            test::resetLinkState();
-            auto expected = test::stateSnapshot();
-            for (const auto& [member, value] : c.stored) expected[static_cast<std::size_t>(member)] = value;
-            EXPECT_EQ(dispatch(c.reply), c.result);
-            EXPECT_EQ(test::stateSnapshot(), expected) << "members by StateField, then the equalizer values";
-        }
-    }
-    static std::string peSet(int set, int band, int param, std::int32_t value) {
-        char out[16] = {};
-        return std::string(out, buildPeSet(set, band, param, value, out));
-    }
-
-    Trx_StateGuard state;
-};
-
-TEST_F(ReplyParsersTest, EveryReplyOfTheTableHasItsParserExceptCwAndRefusesAZeroLength) {
+TEST_F(ReplyParsersTest, EveryReplyOfTheTableHasItsParserExceptCw) {
     for (const ReplyTableRow& row : kReplyTable) {
-        SCOPED_TRACE(std::string(row.cmd, 2));
-        const ReplyParser parser = replyParserFor(row.cmd[0], row.cmd[1]);
-        EXPECT_EQ(parser == nullptr, row.cmd[0] == 'C' && row.cmd[1] == 'W');
-        if (parser == nullptr) continue;
-        const ReplyRecord record = makeReplyRecord(std::string(row.cmd, 2) + "1");
-        const auto before = test::stateSnapshot();
-        EXPECT_FALSE(parser(0, &record));
-        EXPECT_FALSE(parser(row.replyLen, nullptr));
-        EXPECT_EQ(test::stateSnapshot(), before);
+        EXPECT_EQ(replyParserFor(row.cmd[0], row.cmd[1]) == nullptr, row.cmd[0] == 'C' && row.cmd[1] == 'W')
+            << std::string(row.cmd, 2);
     }
     EXPECT_EQ(replyParserFor('Z', 'Z'), nullptr);
     EXPECT_EQ(replyParserFor('r', 't'), nullptr);
@@ -156,9 +114,9 @@ TEST_F(ReplyParsersTest, InformationReplies) {
     // The offset: digits among positions 14-17, negative with "-" at 13, never refused.
     test::resetLinkState();
     ASSERT_TRUE(dispatch(info));
-    EXPECT_DOUBLE_EQ(state.getReal(RealField::If2), -120.0);
+    EXPECT_DOUBLE_EQ(m_state.getReal(RealField::If2), -120.0);
     ASSERT_TRUE(dispatch("IF00014250000 x1x211C32492"));
-    EXPECT_DOUBLE_EQ(state.getReal(RealField::If2), 12.0);
+    EXPECT_DOUBLE_EQ(m_state.getReal(RealField::If2), 12.0);
 }
 
 // A menu reply stores its value when it changes (and only then notifies), read as a
@@ -166,7 +124,7 @@ TEST_F(ReplyParsersTest, InformationReplies) {
 TEST_F(ReplyParsersTest, MenuReplies) {
     for (const MenuItemRecord& item : {test::menuItem(1, 1, 1), test::menuItem(2, 0, 1), test::menuItem(31, 3, 4),
                                        test::menuItem(122, 15, MENU_FORMAT_BIT_FIELD)}) {
-        ASSERT_TRUE(state.storeMenuRecord(item.number, &item));
+        ASSERT_TRUE(m_state.storeMenuRecord(item.number, &item));
     }
     const auto before = test::stateSnapshot();
     const struct {
@@ -194,7 +152,7 @@ TEST_F(ReplyParsersTest, MenuReplies) {
         SCOPED_TRACE(row.reply);
         EXPECT_EQ(dispatch(row.reply), row.notified);
         double value = -1.0;
-        EXPECT_TRUE(state.readMenuValue(row.item, value));
+        EXPECT_TRUE(m_state.readMenuValue(row.item, value));
         EXPECT_EQ(value, row.value);
     }
     EXPECT_EQ(test::stateSnapshot(), before);
@@ -213,15 +171,15 @@ TEST_F(ReplyParsersTest, EqualizerCommandsAndReplies) {
     for (int i = 0; i < kPeqSets * kPeqBands * kPeqParams; ++i) {
         const int set = i / 9, band = i / 3 % 3, param = i % 3;
         const auto which = static_cast<PeqParam>(param);
-        for (std::int32_t v = state.peqMinimum(band, which); v <= state.peqMaximum(band, which); ++v) {
+        for (std::int32_t v = m_state.peqMinimum(band, which); v <= m_state.peqMaximum(band, which); ++v) {
             const std::string text = peSet(set, band, param, v);
             ASSERT_EQ(text.size(), kPeSetLength);
             ASSERT_TRUE(dispatch(text.substr(0, kPeSetLength - 1))) << text;
-            EXPECT_EQ(state.getPeq(set, band, which), v) << text;
+            EXPECT_EQ(m_state.getPeq(set, band, which), v) << text;
         }
     }
     EXPECT_TRUE(dispatch("PE111003")) << "a '0' in the sign position reads as positive";
-    EXPECT_EQ(state.getPeq(1, 1, PeqParam::Level), 3);
+    EXPECT_EQ(m_state.getPeq(1, 1, PeqParam::Level), 3);
     // Well formed but outside the range: accepted, nothing stored. Malformed: refused, nothing stored.
     const auto before = test::stateSnapshot();
     for (const char* text : {"PE000012", "PE002000", "PE011-21"}) EXPECT_TRUE(dispatch(text)) << text;
@@ -236,7 +194,7 @@ TEST_F(ReplyParsersTest, EqualizerCommandsAndReplies) {
 
 
 std::atomic<int> s_loaderStarts{0};
-using TrxStateTest = ReplyParsersTest;
+using TrxStateTest = test::ProtocolTest;
 
 // A setter refuses values beyond the bounds (and still reports success).
 template <class Set, class Get, class T>
@@ -249,19 +207,16 @@ void expectBounds(Set set, Get get, T low, T high) {
 }
 
 TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
-    Trx_ShadowGuard shadow;
-    state.set(StateField::Ks, 50);
-    state.setPeq(2, 2, PeqParam::Freq, 17);
-    state.setText(TextField::Km3, 5, "HELLO");
-    state.setReal(RealField::If2, 12.0);
-    state.setMenuListReady(1);
-    state.setSavedAutoInfo(1);
-    state.setAiRestorePending(1);
-    shadow.setAutoInfo(1);
-    shadow.setPowerState(1);
+    ASSERT_TRUE(m_state.set(StateField::Ks, 50) && m_state.setPeq(2, 2, PeqParam::Freq, 17) &&
+                m_state.setText(TextField::Km3, 5, "HELLO") && m_state.setReal(RealField::If2, 12.0));
+    m_state.setMenuListReady(1);
+    m_state.setSavedAutoInfo(1);
+    m_state.setAiRestorePending(1);
+    m_shadow.setAutoInfo(1);
+    m_shadow.setPowerState(1);
     s_loaderStarts = 0;
     Trx_StateGuard::setMenuLoaderStart([] { ++s_loaderStarts; });
-    state.initialise();
+    m_state.initialise();
 
     EXPECT_EQ(s_loaderStarts.load(), 1) << "the menu-list loader is started once per initialisation";
     const std::vector<std::pair<StateField, std::int32_t>> nonZero = {
@@ -275,42 +230,29 @@ TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
     EXPECT_EQ(test::stateSnapshot(), expected) << "members by StateField index, then FREQ, LEVEL, BWTH per band";
     for (int i = 0; i < static_cast<int>(StateField::Count); ++i) {
         const auto field = static_cast<StateField>(i);
-        EXPECT_TRUE(state.minimum(field) <= state.get(field) && state.get(field) <= state.maximum(field)) << i;
+        EXPECT_TRUE(m_state.minimum(field) <= m_state.get(field) && m_state.get(field) <= m_state.maximum(field)) << i;
     }
-    EXPECT_EQ(state.getReal(RealField::If2) + state.getReal(RealField::Oi2), 0.0);
-    for (int t = 0; t < static_cast<int>(TextField::Count); ++t) EXPECT_EQ(state.getText(static_cast<TextField>(t)), "");
-    EXPECT_EQ(state.menuListReady() + state.savedAutoInfo() + state.aiRestorePending(), 0);
-    EXPECT_EQ(shadow.autoInfo() + shadow.powerState(), 2);
-    shadow.reset();
+    EXPECT_EQ(m_state.getReal(RealField::If2) + m_state.getReal(RealField::Oi2), 0.0);
+    for (int t = 0; t < static_cast<int>(TextField::Count); ++t) EXPECT_EQ(m_state.getText(static_cast<TextField>(t)), "");
+    EXPECT_EQ(m_state.menuListReady() + m_state.savedAutoInfo() + m_state.aiRestorePending(), 0);
+    EXPECT_EQ(m_shadow.autoInfo() + m_shadow.powerState(), 2);
 }
 
-// The bounds are those of the transceiver's fields, a few of each kind written out here.
+// Each member takes its own bounds and nothing beyond (the bound values themselves are
+// pinned by the replies above, where they matter).
 TEST_F(TrxStateTest, EveryMemberTakesItsBoundsAndNothingBeyond) {
-    constexpr struct {
-        StateField field;
-        std::int32_t low;
-        std::int32_t high;
-    } kBounds[] = {
-        {StateField::ModelCode, 0, 999}, {StateField::Rt, 0, 1},       {StateField::Sf, 0, 8},
-        {StateField::Bp2, 0, 400},       {StateField::Co2, 0, 40},     {StateField::Nb2, 0, 2},
-        {StateField::Rf, 0, 6},          {StateField::Ks, 4, 60},      {StateField::Sd, 0, 5000},
-        {StateField::If1, 0, 99999999},  {StateField::If6, 0, 4},      {StateField::Oi6, 0, 3},
-        {StateField::Is, -1000, 1000},   {StateField::Sh, 0, 31},      {StateField::Rl, 1, 15},
-        {StateField::Fa, 30000, 60000000}, {StateField::Ro1, 0, 450},  {StateField::Cn2, 0, 49},
-        {StateField::Mc, 0, 117},        {StateField::Md1, 0, 12},     {StateField::Bg1, -1, 21},
-        {StateField::Bg2, -1, 11},       {StateField::Bg3, -1, 5},     {StateField::MenuCount, 1, 500},
-    };
-    for (const auto& b : kBounds) {
-        SCOPED_TRACE(static_cast<int>(b.field));
-        expectBounds([&](std::int32_t v) { return state.set(b.field, v); }, [&] { return state.get(b.field); }, b.low,
-                     b.high);
+    for (int i = 0; i < static_cast<int>(StateField::Count); ++i) {
+        SCOPED_TRACE(i);
+        const auto field = static_cast<StateField>(i);
+        expectBounds([&](std::int32_t v) { return m_state.set(field, v); }, [&] { return m_state.get(field); },
+                     m_state.minimum(field), m_state.maximum(field));
     }
-    EXPECT_FALSE(state.set(StateField::Count, 1)) << "no such member";
+    EXPECT_FALSE(m_state.set(StateField::Count, 1)) << "no such member";
     for (const RealField real : {RealField::If2, RealField::Oi2}) {
-        expectBounds([&](double v) { return state.setReal(real, v); }, [&] { return state.getReal(real); }, -9999.0,
+        expectBounds([&](double v) { return m_state.setReal(real, v); }, [&] { return m_state.getReal(real); }, -9999.0,
                      9999.0);
-        EXPECT_TRUE(state.setReal(real, std::nan("")));
-        EXPECT_EQ(state.getReal(real), -9999.0);
+        EXPECT_TRUE(m_state.setReal(real, std::nan("")));
+        EXPECT_EQ(m_state.getReal(real), -9999.0);
     }
     // FREQ indexes run to 7, 9 and 18 by band; LEVEL is -20..10 and BWTH 1..10 everywhere.
     constexpr std::int32_t kPeqBounds[kPeqBands][kPeqParams][2] = {
@@ -319,45 +261,44 @@ TEST_F(TrxStateTest, EveryMemberTakesItsBoundsAndNothingBeyond) {
         for (int p = 0; p < kPeqParams; ++p) {
             SCOPED_TRACE(band * 10 + p);
             const auto param = static_cast<PeqParam>(p);
-            expectBounds([&](std::int32_t v) { return state.setPeq(2, band, param, v); },
-                         [&] { return state.getPeq(2, band, param); }, kPeqBounds[band][p][0], kPeqBounds[band][p][1]);
+            expectBounds([&](std::int32_t v) { return m_state.setPeq(2, band, param, v); },
+                         [&] { return m_state.getPeq(2, band, param); }, kPeqBounds[band][p][0], kPeqBounds[band][p][1]);
         }
     }
-    EXPECT_FALSE(state.setPeq(3, 0, PeqParam::Freq, 1));
+    EXPECT_FALSE(m_state.setPeq(3, 0, PeqParam::Freq, 1));
 }
 
-TEST_F(TrxStateTest, TextsUpToTheLimitAreStoredWholeLongerOnesRefused) {
+TEST_F(TrxStateTest, TextsAndMenuRecordsAreKeptOnlyWithinTheirLimits) {
+    // Texts up to the limit are stored whole, longer ones refused.
     const std::string fifty(50, 'K');
-    EXPECT_TRUE(state.setText(TextField::Km1, 50, fifty.c_str()));
-    EXPECT_FALSE(state.setText(TextField::Km1, 52, std::string(52, 'X').c_str()));
-    EXPECT_EQ(state.getText(TextField::Km1), fifty) << "a refused text keeps the old one";
-    EXPECT_FALSE(state.setText(TextField::Km1, 10, nullptr));
-    EXPECT_TRUE(state.setText(TextField::Km1, 50, "SHORT")) << "copied up to its terminating zero";
-    EXPECT_EQ(state.getText(TextField::Km1), "SHORT") << "the rest of the old text is cleared";
-    EXPECT_EQ(state.getText(TextField::Km2), "") << "texts are separate members";
-}
+    EXPECT_TRUE(m_state.setText(TextField::Km1, 50, fifty.c_str()));
+    EXPECT_FALSE(m_state.setText(TextField::Km1, 52, std::string(52, 'X').c_str()));
+    EXPECT_EQ(m_state.getText(TextField::Km1), fifty) << "a refused text keeps the old one";
+    EXPECT_FALSE(m_state.setText(TextField::Km1, 10, nullptr));
+    EXPECT_TRUE(m_state.setText(TextField::Km1, 50, "SHORT")) << "copied up to its terminating zero";
+    EXPECT_EQ(m_state.getText(TextField::Km1), "SHORT") << "the rest of the old text is cleared";
+    EXPECT_EQ(m_state.getText(TextField::Km2), "") << "texts are separate members";
 
-TEST_F(TrxStateTest, MenuRecordsExistOnlyFromOneToMenuCount) {
+    // Menu records exist only from 1 to menuCount.
     const MenuItemRecord item = test::menuItem(1, 3, 0, 25.0);
-    EXPECT_FALSE(state.storeMenuRecord(0, &item));
-    EXPECT_FALSE(state.storeMenuRecord(137, &item)) << "menuCount + 1";
-    EXPECT_EQ(state.menuParameterLength(137), 0);
+    EXPECT_FALSE(m_state.storeMenuRecord(0, &item));
+    EXPECT_FALSE(m_state.storeMenuRecord(137, &item)) << "menuCount + 1";
+    EXPECT_EQ(m_state.menuParameterLength(137), 0);
     double value = -1.0;
-    EXPECT_FALSE(state.readMenuValue(137, value));
+    EXPECT_FALSE(m_state.readMenuValue(137, value));
 
     const MenuItemRecord last = test::menuItem(136, 13, MENU_FORMAT_BIT_FIELD, 4096.0);
-    ASSERT_TRUE(state.storeMenuRecord(136, &last));
-    ASSERT_TRUE(state.writeMenuValue(136, 5120.0));
+    ASSERT_TRUE(m_state.storeMenuRecord(136, &last));
+    ASSERT_TRUE(m_state.writeMenuValue(136, 5120.0));
     MenuItemRecord copy{};
-    ASSERT_TRUE(state.copyMenuRecord(136, copy));
-    EXPECT_EQ(copy.value, 5120.0) << "the copy carries the current value";
-    EXPECT_EQ(copy.parameterLength, 13);
+    ASSERT_TRUE(m_state.copyMenuRecord(136, copy));
+    EXPECT_TRUE(copy.value == 5120.0 && copy.parameterLength == 13) << "the copy carries the current value";
     // Raising menuCount makes more slots valid, but never more than the 300 slots.
-    state.set(StateField::MenuCount, 500);
-    EXPECT_TRUE(state.storeMenuRecord(300, &item));
-    EXPECT_FALSE(state.storeMenuRecord(301, &item));
-    state.set(StateField::MenuCount, 100);
-    EXPECT_FALSE(state.copyMenuRecord(136, copy)) << "lowering it hides the records beyond it";
+    m_state.set(StateField::MenuCount, 500);
+    EXPECT_TRUE(m_state.storeMenuRecord(300, &item));
+    EXPECT_FALSE(m_state.storeMenuRecord(301, &item));
+    m_state.set(StateField::MenuCount, 100);
+    EXPECT_FALSE(m_state.copyMenuRecord(136, copy)) << "lowering it hides the records beyond it";
 }
 
 }  // namespace

@@ -6,38 +6,26 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <functional>
-#include <memory>
-#include <string>
-#include <string_view>
 #include <tuple>
-#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "menulist/default_menu_list.h"
 #include "platform/serial_device.h"
 #include "platform/sio_queue.h"
-#include "platform/thread_directory.h"
-#include "platform/timer_service.h"
-#include "protocol/link_flags.h"
-#include "protocol/menu_item_record.h"
-#include "protocol/protocol_messages.h"
-#include "protocol/trx_state.h"
 #include "serial/port_dialog_controller.h"
 #include "serial/port_map.h"
 #include "serial/serial_messages.h"
 #include "serial/sio_port.h"
-#include "serial/sio_recv_thread.h"
 #include "serial/sio_thread_proxies.h"
+#include "tests/protocol/protocol_fixture.h"
 #include "tests/support/child_process.h"
-#include "tests/support/command_thread_recorder.h"
 #include "tests/support/queue_drain.h"
-#include "tests/support/recording_window.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
@@ -52,14 +40,12 @@ public:
         char name[128] = {};
         if (m_fd >= 0 && ::grantpt(m_fd) == 0 && ::unlockpt(m_fd) == 0 && ::ptsname_r(m_fd, name, sizeof name) == 0)
             m_slavePath = name;
-        else
-            close();
     }
-    ~PtyPeer() { close(); }
+    ~PtyPeer() { ::close(m_fd); }
     PtyPeer(const PtyPeer&) = delete;
     PtyPeer& operator=(const PtyPeer&) = delete;
 
-    bool valid() const { return m_fd >= 0; }
+    bool valid() const { return !m_slavePath.empty(); }
     const std::string& slavePath() const { return m_slavePath; }
     bool write(std::string_view bytes) { return ::write(m_fd, bytes.data(), bytes.size()) == ssize_t(bytes.size()); }
 
@@ -79,11 +65,6 @@ public:
     // Blocks for the whole window; returns everything that arrived (to show that nothing did).
     std::string readFor(std::chrono::milliseconds window) { return readAtLeast(SIZE_MAX, window); }
 
-    void close() {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
-    }
-
 private:
     int m_fd = -1;
     std::string m_slavePath;
@@ -94,11 +75,8 @@ private:
 class SerialLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Trx_StateGuard::setMenuLoaderStart(nullptr);
-        Trx_StateGuard().initialise();
+        resetLinkState();
         Trx_StateGuard().setMenuListReady(1);
-        Trx_ShadowGuard().reset();
-        LinkFlags().reset();
         Sio_Port().initialise();
         PortMap().reset();
         SioSendQueue().reset();
@@ -136,12 +114,22 @@ using SioPortTest = test::SerialLinkTest;
 
 constexpr const char* kMissing = "/dev/tqm-no-such-device";
 
-TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndCloseEndsIt) {
+TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndAProbeLeavesTheOpenPortAlone) {
+    test::PtyPeer other;
+    PortMap().setOverride(2, other.slavePath());
+    PortMap().setOverride(3, kMissing);
     EXPECT_FALSE(Sio_Port().close()) << "closing a closed port";
     ASSERT_TRUE(Sio_Port().open());
     EXPECT_TRUE(Sio_Port().isOpen());
     EXPECT_FALSE(Sio_Port().open()) << "a second open";
     EXPECT_EQ(m_peer->readFor(100ms), "AI0;") << "written once";
+    EXPECT_EQ(std::vector({Sio_Port().probe(0), Sio_Port().probe(1), Sio_Port().probe(2), Sio_Port().probe(20)}),
+              std::vector({false, true, false, false}))
+        << "COM1 is busy (we hold it), COM2 free, COM3 missing, 20 the end row";
+    EXPECT_EQ(other.readFor(50ms), "") << "a probe writes nothing";
+    SerialFault fault;
+    EXPECT_EQ(Sio_Port().write("PS;", 3, fault), 3u);
+    EXPECT_EQ(m_peer->readAtLeast(3), "PS;") << "the open port still works";
     EXPECT_TRUE(Sio_Port().close());
     EXPECT_FALSE(Sio_Port().isOpen());
 
@@ -193,44 +181,27 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
     expectFailure(SerialError::Unusable, "unusable entry in PortMap.csv", false, "COM5");
 }
 
-TEST_F(SioPortTest, ProbeTellsOpenablePortsAndLeavesTheOpenPortAlone) {
-    test::PtyPeer other;
-    PortMap().setOverride(2, other.slavePath());
-    PortMap().setOverride(3, kMissing);
-    ASSERT_TRUE(Sio_Port().open());
-    EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
-    EXPECT_FALSE(Sio_Port().probe(0)) << "COM1 is busy: we hold it";
-    EXPECT_TRUE(Sio_Port().probe(1)) << "COM2 is free";
-    EXPECT_FALSE(Sio_Port().probe(2)) << "COM3 is missing";
-    EXPECT_FALSE(Sio_Port().probe(20)) << "the end row";
-    EXPECT_EQ(other.readFor(50ms), "") << "a probe writes nothing";
-    SerialFault fault;
-    EXPECT_EQ(Sio_Port().write("PS;", 3, fault), 3u);
-    EXPECT_EQ(m_peer->readAtLeast(3), "PS;") << "the open port still works";
-    EXPECT_TRUE(Sio_Port().isOpen());
-    EXPECT_EQ(m_window.count(UWM_COM_FAILED), 0u);
-}
-
 // A terminal that someone else holds (a shell, say) is left as it was found by
 // every way the port lets go of it: its settings back, exclusive use released.
 TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
-    const std::function<void(const std::string&)> ways[] = {
-        [&](const std::string&) {
+    const auto openAt = [&](SerialDevice& device, int baud) {
+        SerialFault fault;
+        return device.open(m_peer->slavePath(), baud, fault) ? SerialError::None : fault.code;
+    };
+    const std::function<void()> ways[] = {
+        [&] {
             ASSERT_TRUE(Sio_Port().open());
             EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
             Sio_Port().close();
         },
-        [](const std::string&) { EXPECT_TRUE(Sio_Port().probe(0)); },
-        [](const std::string& path) {  // an open refused for its speed
+        [] { EXPECT_TRUE(Sio_Port().probe(0)); },
+        [&] {
             SerialDevice device;
-            SerialFault fault;
-            EXPECT_FALSE(device.open(path, 300, fault));
-            EXPECT_EQ(fault.code, SerialError::BadSpeed);
+            EXPECT_EQ(openAt(device, 300), SerialError::BadSpeed);
         },
-        [](const std::string& path) {
+        [&] {
             SerialDevice device;
-            SerialFault fault;
-            ASSERT_TRUE(device.open(path, 4800, fault)) << fault.reason;
+            ASSERT_EQ(openAt(device, 4800), SerialError::None);
             device.abort();
             EXPECT_FALSE(device.isOpen());
         },
@@ -243,16 +214,13 @@ TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
         SCOPED_TRACE(way);
         replacePeer();
         const int owner = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY);
-        termios before{};
-        termios after{};
-        ASSERT_EQ(::tcgetattr(owner, &before), 0);
-        ASSERT_TRUE(before.c_lflag & ECHO) << "a terminal as a shell has it";
-        ways[way](m_peer->slavePath());
+        termios before{}, after{};
+        ASSERT_TRUE(::tcgetattr(owner, &before) == 0 && (before.c_lflag & ECHO)) << "a terminal as a shell has it";
+        ways[way]();
         ASSERT_EQ(::tcgetattr(owner, &after), 0);
         EXPECT_EQ(settings(before), settings(after));
         int exclusive = -1;
-        EXPECT_EQ(::ioctl(owner, TIOCGEXCL, &exclusive), 0);
-        EXPECT_EQ(exclusive, 0) << "exclusive use released";
+        EXPECT_TRUE(::ioctl(owner, TIOCGEXCL, &exclusive) == 0 && exclusive == 0) << "exclusive use released";
         const int again = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY);
         EXPECT_GE(again, 0) << "opened again";
         ::close(again);
@@ -260,6 +228,48 @@ TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
     }
 }
 
+// COM1 is open at the row's speed, with the link on or off, when the dialog's choice
+// is taken; COM5 cannot be opened. The link is switched off (through the command
+// thread, the port still open) before a change that closes the port.
+TEST_F(SioPortTest, ADialogChoiceRewritesTheFileAndSwitchesTheLinkOffOnlyWhenThePortMustClose) {
+    const struct {
+        PortSetting setting;
+        int shownSet, choice, baud, autoInfo;
+        PortDialogOk ok;
+        bool openAfter;
+        int baudAfter;
+        const char* file;
+    } rows[] = {
+        {PortSetting::ComPort, 2, 1, 9600, 0, PortDialogOk::Close, true, 9600, "1,9600,2\r\n"},  // the port in use
+        {PortSetting::ComPort, 0, 5, 4800, 1, PortDialogOk::ProbeFailed, true, 4800, ""},
+        {PortSetting::BaudRate, 0, 19200, 4800, 1, PortDialogOk::Close, false, 19200, "1,19200,0\r\n"},
+    };
+    PortMap().setOverride(5, kMissing);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.choice);
+        test::ScratchDirectory settings;
+        Sio_Port().close();
+        ASSERT_TRUE(Sio_Port().setBaudRate(row.baud) && Sio_Port().open());
+        Trx_StateGuard().set(StateField::AutoInfo, row.autoInfo);
+        std::atomic<int> openAtToggle{-1};
+        test::FiledCommandRecorder commands([&](const Message& message) {
+            if (message.id != UWM_CMD_LINK_TOGGLE) return;
+            openAtToggle = Sio_Port().isOpen() ? 1 : 0;
+            Trx_StateGuard().set(StateField::AutoInfo, 0);  // the transceiver's "AI0" reply, as stored
+        });
+        PortDialogController controller(row.setting, row.shownSet, settings.path());
+        const auto& choices = controller.rows();
+        controller.select(static_cast<int>(
+            std::find_if(choices.begin(), choices.end(), [&](const auto& c) { return c.value == row.choice; }) -
+            choices.begin()));
+        EXPECT_EQ(controller.ok(), row.ok);
+        EXPECT_EQ(std::tuple(Sio_Port().isOpen(), Sio_Port().portNumber(), Sio_Port().baudRate()),
+                  std::tuple(row.openAfter, 1, row.baudAfter));
+        EXPECT_EQ(openAtToggle.load(), row.openAfter ? -1 : 1);
+        EXPECT_EQ(commands->count(UWM_CMD_LINK_TOGGLE), row.openAfter ? 0u : 1u);
+        EXPECT_EQ(test::readFile(settings / "CommoFiles" / "CommSetting.csv"), row.file);
+    }
+}
 
 using Texts = std::vector<std::string>;
 
@@ -295,7 +305,13 @@ protected:
     }
 };
 
+// A menu reply is cut by its item's width in the state (one shorter for model code 0).
 TEST_F(SerialThreadsTest, AReplyInTwoPiecesIsDeliveredOnceAndRepliesAreCutBehindLineNoise) {
+    Trx_StateGuard state;
+    MenuItemRecord record{};
+    ASSERT_TRUE(state.set(StateField::MenuCount, kDefaultMenuItemCount) && defaultMenuItem(126, record) &&
+                record.formatCode == MENU_FORMAT_EQ2_FREQ && state.storeMenuRecord(126, &record));
+    const std::string menuReply = "EX126" + std::string(static_cast<std::size_t>(record.parameterLength) - 1, '3');
     openAndDrain();
     LinkFlags().setReplyPending(1);
     ASSERT_TRUE(m_peer->write("FA142"));
@@ -307,29 +323,11 @@ TEST_F(SerialThreadsTest, AReplyInTwoPiecesIsDeliveredOnceAndRepliesAreCutBehind
     EXPECT_EQ(LinkFlags().replyPending(), 0);
 
     const std::string oversized = "ZZ" + std::string(600, '7') + ";";
-    ASSERT_TRUE(m_peer->write("\r\nID4700;ZZ123;PS12;AI1;" + oversized + "KMHELLO;"));
-    ASSERT_TRUE(m_collector->waitCount(5));
+    ASSERT_TRUE(m_peer->write("\r\nID4700;ZZ123;PS12;AI1;" + oversized + menuReply + ";EX000;KMHELLO;"));
+    ASSERT_TRUE(m_collector->waitCount(6));
     waitPolls(4);
-    EXPECT_EQ(m_collector->texts(), (Texts{"FA14250000", "ID4700", "ZZ123", "AI1", "KMHELLO"}))
+    EXPECT_EQ(m_collector->texts(), (Texts{"FA14250000", "ID4700", "ZZ123", "AI1", menuReply, "KMHELLO"}))
         << "PS12 has no ';' where it should end; a reply of 512 bytes or more is removed, not queued";
-}
-
-TEST_F(SerialThreadsTest, MenuRepliesFollowTheMenuListAndTheModelCode) {
-    Trx_StateGuard state;
-    ASSERT_TRUE(state.set(StateField::MenuCount, kDefaultMenuItemCount));
-    MenuItemRecord record{};
-    ASSERT_TRUE(defaultMenuItem(126, record));
-    ASSERT_EQ(record.formatCode, MENU_FORMAT_EQ2_FREQ);
-    ASSERT_TRUE(state.storeMenuRecord(126, &record));
-    const auto width = static_cast<std::size_t>(record.parameterLength);
-    openAndDrain();
-
-    ASSERT_TRUE(m_peer->write("EX126" + std::string(width - 1, '3') + ";"));  // model code 0: one shorter
-    ASSERT_TRUE(m_collector->waitCount(1));
-    ASSERT_TRUE(state.set(StateField::ModelCode, 1));
-    ASSERT_TRUE(m_peer->write("EX126" + std::string(width, '4') + ";EX000;PS1;"));
-    ASSERT_TRUE(m_collector->waitCount(3));
-    EXPECT_EQ(m_collector->texts(), (Texts{"EX126" + std::string(width - 1, '3'), "EX126" + std::string(width, '4'), "PS1"}));
 }
 
 TEST_F(SerialThreadsTest, NothingMovesUntilTheMenuListIsReady) {
@@ -365,62 +363,6 @@ TEST_F(SerialThreadsTest, ASendOnAClosedPortOpensItAndTracksAutoInformation) {
     EXPECT_EQ(LinkFlags().aiOnSent(), 0) << "other commands leave it";
 }
 
-
-// COM3 is open at the row's speed, with the link on or off, when the dialog's choice
-// is taken; COM5 cannot be opened. The link is switched off (through the command
-// thread, the port still open) before a change that closes the port.
-TEST(PortDialogController, AChoiceRewritesTheFileAndSwitchesTheLinkOffOnlyWhenThePortMustClose) {
-    const struct {
-        PortSetting setting;
-        int shownSet;
-        int choice;
-        int baud;
-        int autoInfo;
-        PortDialogOk ok;
-        bool openAfter;
-        int baudAfter;
-        const char* file;
-    } rows[] = {
-        {PortSetting::ComPort, 2, 3, 9600, 0, PortDialogOk::Close, true, 9600, "3,9600,2\r\n"},  // the port in use
-        {PortSetting::ComPort, 0, 5, 4800, 1, PortDialogOk::ProbeFailed, true, 4800, ""},
-        {PortSetting::BaudRate, 0, 19200, 4800, 1, PortDialogOk::Close, false, 19200, "3,19200,0\r\n"},
-    };
-    test::PtyPeer device;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.choice);
-        test::ScratchDirectory settings;
-        Trx_StateGuard().initialise();
-        Sio_Port port;
-        port.initialise();
-        PortMap().reset();
-        PortMap().setOverride(3, device.slavePath());
-        PortMap().setOverride(5, "/nonexistent/tqm-no-such-tty");
-        ASSERT_TRUE(port.setPortNumber(3) && port.setBaudRate(row.baud) && port.open());
-        Trx_StateGuard().set(StateField::AutoInfo, row.autoInfo);
-        std::atomic<int> openAtToggle{-1};
-        test::FiledCommandRecorder commands([&](const Message& message) {
-            if (message.id != UWM_CMD_LINK_TOGGLE) return;
-            openAtToggle = Sio_Port().isOpen() ? 1 : 0;
-            Trx_StateGuard().set(StateField::AutoInfo, 0);  // the transceiver's "AI0" reply, as stored
-        });
-        PortDialogController controller(row.setting, row.shownSet, settings.path());
-        int choice = -1;
-        for (std::size_t i = 0; i < controller.rows().size(); ++i) {
-            if (controller.rows()[i].value == row.choice) choice = static_cast<int>(i);
-        }
-        controller.select(choice);
-        EXPECT_EQ(controller.ok(), row.ok);
-        EXPECT_EQ(port.isOpen(), row.openAfter);
-        EXPECT_EQ(port.portNumber(), 3);
-        EXPECT_EQ(port.baudRate(), row.baudAfter);
-        EXPECT_EQ(openAtToggle.load(), row.openAfter ? -1 : 1);
-        EXPECT_EQ(commands->count(UWM_CMD_LINK_TOGGLE), row.openAfter ? 0u : 1u);
-        EXPECT_EQ(test::readFile(settings / "CommoFiles" / "CommSetting.csv"), row.file);
-    }
-    Sio_Port().initialise();
-    PortMap().reset();
-    Trx_StateGuard().initialise();
-}
 
 }  // namespace
 }  // namespace tqm
