@@ -48,8 +48,7 @@ struct AppRun {
 
 class ApplicationRun : public ::testing::TestWithParam<AppRun> {};
 
-// The good setting file of the rows, as values.
-const EqualizerValues kOpened{{1, 5, 10, 2, -3, 10, 0, 5, 4}};
+const EqualizerValues kOpened{{1, 5, 10, 2, -3, 10, 0, 5, 4}};  // the good setting file of the rows
 
 // The settings file, in a folder of the directory, as the run starts with it.
 fs::path settingsAtStart(const AppRun& run, const fs::path& directory) {

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -53,8 +52,7 @@ protected:
     void SetUp() override {
         useProgramFont();  // as the program does before its first window
         SettingsFolder().choose(m_scratch.path());
-        ASSERT_TRUE(test::makeFakeDeviceTree(m_scratch / "machine"));
-        ASSERT_TRUE(m_device.open()) << m_device.errorText();
+        ASSERT_TRUE(test::makeFakeDeviceTree(m_scratch / "machine") && m_device.open()) << m_device.errorText();
         Sio_Port().initialise();
         Trx_StateGuard().initialise();
         PortMap().reset();
@@ -133,21 +131,19 @@ TEST_F(DialogsTest, ThePortsDialogBindsAFoundAdapterByItsStableName) {
 }
 
 // Whether an entry of a list shows red text, and the WCAG contrast ratio of red on the
-// entry's most frequent colour (its background).
+// entry's background (at its right end, past the text).
 std::pair<bool, double> redOn(const QImage& image, const QRect& entry) {
-    std::map<QRgb, int> counts;
     bool red = false;
     for (int i = 0; i < entry.width() * entry.height(); ++i) {
         const QColor pixel = image.pixelColor(entry.left() + i % entry.width(), entry.top() + i / entry.width());
         red = red || (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80);
-        ++counts[pixel.rgb()];
     }
     const auto luminance = [](QColor c) {
         const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
         return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF()) + 0.05;
     };
-    const auto most = std::ranges::max_element(counts, {}, [](const auto& entry) { return entry.second; });
-    const auto [low, high] = std::minmax(luminance(QColor(most->first)), luminance(Qt::red));
+    const QColor background = image.pixelColor(entry.right() - 2, entry.center().y());
+    const auto [low, high] = std::minmax(luminance(background), luminance(Qt::red));
     return {red, high / low};
 }
 

@@ -338,8 +338,7 @@ protected:
         config.replyDelay = replyDelay;
         config.silent = silent;
         m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
-        ASSERT_TRUE(m_sim->start()) << m_sim->errorText();
-        ASSERT_TRUE(PortMap().setOverride(1, m_sim->devicePath()));
+        ASSERT_TRUE(m_sim->start() && PortMap().setOverride(1, m_sim->devicePath())) << m_sim->errorText();
         create(m_queue);
         CEqualizerDlg::StartOptions options;
         options.startEngine = [] {
