@@ -3,8 +3,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,8 +24,7 @@ namespace {
 using namespace std::chrono_literals;
 using Args = std::vector<std::string>;
 
-// The starts without a window, run as main runs them, against a registry file of the
-// test's own.
+// The starts without a window, as main runs them, on a registry file of the test's own.
 class HeadlessRunTest : public ::testing::Test {
 protected:
     void SetUp() override { Registry::setPathOverride(m_file); }
@@ -50,65 +49,35 @@ protected:
 TEST_F(HeadlessRunTest, RegServerWritesTheTwoEntriesOnceAndUnregServerRemovesThem) {
     EXPECT_EQ(run({"-UNREGSERVER"}), kExitSuccess);
     EXPECT_FALSE(std::filesystem::exists(m_file)) << "nothing registered: nothing written";
-    const std::string comment = "\n; kept\n";
     const std::string foreign = "[HKEY_CLASSES_ROOT\\AppID\\{OTHER}]\n\"Count\"=dword:00000002\n";
-    const auto keepsForeign = [&] { return text().find(comment) != std::string::npos && text().find(foreign) != std::string::npos; };
-    ASSERT_TRUE(test::writeFile(m_file, "Windows Registry Editor Version 5.00\n" + comment + foreign));
-
-    EXPECT_EQ(run({"-regserver"}), kExitSuccess);
-    EXPECT_EQ(m_out.str() + m_err.str(), "");
-    const std::string once = text();
-    EXPECT_TRUE(keepsForeign()) << once;
-    ASSERT_EQ(run({"/RegServer"}), kExitSuccess);
-    EXPECT_EQ(text(), once) << "registering twice changes nothing";
-    Registry registered(m_file);
-    ASSERT_TRUE(registered.load());
-    using Values = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(registered.values(kAppIdGuidKey), (Values{{"", std::string(kAppIdName)}}));
-    EXPECT_EQ(registered.values(kAppIdExeKey), (Values{{"AppID", std::string(kAppIdGuid)}}));
-
+    ASSERT_TRUE(test::writeFile(m_file, "Windows Registry Editor Version 5.00\n\n; kept\n" + foreign));
+    const std::string kept = "Windows Registry Editor Version 5.00\n\n; kept\n\n[HKEY_CLASSES_ROOT]\n\n[HKEY_CLASSES_ROOT\\AppID]\n\n" +
+                             foreign + "\n[HKEY_CLASSES_ROOT\\AppID\\{6C1E0B5A-93D2-4F7B-A1E4-2B8C5D0F7A91}]\n";
+    for (const char* option : {"-regserver", "/RegServer"}) {  // the second changes nothing
+        EXPECT_EQ(run({option}), kExitSuccess);
+        EXPECT_EQ(m_out.str() + m_err.str(), "");
+        EXPECT_EQ(text(), kept + "@=\"TQM4700_ParametricEqualizerControl\"\n\n"
+                                 "[HKEY_CLASSES_ROOT\\AppID\\TQM4700_ParametricEqualizerControl.EXE]\n"
+                                 "\"AppID\"=\"{6C1E0B5A-93D2-4F7B-A1E4-2B8C5D0F7A91}\"\n");
+    }
     EXPECT_EQ(run({"/UnregServer"}), kExitSuccess);
-    Registry after(m_file);
-    ASSERT_TRUE(after.load());
-    EXPECT_FALSE(after.hasKey(kAppIdExeKey));
-    EXPECT_TRUE(after.hasKey(kAppIdGuidKey)) << "the AppID key itself stays";
-    EXPECT_TRUE(after.values(kAppIdGuidKey).empty());
-    EXPECT_TRUE(keepsForeign()) << text();
+    EXPECT_EQ(text(), kept) << "the AppID key itself stays, emptied";
 }
 
-// A registry path that registration cannot use: the switch says why, exits non-zero
-// and changes nothing.
 TEST_F(HeadlessRunTest, SwitchesThatCannotDoTheirWorkSaySoAndChangeNothing) {
-    const auto writeText = [&](const std::string& content) { ASSERT_TRUE(test::writeFile(m_file, content)); };
-    const struct {
-        const char* what;
-        std::function<void()> prepare;
-        const char* words;  // on standard error
-    } rows[] = {
-        {"a text file of three lines", [&] { writeText("one\ntwo\nthree\n"); }, "not a registry file"},
-        {"a directory", [&] { std::filesystem::create_directory(m_file); }, "not a regular file"},
-        {"a file below a file",
-         [&] {
-             writeText("in the way\n");
-             Registry::setPathOverride(m_file / "registry.reg");
-         },
-         "Not a directory"},
-        {"a link into a folder that is gone",
-         [&] { std::filesystem::create_symlink(m_dir / "gone" / "registry.reg", m_file); }, "No such file or directory"},
+    const std::pair<const char*, const char*> rows[] = {
+        {"one\ntwo\nthree\n", "not a registry file"},
+        {nullptr, "not a regular file"},  // a directory
     };
-    for (const auto& row : rows) {
+    for (const auto& [content, words] : rows) {
         for (const char* option : {"-RegServer", "-UnregServer"}) {
-            SCOPED_TRACE(std::string(row.what) + ", " + option);
+            SCOPED_TRACE(std::string(words) + ", " + option);
             std::filesystem::remove_all(m_file);
-            Registry::setPathOverride(m_file);
-            row.prepare();
+            ASSERT_TRUE(content ? test::writeFile(m_file, content) : std::filesystem::create_directory(m_file));
             const std::string before = text();
-            const int code = run({option});
-            // Nothing to remove from a file that is not there.
-            if (std::string(option) == "-UnregServer" && !std::filesystem::exists(m_file)) continue;
-            EXPECT_EQ(code, kExitRegistrationFailed);
-            EXPECT_NE(m_err.str().find(row.words), std::string::npos) << m_err.str();
-            EXPECT_NE(m_err.str().find(Registry::filePath().string()), std::string::npos) << m_err.str();
+            EXPECT_EQ(run({option}), kExitRegistrationFailed);
+            EXPECT_NE(m_err.str().find(words), std::string::npos) << m_err.str();
+            EXPECT_NE(m_err.str().find(m_file.string()), std::string::npos) << m_err.str();
             EXPECT_EQ(text(), before);
         }
     }
@@ -146,6 +115,26 @@ TEST(AutomationStart, WaitsUntilATerminationSignalThenExitsWithSuccess) {
         EXPECT_TRUE(child.running());
         ASSERT_TRUE(child.signal(signalNumber));
         EXPECT_EQ(child.exitCode(30s), 0) << "exits with success, not ended by the signal";
+    }
+}
+
+// True when the shell command exits 0 and prints nothing on standard error.
+bool runsCleanly(const std::string& command) {
+    return std::system(("test -z \"$(" + command + " 2>&1 >/dev/null)\" && " + command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+TEST(InstallationFiles, DesktopEntryAndMetadataValidateAndManualPagesRender) {
+    const auto root = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+    const std::filesystem::path generated = TQM_GENERATED_DIR;
+    if (!std::filesystem::exists(root / "resources")) GTEST_SKIP() << "source tree not found";
+    if (std::system("command -v desktop-file-validate >/dev/null && command -v man >/dev/null && command -v appstreamcli >/dev/null") != 0) {
+        GTEST_SKIP() << "desktop-file-utils, man or appstream missing";
+    }
+    EXPECT_TRUE(runsCleanly("desktop-file-validate '" + (root / "resources/tqm4700-peq.desktop").string() + "'"));
+    EXPECT_TRUE(runsCleanly("appstreamcli validate --no-net --pedantic '" + (generated / TQM_METAINFO_NAME).string() + "'"));
+    EXPECT_TRUE(runsCleanly("bash -n '" + (root / "resources/tqm4700-ctl.bash").string() + "'"));
+    for (const char* page : {"tqm4700-peq.1", "tqm4700-ctl.1", "zr4700-sim.1"}) {
+        EXPECT_TRUE(runsCleanly("MANWIDTH=80 man --warnings -l '" + (generated / "man" / page).string() + "'")) << page;
     }
 }
 

@@ -21,11 +21,10 @@ namespace tqm::test {
 
 inline constexpr std::chrono::milliseconds kLinkTimeout{10000};
 
-// The whole engine against the simulated transceiver, with the program's headless
-// window (the one tqm4700-ctl runs) in the main window's place; its messages are
-// handled on the test's thread while a wait runs. COM1 leads to the simulator through
-// a symlink of the test's own: a pulled adapter's old /dev/pts path, which the engine
-// keeps trying, may belong to another test's transceiver by then.
+// The whole engine against the simulated transceiver, with tqm4700-ctl's headless window
+// in the main window's place, its messages handled on the test's thread while a wait
+// runs. COM1 is a symlink of the test's own: a pulled adapter's old /dev/pts path, which
+// the engine keeps trying, may belong to another test's transceiver by then.
 class EngineFixture : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -52,8 +51,9 @@ protected:
         ASSERT_TRUE(engine.startLink());
     }
     void stopEngine() {
-        if (!m_window) return;
-        EXPECT_TRUE(Engine().stop());
+        if (m_window) {
+            EXPECT_TRUE(Engine().stop());
+        }
         m_window.reset();
     }
 
@@ -70,8 +70,7 @@ protected:
         return waitUntil([&] { return m_sim->monitor().commandCount(command) >= n; });
     }
     bool connected() const { return m_window->model().connected(); }
-    // Queued behind the window messages that came before it, as a click would be;
-    // returns once it has been handled.
+    // Queued behind the window messages before it, as a click; returns once handled.
     void pressCom() {
         bool pressed = false;
         m_window->post([this, &pressed] {

@@ -200,10 +200,20 @@ TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
             EXPECT_EQ(openAt(device, 300), SerialError::BadSpeed);
         },
         [&] {
-            SerialDevice device;
+            SerialDevice device, next;
             ASSERT_EQ(openAt(device, 4800), SerialError::None);
             device.abort();
             EXPECT_FALSE(device.isOpen());
+            // Given up, it holds the port no longer; a reply its user left unread is
+            // not the next user's.
+            const int watcher = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            pollfd waiting{watcher, POLLIN, 0};
+            ASSERT_TRUE(m_peer->write("AI0;\n") && ::poll(&waiting, 1, 5000) == 1);  // a line: the terminal is canonical
+            ASSERT_EQ(openAt(next, 4800), SerialError::None) << "reopened at once";
+            SerialStatus status;
+            SerialFault fault;
+            EXPECT_TRUE(next.status(status, fault) && status.inQueue == 0) << "the waiting input dropped";
+            ::close(watcher);
         },
     };
     const auto settings = [](const termios& t) {

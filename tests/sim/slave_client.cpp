@@ -16,8 +16,6 @@ SlaveClient::~SlaveClient() {
 
 bool SlaveClient::open(const std::string& path) {
     m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    // Held as the program holds its port: a program in another test process that
-    // still retries a terminal number now given to this line finds it busy.
     termios tio{};
     if (m_fd < 0 || ::flock(m_fd, LOCK_EX | LOCK_NB) != 0 || tcgetattr(m_fd, &tio) != 0) return false;
     cfmakeraw(&tio);
@@ -29,11 +27,7 @@ bool SlaveClient::write(const std::string& bytes) {
     return m_fd >= 0 && ::write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
-std::string SlaveClient::readReply(std::chrono::milliseconds timeout) { return take(0, timeout); }
-
-std::string SlaveClient::readBytes(std::size_t n, std::chrono::milliseconds timeout) { return take(n, timeout); }
-
-std::string SlaveClient::take(std::size_t n, std::chrono::milliseconds timeout) {
+std::string SlaveClient::readBytes(std::size_t n, Timeout timeout) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + timeout;
     const auto wanted = [&] { return n > 0 ? (m_buffer.size() >= n ? n : 0) : m_buffer.find(';') + 1; };

@@ -5,10 +5,12 @@
 
 namespace tqm::test {
 
-// The program's end of the simulated line, with nothing but POSIX calls: opens
-// the slave device raw, non-blocking and locked, writes commands and collects replies.
+// The program's end of the simulated line with nothing but POSIX calls: the slave
+// device opened raw, non-blocking and locked as the program locks its port (a program
+// of another test process that retries a recycled terminal number finds it busy).
 class SlaveClient final {
 public:
+    using Timeout = std::chrono::milliseconds;
     SlaveClient() = default;
     ~SlaveClient();
     SlaveClient(const SlaveClient&) = delete;
@@ -16,20 +18,16 @@ public:
 
     bool open(const std::string& path);
     bool write(const std::string& bytes);
-    // Blocks until one reply (everything up to and including the next ";") has
-    // arrived, or the timeout passes; returns it, or what came so far.
-    std::string readReply(std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
-    // Blocks until at least n bytes have arrived, or the timeout passes; the first n.
-    std::string readBytes(std::size_t n, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+    // Blocks until n bytes have arrived (n == 0: one reply, up to and including the next
+    // ";") or the timeout passes; returns them, or what came so far.
+    std::string readBytes(std::size_t n, Timeout timeout = Timeout(2000));
+    std::string readReply(Timeout timeout = Timeout(2000)) { return readBytes(0, timeout); }
     // Writes a command and returns the reply.
-    std::string ask(const std::string& command, std::chrono::milliseconds timeout = std::chrono::milliseconds(2000)) {
+    std::string ask(const std::string& command, Timeout timeout = Timeout(2000)) {
         return write(command) ? readReply(timeout) : std::string();
     }
 
 private:
-    // Reads until the buffer holds n bytes, or a ";" when n is 0, then takes them.
-    std::string take(std::size_t n, std::chrono::milliseconds timeout);
-
     int m_fd = -1;
     std::string m_buffer;
 };

@@ -13,16 +13,11 @@ std::vector<MessageId> CommandThreadRecorder::ids() const {
     return m_ids;
 }
 
-std::size_t CommandThreadRecorder::count(MessageId id) const {
-    std::lock_guard lock(m_mutex);
-    return static_cast<std::size_t>(std::count(m_ids.begin(), m_ids.end(), id));
-}
+std::size_t CommandThreadRecorder::count(MessageId id) const { return static_cast<std::size_t>(std::ranges::count(ids(), id)); }
 
 bool CommandThreadRecorder::waitFor(MessageId id, std::size_t n, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] {
-        return static_cast<std::size_t>(std::count(m_ids.begin(), m_ids.end(), id)) >= n;
-    });
+    return m_changed.wait_for(lock, timeout, [&] { return static_cast<std::size_t>(std::ranges::count(m_ids, id)) >= n; });
 }
 
 void CommandThreadRecorder::handle(const Message& message) {

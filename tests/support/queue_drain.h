@@ -32,9 +32,8 @@ public:
         return m_taken;
     }
     std::vector<std::string> texts() const {
-        std::lock_guard lock(m_mutex);
         std::vector<std::string> out;
-        for (const Taken& t : m_taken) out.push_back(t.bytes);
+        for (const Taken& t : taken()) out.push_back(t.bytes);
         return out;
     }
     // Blocks up to timeout until at least n entries were taken.

@@ -15,18 +15,7 @@ void RecordingWindow::deliver(const Message& message, std::shared_ptr<SendTicket
 
 void RecordingWindow::handleNow(const Message& message) { record(message, true); }
 
-void RecordingWindow::setHook(std::function<void(const Message&)> hook) {
-    std::lock_guard lock(m_mutex);
-    m_hook = std::move(hook);
-}
-
 void RecordingWindow::record(const Message& message, bool sent) {
-    std::function<void(const Message&)> hook;
-    {
-        std::lock_guard lock(m_mutex);
-        hook = m_hook;
-    }
-    if (hook) hook(message);
     {
         std::lock_guard lock(m_mutex);
         m_entries.push_back(Entry{message, sent});
@@ -40,16 +29,18 @@ std::vector<RecordingWindow::Entry> RecordingWindow::entries() const {
 }
 
 std::vector<MessageId> RecordingWindow::ids() const {
-    std::lock_guard lock(m_mutex);
     std::vector<MessageId> result;
-    for (const auto& entry : m_entries) result.push_back(entry.message.id);
+    for (const auto& entry : entries()) result.push_back(entry.message.id);
     return result;
 }
 
 std::size_t RecordingWindow::count(MessageId id) const {
     std::lock_guard lock(m_mutex);
-    return static_cast<std::size_t>(std::count_if(m_entries.begin(), m_entries.end(),
-                                                  [id](const Entry& e) { return e.message.id == id; }));
+    return countLocked(id);
+}
+
+std::size_t RecordingWindow::countLocked(MessageId id) const {
+    return static_cast<std::size_t>(std::ranges::count(m_entries, id, [](const Entry& e) { return e.message.id; }));
 }
 
 void RecordingWindow::clear() {
@@ -59,11 +50,7 @@ void RecordingWindow::clear() {
 
 bool RecordingWindow::waitFor(MessageId id, std::size_t n, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, timeout, [&] {
-        return static_cast<std::size_t>(std::count_if(m_entries.begin(), m_entries.end(), [id](const Entry& e) {
-                   return e.message.id == id;
-               })) >= n;
-    });
+    return m_changed.wait_for(lock, timeout, [&] { return countLocked(id) >= n; });
 }
 
 }  // namespace tqm::test

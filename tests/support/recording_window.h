@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -27,9 +26,6 @@ public:
     bool isWindowThread() const override { return false; }
     void handleNow(const Message& message) override;
 
-    // Runs on every message before it is recorded (on the sender's thread).
-    void setHook(std::function<void(const Message&)> hook);
-
     std::vector<Entry> entries() const;
     std::vector<MessageId> ids() const;
     std::size_t count(MessageId id) const;
@@ -40,11 +36,11 @@ public:
 
 private:
     void record(const Message& message, bool sent);
+    std::size_t countLocked(MessageId id) const;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<Entry> m_entries;
-    std::function<void(const Message&)> m_hook;
 };
 
 }  // namespace tqm::test
