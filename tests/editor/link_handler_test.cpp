@@ -2,6 +2,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "editor/link_handler.h"
 #include "editor/notice_table.h"
 #include "editor/reply_watchdog.h"
+#include "editor/send_queue_sink.h"
 #include "platform/thread_directory.h"
 #include "protocol/link_flags.h"
 #include "protocol/protocol_messages.h"
@@ -24,31 +26,33 @@
 namespace tqm {
 namespace {
 
+using Words = std::vector<std::string>;
+
 // Records what the link handling asks of the window, as one ordered list of words.
 class FakeLinkView final : public LinkView {
 public:
-    void runConnectingBox() override {
-        log.push_back("box-open");
-        if (whileBoxOpen) whileBoxOpen();
-    }
-    void closeConnectingBox() override { log.push_back("box-close"); }
-    void showNotice(int stringId) override {
-        log.push_back("notice-" + std::to_string(stringId));
-        if (whileNoticeOpen) whileNoticeOpen();
-    }
-    void setLamp(bool on) override { log.push_back(on ? "lamp-on" : "lamp-off"); }
-    void startConnectTimer() override { log.push_back("connect-timer-on"); }
-    void stopConnectTimer() override { log.push_back("connect-timer-off"); }
-    void startPoll() override { log.push_back("poll-on"); }
-    void stopPoll() override { log.push_back("poll-off"); }
-    void drawEmptyGraph() override { log.push_back("graph-empty"); }
-    void showGraph() override { log.push_back("graph"); }
-    void scheduleRepaint() override { log.push_back("repaint"); }
+    void runConnectingBox() override { note("box-open", whileBoxOpen); }
+    void closeConnectingBox() override { note("box-close"); }
+    void showNotice(int stringId) override { note("notice-" + std::to_string(stringId), whileNoticeOpen); }
+    void setLamp(bool on) override { note(on ? "lamp-on" : "lamp-off"); }
+    void startConnectTimer() override { note("connect-timer-on"); }
+    void stopConnectTimer() override { note("connect-timer-off"); }
+    void startPoll() override { note("poll-on"); }
+    void stopPoll() override { note("poll-off"); }
+    void drawEmptyGraph() override { note("graph-empty"); }
+    void showGraph() override { note("graph"); }
+    void scheduleRepaint() override { note("repaint"); }
     void pause(std::chrono::milliseconds) override {}
 
     std::vector<std::string> log;
     std::function<void()> whileBoxOpen;
     std::function<void()> whileNoticeOpen;
+
+private:
+    void note(std::string word, const std::function<void()>& then = {}) {
+        log.push_back(std::move(word));
+        if (then) then();
+    }
 };
 
 class LinkHandlerTest : public ::testing::Test {
@@ -67,6 +71,7 @@ protected:
         ThreadDirectory().stop(WorkerRole::AnlSend);
         ThreadDirectory().detach(WorkerRole::AnlSend);
         ThreadDirectory().detach(WorkerRole::AnlRecv);
+        SendQueueSink::setPushHook(nullptr);
     }
 
     // Toggles handled so far: a marker posted behind them shows when all are in.
@@ -90,7 +95,6 @@ protected:
         view.whileBoxOpen = nullptr;
         view.log.clear();
     }
-    void connect() { comAndPowerOn(true); }
 
     test::RecordingSink sink;
     FakeLinkView view;
@@ -103,84 +107,62 @@ protected:
 TEST_F(LinkHandlerTest, ComWithAutoInfoOffOpensTheConnectingBoxUntilPowerOn) {
     Trx_StateGuard().set(StateField::ModelCode, 5);
     view.whileBoxOpen = [this] {
-        EXPECT_TRUE(handler.connectingShown());
-        EXPECT_TRUE(handler.connectRequested());
-        EXPECT_EQ(model.pendingReplies(), 27);
+        EXPECT_TRUE(handler.connectingShown() && handler.connectRequested() && model.pendingReplies() == 27);
         handler.onPowerOn();
     };
     handler.onComAction();
-    EXPECT_EQ(toggles(), 1u);
-    EXPECT_EQ(Trx_StateGuard().get(StateField::ModelCode), 0) << "cleared when not connected";
-    EXPECT_EQ(view.log, (std::vector<std::string>{"graph-empty", "connect-timer-on", "box-open", "connect-timer-off", "box-close"}));
-    EXPECT_FALSE(handler.connectingShown());
-    EXPECT_TRUE(handler.connectRequested()) << "waiting for the identification";
-    EXPECT_FALSE(model.connected());
+    EXPECT_TRUE(toggles() == 1u && Trx_StateGuard().get(StateField::ModelCode) == 0) << "cleared when not connected";
+    EXPECT_EQ(view.log, (Words{"graph-empty", "connect-timer-on", "box-open", "connect-timer-off", "box-close"}));
+    EXPECT_TRUE(!handler.connectingShown() && handler.connectRequested() && !model.connected()) << "waiting for ID";
 }
 
 TEST_F(LinkHandlerTest, IdentificationConnectsAndTheTwentySeventhPeReplyReloads) {
-    connect();
-    EXPECT_TRUE(model.connected());
-    EXPECT_FALSE(handler.connectRequested());
-
-    Trx_StateGuard state;
-    state.setPeq(1, 0, PeqParam::Level, -7);
+    comAndPowerOn(true);
+    EXPECT_TRUE(model.connected() && !handler.connectRequested());
+    Trx_StateGuard().setPeq(1, 0, PeqParam::Level, -7);
     for (int i = 0; i < 26; ++i) handler.onReplyPe();
-    EXPECT_EQ(model.pendingReplies(), 1);
-    EXPECT_EQ(model.shown(1).get(0, PeqParam::Level), 5) << "display unchanged before the last reply";
-    EXPECT_TRUE(view.log.empty());
+    EXPECT_TRUE(model.pendingReplies() == 1 && model.shown(1).get(0, PeqParam::Level) == 5 && view.log.empty())
+        << "display unchanged before the last reply";
     handler.onReplyPe();
-    EXPECT_EQ(model.pendingReplies(), 0);
-    EXPECT_EQ(model.shown(1).get(0, PeqParam::Level), -7);
-    EXPECT_EQ(model.reference(1).get(0, PeqParam::Level), -7);
-    EXPECT_EQ(view.log, (std::vector<std::string>{"graph"}));
+    EXPECT_TRUE(model.pendingReplies() == 0 && model.shown(1).get(0, PeqParam::Level) == -7 &&
+                model.reference(1).get(0, PeqParam::Level) == -7);
+    EXPECT_EQ(view.log, (Words{"graph"}));
 }
 
-TEST_F(LinkHandlerTest, ComIsIgnoredWhileRepliesArePendingAndAnUnrequestedIdTogglesTheLinkOff) {
+TEST_F(LinkHandlerTest, ComIsIgnoredOnlyWhileRepliesArePendingAndAnUnrequestedIdOrALossEndsTheAttempt) {
     model.setPendingReplies(3);
     handler.onComAction();
-    EXPECT_EQ(toggles(), 0u);
+    ASSERT_EQ(toggles(), 0u);
     model.setPendingReplies(0);
     Trx_StateGuard().set(StateField::AutoInfo, 1);
     handler.onComAction();
-    EXPECT_EQ(toggles(), 1u);
-    EXPECT_TRUE(view.log.empty()) << "no connecting box";
-    // An identification nobody asked for switches the link off again.
+    EXPECT_TRUE(toggles() == 1u && view.log.empty()) << "no connecting box";
     Trx_StateGuard().set(StateField::ModelCode, 1);
     handler.onReplyId();
-    EXPECT_EQ(toggles(), 2u);
-    EXPECT_FALSE(model.connected());
+    EXPECT_TRUE(toggles() == 2u && !model.connected()) << "an identification nobody asked for ends the link";
+
+    comAndPowerOn(false);  // the watchdog's loss comes before the ID reply
+    Trx_StateGuard().set(StateField::AutoInfo, 0);
+    handler.onReplyAi();
+    EXPECT_TRUE(!handler.connectRequested() && model.pendingReplies() == 0 && !model.connected());
+    handler.onComAction();
+    EXPECT_TRUE(toggles() == 4u && handler.connectRequested()) << "COM works again";
 }
 
 TEST_F(LinkHandlerTest, TheConnectTimeOutOrAPowerReplyWithoutModelCodeShowsTheFailureAndResets) {
     view.whileBoxOpen = [this] { handler.onConnectTimer(); };
     handler.onComAction();
-    EXPECT_EQ(view.log, (std::vector<std::string>{"graph-empty", "connect-timer-on", "box-open", "connect-timer-off",
-                                                  "box-close", "notice-111", "repaint"}));
-    EXPECT_FALSE(handler.connectRequested());
-    EXPECT_EQ(model.pendingReplies(), 0);
+    EXPECT_EQ(view.log, (Words{"graph-empty", "connect-timer-on", "box-open", "connect-timer-off", "box-close",
+                               "notice-111", "repaint"}));
+    EXPECT_TRUE(!handler.connectRequested() && model.pendingReplies() == 0);
     view.log.clear();
     handler.onConnectTimer();
     EXPECT_TRUE(view.log.empty()) << "a late tick does nothing";
 
     comAndPowerOn(false);
     handler.onReplyPs();
-    EXPECT_EQ(toggles(), 3u);
-    EXPECT_EQ(view.log, (std::vector<std::string>{"notice-111", "repaint", "repaint"}));
-    EXPECT_EQ(model.pendingReplies(), 0);
-    EXPECT_FALSE(handler.connectRequested());
-}
-
-TEST_F(LinkHandlerTest, LinkLossBeforeTheIdentificationLeavesNothingThatBlocksCom) {
-    comAndPowerOn(false);
-    // The watchdog's loss comes before the ID reply.
-    Trx_StateGuard().set(StateField::AutoInfo, 0);
-    handler.onReplyAi();
-    EXPECT_EQ(model.pendingReplies(), 0);
-    EXPECT_FALSE(handler.connectRequested());
-    EXPECT_FALSE(model.connected());
-    handler.onComAction();
-    EXPECT_EQ(toggles(), 2u) << "COM works again";
-    EXPECT_TRUE(handler.connectRequested());
+    EXPECT_EQ(view.log, (Words{"notice-111", "repaint", "repaint"}));
+    EXPECT_TRUE(toggles() == 3u && !handler.connectRequested() && model.pendingReplies() == 0);
 }
 
 TEST_F(LinkHandlerTest, OnlyTheUnforcedNoticeHoldsThePortClosedAndASecondOneIsNotShownButResets) {
@@ -191,44 +173,38 @@ TEST_F(LinkHandlerTest, OnlyTheUnforcedNoticeHoldsThePortClosedAndASecondOneIsNo
         // COM is pressed while the port notice is up, and its open fails again.
         handler.onComAction();
         handler.onComFailed(false, kNoticePortOpen);
-        EXPECT_FALSE(handler.connectRequested());
-        EXPECT_EQ(model.pendingReplies(), 0);
+        EXPECT_TRUE(!handler.connectRequested() && model.pendingReplies() == 0);
     };
     handler.onComFailed(true, kNoticeConnectFailed);
     handler.onComFailed(false, kNoticePortOpen);
-    EXPECT_EQ(view.log, (std::vector<std::string>{"notice-111", "repaint", "notice-106", "graph-empty",
-                                                  "connect-timer-on", "box-open", "repaint", "repaint"}));
-    EXPECT_EQ(portHeld, (std::vector<bool>{false, true}));
-    EXPECT_FALSE(Sio_Port().noticeBoxShown());
+    EXPECT_EQ(view.log, (Words{"notice-111", "repaint", "notice-106", "graph-empty", "connect-timer-on", "box-open",
+                               "repaint", "repaint"}));
+    EXPECT_TRUE(portHeld == std::vector<bool>({false, true}) && !Sio_Port().noticeBoxShown());
 }
 
 TEST_F(LinkHandlerTest, ComLetsTheNextFailedPortOpenTellTheWindowAgain) {
     test::RecordingWindow window;
     Sio_Port().initialise();
     ASSERT_TRUE(PortMap().setOverride(1, "/dev/tqm-no-such-device"));
-    for (int i = 0; i < 3; ++i) EXPECT_FALSE(Sio_Port().open());
-    EXPECT_EQ(window.count(UWM_COM_FAILED), 1u) << "one notice per loss of the port";
+    EXPECT_TRUE(!Sio_Port().open() && !Sio_Port().open() && window.count(UWM_COM_FAILED) == 1u);
     handler.onComAction();
-    EXPECT_FALSE(Sio_Port().open());
-    EXPECT_EQ(window.count(UWM_COM_FAILED), 2u);
+    EXPECT_TRUE(!Sio_Port().open() && window.count(UWM_COM_FAILED) == 2u);
 }
 
 TEST_F(LinkHandlerTest, ConnectedPeRedrawsOnlyOnChangeAndAutoInfoOffTakesTheWindowOffline) {
-    connect();
+    comAndPowerOn(true);
     model.setPendingReplies(0);
     handler.onReplyPe();
     EXPECT_TRUE(view.log.empty());
     Trx_StateGuard().setPeq(0, 2, PeqParam::Bwth, 3);
     handler.onReplyPe();
-    EXPECT_EQ(view.log, (std::vector<std::string>{"graph"}));
-    EXPECT_EQ(model.shown(0).get(2, PeqParam::Bwth), 3);
+    EXPECT_TRUE(view.log == Words{"graph"} && model.shown(0).get(2, PeqParam::Bwth) == 3);
 
     view.log.clear();
     Trx_StateGuard().set(StateField::AutoInfo, 0);
     handler.onReplyAi();
-    EXPECT_EQ(view.log, (std::vector<std::string>{"lamp-off", "poll-off"}));
-    EXPECT_FALSE(model.connected());
-    EXPECT_EQ(Trx_StateGuard().get(StateField::ModelCode), 0);
+    EXPECT_TRUE(view.log == Words({"lamp-off", "poll-off"}) && !model.connected() &&
+                Trx_StateGuard().get(StateField::ModelCode) == 0);
     view.log.clear();
     Trx_StateGuard().setPeq(0, 2, PeqParam::Bwth, 4);
     handler.onReplyPe();
@@ -239,17 +215,34 @@ TEST_F(LinkHandlerTest, WatchdogReportsLossOnlyForSilenceOrAFailedLine) {
     ReplyWatchdog watchdog;
     LinkFlags flags;
     flags.setReplyPending(1);
-    EXPECT_FALSE(watchdog.tick({true, 5, 0})) << "input is waiting";
-    EXPECT_EQ(flags.replyPending(), 0);
+    EXPECT_TRUE(!watchdog.tick({true, 5, 0}) && flags.replyPending() == 0) << "input is waiting";
     EXPECT_FALSE(watchdog.tick({true, 0, 0})) << "nothing outstanding, line good";
     flags.setReplyPending(1);
-    EXPECT_TRUE(watchdog.tick({true, 0, 0}));
-    EXPECT_TRUE(watchdog.tick({false, 0, 0})) << "port closed";
-    EXPECT_TRUE(watchdog.tick({true, 0, 0x40}));
+    EXPECT_TRUE(watchdog.tick({true, 0, 0}) && watchdog.tick({false, 0, 0}) && watchdog.tick({true, 0, 0x40}))
+        << "silence, port closed, line failed";
     EXPECT_FALSE(watchdog.tick({true, 0, 0x01}));
     ASSERT_TRUE(m_thread->waitFor(UWM_ANL_LINK_LOST, 3));
-    toggles();
-    EXPECT_EQ(m_thread->count(UWM_ANL_LINK_LOST), 3u);
+    EXPECT_TRUE(toggles() == 0u && m_thread->count(UWM_ANL_LINK_LOST) == 3u) << "one loss for each";
+}
+
+std::vector<std::string> s_queued;
+bool s_accept = true;
+
+TEST_F(LinkHandlerTest, TheSendQueueSinkPushesThenAsksTheCommandThreadToFlushButNotForARefusedPush) {
+    SendQueueSink queue;
+    EXPECT_FALSE(queue.pushCommand("PE000;", 6)) << "no queue installed";
+    SendQueueSink::setPushHook([](const char* bytes, std::size_t length) {
+        if (s_accept) s_queued.emplace_back(bytes, length);
+        return s_accept;
+    });
+    s_accept = false;
+    EXPECT_FALSE(queue.pushCommand("PE000;", 6));
+    s_accept = true;
+    ASSERT_TRUE(queue.pushCommand("PE001+01;", 9) && queue.pushCommand("PE001;", 6));
+    EXPECT_EQ(s_queued, (Words{"PE001+01;", "PE001;"}));
+    // Requests arrive in order: once a marker posted last is in, every flush is.
+    ASSERT_TRUE(ThreadDirectory().post(WorkerRole::AnlSend, UWM_CMD_POLL) && m_thread->waitFor(UWM_CMD_POLL));
+    EXPECT_EQ(m_thread->ids(), (std::vector<MessageId>{UWM_CMD_FLUSH, UWM_CMD_FLUSH, UWM_CMD_POLL}));
 }
 
 }  // namespace

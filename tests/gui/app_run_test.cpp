@@ -12,14 +12,13 @@
 #include <QtWidgets/QMessageBox>
 
 #include "app/equalizer_app.h"
-#include "editor/setting_file.h"
+#include "editor/equalizer_values.h"
 #include "editor/ui/equalizer_dlg.h"
 #include "platform/thread_directory.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
 #include "sim/simulated_transceiver.h"
 #include "tests/gui/gui_app.h"
-#include "tests/gui/modal_answerer.h"
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
@@ -47,9 +46,32 @@ struct AppRun {
     bool settingFileRefused = false;
 };
 
-void PrintTo(const AppRun& run, std::ostream* out) { *out << run.name; }
-
 class ApplicationRun : public ::testing::TestWithParam<AppRun> {};
+
+const EqualizerValues kOpened{{1, 5, 10, 2, -3, 10, 0, 5, 4}};  // the good setting file of the rows
+
+// The settings file, in a folder of the directory, as the run starts with it.
+fs::path settingsAtStart(const AppRun& run, const fs::path& directory) {
+    const fs::path settings =
+        directory / (run.settings == Settings::NewFolder ? "stick/tqm" : "stick") / "CommoFiles" / "CommSetting.csv";
+    if (run.settings == Settings::Unreadable) fs::create_directories(settings);
+    if (run.settings == Settings::Existing || run.settings == Settings::Unwritable) {
+        fs::create_directories(settings.parent_path());
+        EXPECT_TRUE(test::writeFile(settings, "3,9600,2\r\n"));
+    }
+    return settings;
+}
+
+// The notices of a run, closed as they show.
+std::vector<std::string> noticesOf(const AppRun& run) {
+    std::vector<std::string> notices;
+    if (run.settings == Settings::Unreadable) {
+        notices.push_back("Failed to read the COM port configuration file.\n"
+                          "Execute the control program with the default settings.");
+    }
+    if (run.settingFileRefused) notices.push_back("The input range is incorrect.");
+    return notices;
+}
 
 // During the run the shown set changes to R and the baud rate to 19200; at the end
 // the port closes before the settings are written and the threads stop last.
@@ -81,28 +103,15 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     sim::SimulatedTransceiver radio;
     ASSERT_TRUE(radio.start());
     test::ScratchDirectory directory;
-    const fs::path folder = directory / (run.settings == Settings::NewFolder ? "stick/tqm" : "stick");
-    const fs::path settings = folder / "CommoFiles" / "CommSetting.csv";
-    if (run.settings == Settings::Unreadable) fs::create_directories(settings);
-    if (run.settings == Settings::Existing || run.settings == Settings::Unwritable) {
-        fs::create_directories(settings.parent_path());
-        ASSERT_TRUE(test::writeFile(settings, "3,9600,2\r\n"));
-    }
-
+    const fs::path settings = settingsAtStart(run, directory.path());
     CommandLine commandLine;
     commandLine.noSplash = true;
-    commandLine.settingsDir = folder.string();
+    commandLine.settingsDir = settings.parent_path().parent_path().string();
     commandLine.portMap = {{1, radio.devicePath()}, {3, radio.devicePath()}};
-    EqualizerValues fileValues;
-    std::string fileProblem;
-    const bool fileGood = run.settingFile != nullptr && !run.settingFileRefused;
     if (run.settingFile != nullptr) {
         commandLine.settingFile = (directory / "opened.pef").string();
         ASSERT_TRUE(test::writeFile(commandLine.settingFile, run.settingFile));
-        ASSERT_EQ(SettingFile::check(commandLine.settingFile, fileValues, fileProblem), fileGood) << fileProblem;
     }
-    EqualizerValues shownAtStart;
-    EqualizerValues referenceAtStart;
     bool portWasOpen = false;
     bool boxOutlived = false;
     std::ostringstream err;
@@ -111,8 +120,10 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     hooks.beforeExec = [&](CEqualizerDlg& window) {
         QTimer::singleShot(300, &window, [&] {
             portWasOpen = Sio_Port().isOpen();
-            shownAtStart = window.model().shown(window.model().currentSet());
-            referenceAtStart = window.model().reference(window.model().currentSet());
+            const EqualizerModel& model = window.model();
+            const int set = model.currentSet();
+            EXPECT_EQ(model.shown(set) == kOpened && model.reference(set) == kOpened,
+                      run.settingFile != nullptr && !run.settingFileRefused) << "a good setting file is shown";
             changeAndEnd(window, run, settings, boxOutlived);
         });
     };
@@ -121,19 +132,9 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     CEqualizerApp app(commandLine, hooks);
     EXPECT_EQ(app.run(), 0);
 
-    EXPECT_TRUE(portWasOpen) << "the port of the settings led to the simulated transceiver";
-    EXPECT_FALSE(boxOutlived) << "the signal ended the box as well";
-    std::vector<std::string> notices;
-    if (run.settings == Settings::Unreadable) {
-        notices.push_back("Failed to read the COM port configuration file.\n"
-                          "Execute the control program with the default settings.");
-    }
-    if (run.settingFileRefused) notices.push_back("The input range is incorrect.");
+    EXPECT_TRUE(portWasOpen && !boxOutlived) << "the port of the settings led to the radio; a signal ends a box too";
     if (answers) {
-        EXPECT_EQ(answers->unscripted(), notices);
-    }
-    if (fileGood) {
-        EXPECT_TRUE(shownAtStart == fileValues && referenceAtStart == fileValues) << "loaded into the shown set";
+        EXPECT_EQ(answers->unscripted(), noticesOf(run));
     }
     const char* saved = run.written != nullptr ? "settings-written" : "settings-not-written";
     EXPECT_EQ(app.shutdownSteps(), (std::vector<std::string>{"port-closed", saved, "threads-stopped"}));
@@ -142,12 +143,11 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
     }
     const std::string report = err.str();
     if (run.written != nullptr) {
-        EXPECT_EQ(test::readFile(settings), run.written);
-        EXPECT_EQ(report, "");
+        EXPECT_TRUE(test::readFile(settings) == run.written && report.empty()) << report;
     } else {
         EXPECT_TRUE(fs::is_directory(settings)) << "left as it was";
-        EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 1) << report;
-        EXPECT_NE(report.find(settings.string() + ": "), std::string::npos) << report;
+        EXPECT_TRUE(std::ranges::count(report, '\n') == 1 && report.find(settings.string() + ": ") != std::string::npos)
+            << report;
     }
     radio.stop();
     PortMap().reset();

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -34,7 +34,6 @@
 #include "serial/sio_port.h"
 #include "sim/pty_master.h"
 #include "tests/gui/gui_app.h"
-#include "tests/gui/modal_answerer.h"
 #include "tests/support/fake_device_tree.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/recording_window.h"
@@ -53,8 +52,7 @@ protected:
     void SetUp() override {
         useProgramFont();  // as the program does before its first window
         SettingsFolder().choose(m_scratch.path());
-        ASSERT_TRUE(test::makeFakeDeviceTree(m_scratch / "machine"));
-        ASSERT_TRUE(m_device.open()) << m_device.errorText();
+        ASSERT_TRUE(test::makeFakeDeviceTree(m_scratch / "machine") && m_device.open()) << m_device.errorText();
         Sio_Port().initialise();
         Trx_StateGuard().initialise();
         PortMap().reset();
@@ -93,8 +91,8 @@ TEST_F(DialogsTest, EveryWindowHasTooltipsRoomyButtonsMnemonicsAndTheProgramsFon
         QWidget* window = owned.get();
         SCOPED_TRACE(window->objectName().toStdString());
         for (QWidget* control : window->findChildren<QWidget*>()) {
-            if (!control->objectName().startsWith("id_") || !control->isVisibleTo(window)) continue;
-            if (qobject_cast<QMenuBar*>(control) != nullptr) continue;  // its menus speak for it
+            const bool menuBar = qobject_cast<QMenuBar*>(control) != nullptr;  // its menus speak for it
+            if (menuBar || !control->objectName().startsWith("id_") || !control->isVisibleTo(window)) continue;
             EXPECT_FALSE(control->toolTip().isEmpty()) << control->objectName().toStdString();
         }
         for (QPushButton* button : window->findChildren<QPushButton*>()) {
@@ -124,8 +122,8 @@ TEST_F(DialogsTest, ThePortsDialogBindsAFoundAdapterByItsStableName) {
     requireControl<QComboBox>(dialog, ControlId::BindComNumber).setCurrentIndex(4);
     QTest::mouseClick(&requireControl<QPushButton>(dialog, ControlId::BindButton), Qt::LeftButton);
     EXPECT_TRUE(dialog.bind(6, "  /dev/ttyACM0 ")) << "a typed node of an adapter keeps its stable name too";
-    EXPECT_FALSE(dialog.bind(7, "/dev/" + QString(5000, 'x')));
-    EXPECT_TRUE(requireControl<QLabel>(dialog, ControlId::BindResult).text().startsWith("COM7 was not bound: "));
+    EXPECT_TRUE(!dialog.bind(7, "/dev/" + QString(5000, 'x')) &&
+                requireControl<QLabel>(dialog, ControlId::BindResult).text().startsWith("COM7 was not bound: "));
     const std::string map = test::readFile(m_scratch / "CommoFiles" / "PortMap.csv");  // a new file
     EXPECT_NE(map.find(std::string("\n5,") + test::kFtdiById + "\n6," + test::kAcmById + "\n"), std::string::npos)
         << map;
@@ -133,81 +131,61 @@ TEST_F(DialogsTest, ThePortsDialogBindsAFoundAdapterByItsStableName) {
 }
 
 // Whether an entry of a list shows red text, and the WCAG contrast ratio of red on the
-// entry's most frequent colour (its background).
+// entry's background (at its right end, past the text).
 std::pair<bool, double> redOn(const QImage& image, const QRect& entry) {
-    std::map<QRgb, int> counts;
     bool red = false;
-    for (int y = entry.top(); y <= entry.bottom(); ++y) {
-        for (int x = entry.left(); x <= entry.right(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            red = red || (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80);
-            ++counts[pixel.rgb()];
-        }
+    for (int i = 0; i < entry.width() * entry.height(); ++i) {
+        const QColor pixel = image.pixelColor(entry.left() + i % entry.width(), entry.top() + i / entry.width());
+        red = red || (pixel.red() > 200 && pixel.green() < 80 && pixel.blue() < 80);
     }
     const auto luminance = [](QColor c) {
         const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
         return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF()) + 0.05;
     };
-    const auto most =
-        std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) { return a.second < b.second; });
-    const double a = luminance(QColor(most->first));
-    const double b = luminance(QColor(255, 0, 0));
-    return {red, std::max(a, b) / std::min(a, b)};
+    const QColor background = image.pixelColor(entry.right() - 2, entry.center().y());
+    const auto [low, high] = std::minmax(luminance(background), luminance(Qt::red));
+    return {red, high / low};
 }
 
 TEST_F(DialogsTest, PortAndBaudListsAreAlwaysOpenWithTheValueInUseRedAlsoWhenHighlighted) {
     for (CPortSettingDlg* dialog : {static_cast<CPortSettingDlg*>(&shown(std::make_unique<CComSelectDlg>(0))),
                                     static_cast<CPortSettingDlg*>(&shown(std::make_unique<CBaudRateDlg>(0)))}) {
         SCOPED_TRACE(dialog->windowTitle().toStdString());
-        auto* list = dialog->findChild<QAbstractItemView*>();
-        ASSERT_NE(list, nullptr);
+        auto* list = &requireControl<QAbstractItemView>(*dialog, ControlId::PortList);
         EXPECT_TRUE(list->isVisible()) << "no drop-down to open";
         ASSERT_EQ(list->currentIndex().row(), 2) << "COM3 and 19200 are in use";
         const auto entry = [&](int row) { return list->visualRect(list->model()->index(row, 0)); };
         const auto picture = [&] { return list->viewport()->grab().toImage(); };
         QTest::keyClick(list, Qt::Key_Down);
-        EXPECT_TRUE(redOn(picture(), entry(2)).first);
-        EXPECT_FALSE(redOn(picture(), entry(3)).first) << "the highlighted entry is not the one in use";
+        EXPECT_TRUE(redOn(picture(), entry(2)).first && !redOn(picture(), entry(3)).first)
+            << "the highlighted entry is not the one in use";
         QTest::keyClick(list, Qt::Key_Up);
         const auto [red, contrast] = redOn(picture(), entry(2));
-        EXPECT_TRUE(red);
-        EXPECT_GE(contrast, 3.0) << "red stays readable on the highlight";
+        EXPECT_TRUE(red && contrast >= 3.0) << "red stays readable on the highlight: " << contrast;
         dialog->reject();
     }
 }
 
 TEST_F(DialogsTest, ComSelectKeepsOpenOnAPortThatFailsWithItsReasonAndADoubleClickChoosesAndConfirms) {
     auto& dialog = shown(std::make_unique<CComSelectDlg>(0, nullptr, m_scratch.path()));
-    auto* list = dialog.findChild<QAbstractItemView*>();
+    auto* list = &requireControl<QAbstractItemView>(dialog, ControlId::PortList);
     ASSERT_EQ(list->model()->rowCount(), 20);
     const auto text = [&](int row) { return list->model()->index(row, 0).data().toString(); };
     EXPECT_EQ(text(2), QString::fromStdString("COM3  " + m_device.slavePath()));
     EXPECT_EQ(text(4), QString("COM5  %1  (not present)").arg(kMissingDevice));
     EXPECT_EQ(dialog.controller().selectedValue(), 0) << "nothing chosen yet";
-    QTest::keyClick(list, Qt::Key_Down);
-    QTest::keyClick(list, Qt::Key_Down);
+    for (int i = 0; i < 2; ++i) QTest::keyClick(list, Qt::Key_Down);
     ASSERT_EQ(dialog.controller().selectedValue(), 5);
-    QStringList notice;  // title, text, reason
-    {
-        test::ModalAnswerer answers;
-        answers.then<QMessageBox>([&](QMessageBox& box) {
-            notice = {box.windowTitle(), box.text(), box.informativeText()};
-            box.accept();
-        });
-        QTest::mouseClick(dialog.findChild<QPushButton*>(controlName(ControlId::DialogOk)), Qt::LeftButton);
-        ASSERT_TRUE(test::waitUntil([&] { return answers.finished(); }));
-    }
-    ASSERT_EQ(notice.size(), 3);
-    EXPECT_EQ(notice[0], "TQM-4700 Parametric Equalizer Control");
-    EXPECT_EQ(notice[1], "Failed to open the port.");
-    EXPECT_TRUE(notice[2].startsWith(QString("COM5 (%1: no such device").arg(kMissingDevice)))
-        << notice[2].toStdString();
+    test::ModalAnswerer answers;  // the notice and its reason
+    QTest::mouseClick(&requireControl<QPushButton>(dialog, ControlId::DialogOk), Qt::LeftButton);
+    ASSERT_EQ(answers.unscripted().size(), 1u);
+    const std::string expected = "Failed to open the port.\nCOM5 (" + std::string(kMissingDevice) + ": no such device";
+    EXPECT_EQ(answers.unscripted()[0].substr(0, expected.size()), expected);
     EXPECT_TRUE(dialog.isVisible() && Sio_Port().portNumber() == 3 && savedFile().empty());
     // A double-click on the port in use chooses it and performs OK.
     const QPoint com3 = list->viewport()->mapTo(&dialog, list->visualRect(list->model()->index(2, 0)).center());
     QTest::mouseDClick(dialog.windowHandle(), Qt::LeftButton, {}, com3);
-    EXPECT_TRUE(!dialog.isVisible() && dialog.result() == QDialog::Accepted);
-    EXPECT_EQ(savedFile(), "3,19200,0\r\n");
+    EXPECT_TRUE(!dialog.isVisible() && dialog.result() == QDialog::Accepted && savedFile() == "3,19200,0\r\n");
 }
 
 TEST_F(DialogsTest, SuspendAndResumeCloseTheOpenPort) {
@@ -222,20 +200,18 @@ TEST_F(DialogsTest, SuspendAndResumeCloseTheOpenPort) {
 // Space and Enter hold a step button: one press and one release for all the key's
 // auto-repeat; Alt ends an Enter hold too.
 TEST_F(DialogsTest, AKeyHeldOnAStepButtonGivesOnePressAndOneRelease) {
-    using Event = std::pair<std::uintptr_t, std::intptr_t>;  // code, pressed
+    using Event = std::tuple<MessageId, std::uintptr_t, std::intptr_t, bool>;  // code, pressed, sent
     test::RecordingWindow owner;
-    auto dialog = std::make_unique<QDialog>();
-    auto* button = new CStepButton(dialog.get());
-    button->setGeometry(20, 20, 60, 40);
+    auto* button = new CStepButton(&shown(std::make_unique<QDialog>()));
     button->setOwner(&owner);
     button->setCode(10);
-    shown(std::move(dialog));
+    button->show();
     const auto repeat = [&](QEvent::Type type, Qt::Key key) {
         QKeyEvent event(type, key, {}, QString(), true);
         QCoreApplication::sendEvent(button, &event);
     };
     const Qt::Key keys[][2] = {{Qt::Key_Space, Qt::Key_Space}, {Qt::Key_Return, Qt::Key_Return},
-                           {Qt::Key_Return, Qt::Key_Alt}};
+                               {Qt::Key_Return, Qt::Key_Alt}};
     for (const auto& [held, ending] : keys) {
         owner.clear();
         QTest::keyPress(button, held);
@@ -243,17 +219,13 @@ TEST_F(DialogsTest, AKeyHeldOnAStepButtonGivesOnePressAndOneRelease) {
             repeat(QEvent::KeyRelease, held);
             repeat(QEvent::KeyPress, held);
         }
-        if (ending == Qt::Key_Alt) {
-            QTest::keyPress(button, Qt::Key_Alt, Qt::AltModifier);
-        } else {
-            QTest::keyRelease(button, ending);
-        }
+        ending == Qt::Key_Alt ? QTest::keyPress(button, ending, Qt::AltModifier) : QTest::keyRelease(button, ending);
         std::vector<Event> events;
-        for (const auto& entry : owner.entries()) {
-            EXPECT_TRUE(entry.message.id == UWM_BUTTON_EVENT && entry.sent);
-            events.emplace_back(entry.message.wParam, entry.message.lParam);
+        for (const auto& e : owner.entries()) {
+            events.emplace_back(e.message.id, e.message.wParam, e.message.lParam, e.sent);
         }
-        EXPECT_EQ(events, (std::vector<Event>{{10, 1}, {10, 0}})) << held << " " << ending;
+        EXPECT_EQ(events, (std::vector<Event>{{UWM_BUTTON_EVENT, 10, 1, true}, {UWM_BUTTON_EVENT, 10, 0, true}}))
+            << held << " " << ending;
         EXPECT_FALSE(button->keyHeld());
     }
 }
