@@ -1,6 +1,8 @@
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -332,21 +334,21 @@ constexpr auto kLong = 12000ms;
 // transceiver at the far end.
 class LinkEndToEnd : public test::MainWindowFixture {
 protected:
-    void start(std::chrono::milliseconds replyDelay, bool silent = false) {
+    void start(std::chrono::milliseconds replyDelay, bool silent = false, int baud = 38400) {
         sim::SimConfig config;
-        config.baud = 38400;
+        config.baud = baud;
         config.replyDelay = replyDelay;
         config.silent = silent;
         m_sim = std::make_unique<sim::SimulatedTransceiver>(config);
         ASSERT_TRUE(m_sim->start() && PortMap().setOverride(1, m_sim->devicePath())) << m_sim->errorText();
         create(m_queue);
         CEqualizerDlg::StartOptions options;
-        options.startEngine = [] {
+        options.startEngine = [baud] {
             Engine engine;
             engine.initialiseState();
             engine.waitMenuListReady(5000ms);
             Sio_Port().setPortNumber(1);
-            Sio_Port().setBaudRate(38400);
+            Sio_Port().setBaudRate(baud);
             engine.startLink();
         };
         MainWindowFixture::start(options);
@@ -406,6 +408,44 @@ TEST_F(LinkEndToEnd, ComConnectsThroughEveryStatusReloadsAllSetsAndAStepGoesToTh
     ASSERT_TRUE(test::waitUntil([&] { return m_status.back().endsWith("|   Connected"); }, kLong));
     EXPECT_EQ(states(), "Offline, Connecting, Waiting for identification, Connected, Transceiver switched off, "
                         "Connected");
+}
+
+// EQ2 of set F starts at 1000 Hz, +3 dB; its table ends at 1500 Hz, so a drag towards
+// 2000 Hz stops there. At 4800 baud the drag outruns the line by far.
+TEST_F(LinkEndToEnd, AFastDragKeepsOnePairPerValueOnTheLineEndsOnTheFinalValueAndCancelUndoesIt) {
+    start(0ms, false, 4800);
+    click(ComButton);
+    ASSERT_TRUE(test::waitUntil([&] { return model().connected() && model().pendingReplies() == 0; }, kLong));
+    const auto eq2Is = [&](int freq, int level, const char* freqText, const char* levelText) {
+        return m_sim->radio().peValue({0, 1, 0}) == freq && m_sim->radio().peValue({0, 1, 1}) == level &&
+               text(Eq2FreqValue) == freqText && text(Eq2LevelValue) == levelText;
+    };
+    QWidget* graph = m_window->findChild<CGraphEditor*>(QStringLiteral("graph_editor"));
+    const auto point = [&](double hertz, double db) {
+        return graph->mapTo(m_window.get(), QPointF(graphX(hertz), graphY(db)).toPoint());
+    };
+    ASSERT_TRUE(eq2Is(4, 3, "1000 Hz", "3 dB"));
+    m_sim->monitor().clear();
+    QWindow* window = m_window->windowHandle();
+    QTest::mousePress(window, Qt::LeftButton, {}, point(1000, 3));
+    int moves = 0;  // to 2000 Hz, back to 500 Hz and to 2000 Hz again, rising to +8 dB
+    for (const auto& leg : {std::pair(1000.0, 2000.0), std::pair(2000.0, 500.0), std::pair(500.0, 2000.0)}) {
+        for (int i = 1; i <= 20; ++i) {
+            QTest::mouseMove(window, point(leg.first * std::pow(leg.second / leg.first, i / 20.0), 3 + moves++ * 5.0 / 60));
+        }
+    }
+    QTest::mouseRelease(window, Qt::LeftButton, {}, point(2000, 8));
+    ASSERT_TRUE(test::waitUntil([&] { return eq2Is(9, 8, "1500 Hz", "8 dB"); }, kLong));
+    std::map<std::string, int> readsOut;  // per value: no set command while a read of it is unanswered
+    for (const sim::WireLogEntry& entry : m_sim->monitor().log()) {
+        const std::string value = entry.bytes.substr(0, 5);
+        if (entry.bytes.rfind("PE", 0) != 0) continue;
+        if (entry.direction == sim::WireDirection::FromTransceiver) readsOut[value] = std::max(0, readsOut[value] - 1);
+        else if (entry.bytes.size() == 6) ++readsOut[value];
+        else EXPECT_EQ(readsOut[value], 0) << entry.time.count() << " ms: " << entry.bytes;
+    }
+    click(CancelButton);
+    EXPECT_TRUE(test::waitUntil([&] { return eq2Is(4, 3, "1000 Hz", "3 dB"); }, kLong)) << "back to the reference";
 }
 
 TEST_F(LinkEndToEnd, ComWithNoTransceiverEndsInTheFailureNoticeWithItsReasonAndOffline) {
