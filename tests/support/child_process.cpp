@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +13,14 @@ namespace tqm::test {
 
 ChildProcess::ChildProcess(const std::function<int()>& body) {
     std::fflush(nullptr);  // nothing buffered twice
+    const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid == 0) {
+        // The child goes with the test: a test process killed half-way (a hang, a
+        // mutation run stopping at the first failure) leaves no program behind that
+        // keeps opening a recycled pseudo-terminal of another test.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
         const int code = body();
         std::fflush(nullptr);
         ::_exit(code & 0xff);
