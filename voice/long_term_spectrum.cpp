@@ -55,8 +55,8 @@ double bandPower(const std::vector<double>& power, double binHz, double frequenc
 
 }  // namespace
 
-LongTermSpectrum::LongTermSpectrum(int rate)
-    : m_length(frameLengthFor(rate)), m_binHz(static_cast<double>(rate) / m_length) {
+LongTermSpectrum::LongTermSpectrum(int rate, double gateDb)
+    : m_gateDb(gateDb), m_length(frameLengthFor(rate)), m_binHz(static_cast<double>(rate) / m_length) {
     const double top = GRAPH_SAMPLE_FREQS.back() * kHalfBandRatio;
     m_bins = std::min(static_cast<std::size_t>(std::ceil(top / m_binHz)) + 2,
                       static_cast<std::size_t>(m_length / 2 + 1));
@@ -113,10 +113,13 @@ double LongTermSpectrum::gateLevel() const {
     for (std::size_t i = 0; i < loudest; ++i) {
         sum += sorted[i];
     }
-    return decibels(sum / static_cast<double>(loudest)) - kSilenceGateDb;
+    return decibels(sum / static_cast<double>(loudest)) - m_gateDb;
 }
 
 std::vector<double> LongTermSpectrum::averagePower() const {
+    if (m_frameEnergy.empty()) {
+        return {};
+    }
     std::vector<double> power(m_bins, 0.0);
     const double gate = gateLevel();
     std::size_t kept = 0;
@@ -148,8 +151,8 @@ std::optional<VoiceSpectrum> LongTermSpectrum::spectrum() const {
     return spectrum;
 }
 
-std::optional<VoiceSpectrum> longTermSpectrum(std::span<const float> samples, int rate) {
-    LongTermSpectrum analyser(rate);
+std::optional<VoiceSpectrum> longTermSpectrum(std::span<const float> samples, int rate, double gateDb) {
+    LongTermSpectrum analyser(rate, gateDb);
     analyser.feed(samples);
     return analyser.spectrum();
 }

@@ -24,7 +24,8 @@ inline constexpr double kSilenceGateDb = 30.0;
 // to a sixth of an octave around each sample frequency.
 class LongTermSpectrum final {
 public:
-    explicit LongTermSpectrum(int rate);
+    // Frames more than gateDb under the loudest frames' level are left out.
+    explicit LongTermSpectrum(int rate, double gateDb = kSilenceGateDb);
     ~LongTermSpectrum();
     LongTermSpectrum(const LongTermSpectrum&) = delete;
     LongTermSpectrum& operator=(const LongTermSpectrum&) = delete;
@@ -42,6 +43,7 @@ private:
     double gateLevel() const;
     std::vector<double> averagePower() const;
 
+    double m_gateDb;
     int m_length;
     double m_binHz;
     std::size_t m_bins;  // bins kept per frame: up to the top of the highest band
@@ -55,6 +57,7 @@ private:
 };
 
 // The long-term spectrum of a whole recording; none when it holds no sound.
-std::optional<VoiceSpectrum> longTermSpectrum(std::span<const float> samples, int rate);
+std::optional<VoiceSpectrum> longTermSpectrum(std::span<const float> samples, int rate,
+                                              double gateDb = kSilenceGateDb);
 
 }  // namespace tqm
