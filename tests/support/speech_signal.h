@@ -6,11 +6,10 @@
 
 namespace tqm::test {
 
-// A speech-like signal: a harmonic source whose pitch glides evenly on a log scale
-// between 100 and 250 Hz, every harmonic shaped by a spectral envelope (dB at a
-// frequency), spoken in 0.5 s syllables with pauses between them that hold a quiet
-// 3970 Hz hum (pauseDb relative to a 0 dB harmonic). Its long-term spectrum is the
-// envelope.
+// A speech-like signal: harmonics of a pitch gliding evenly on a log scale between
+// 100 and 250 Hz, shaped by an envelope (dB at a frequency), in 0.5 s syllables with
+// pauses between them that hold a 3970 Hz hum (pauseDb against a 0 dB harmonic).
+// Its long-term spectrum is the envelope.
 struct SpeechSignal {
     std::function<double(double)> envelopeDb;
     int rate = 16000;
@@ -21,7 +20,7 @@ struct SpeechSignal {
 
 std::vector<float> speechSamples(const SpeechSignal& signal);
 
-// Two formants (500 and 1500 Hz) over a falling tilt: a vowel-like envelope.
+// Two formants (500 and 1500 Hz) over a tilt of -6 dB per octave.
 double formantEnvelopeDb(double hz);
 
 // Writes 16-bit samples through libsndfile, every channel the same; false on failure.
