@@ -167,38 +167,30 @@ TEST_F(CtlTest, RefusedInputAndBadUsageExitWithTheirCodesAndPutNothingOnTheWire)
     EXPECT_TRUE(m_sim->monitor().log().empty());
 }
 
-// A fit reads the set and proposes; only --apply changes the transceiver, sending
-// just the values that differ. With --from the transceiver is not used at all.
+// A fit reads the set (or a --from file, without the transceiver) and proposes; only
+// --apply changes the transceiver, sending just the values that differ.
 TEST_F(CtlTest, FitProposesFromTheSetsValuesAndApplySendsOnlyTheDifferingOnes) {
     const std::vector<float> voice = speechSamples({formantEnvelopeDb, 16000, 3.0});
-    const std::string wav = (m_dir / "voice.wav").string();
-    ASSERT_TRUE(writeWav(wav, voice, 16000));
-    const TargetCurve target = *findTarget(builtInTargets(), "DX: low cut, presence boost");
+    ASSERT_TRUE(writeWav(m_dir / "voice.wav", voice, 16000));
+    const std::string target = "DX: low cut, presence boost";
+    const std::vector<std::string> fit{"fit", "--set", "R", "--voice", (m_dir / "voice.wav").string(), "--target", target};
     const EqualizerValues before = radioSet(1);
-    const FitProposal proposal = fitEqualizer(*longTermSpectrum(voice, 16000), target, before);
-    const auto sentValues = [this] {
-        int sent = 0;
-        for (const auto& entry : m_sim->monitor().log()) {
-            sent += entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == 9 ? 1 : 0;
-        }
-        return sent;
-    };
-    const CtlRun offline = ctl({"fit", "--set", "R", "--voice", wav, "--target", target.name, "--from", file("r.pef", SettingFile::format(before))});
-    ASSERT_EQ(offline.code, 0) << offline.err;
+    const FitProposal proposal = fitEqualizer(*longTermSpectrum(voice, 16000), *findTarget(builtInTargets(), target), before);
+    const CtlRun offline = ctl({fit[0], fit[1], fit[2], fit[3], fit[4], fit[5], fit[6], "--from", file("r.pef", SettingFile::format(before))});
     EXPECT_TRUE(m_sim->monitor().log().empty());
-    const CtlRun shown = ctl({"fit", "--voice", wav, "--target", target.name, "--set", "R"});
+    const CtlRun shown = ctl(fit);
     ASSERT_EQ(shown.code, 0) << shown.err;
     EXPECT_EQ(shown.out, offline.out);
-    EXPECT_EQ(sentValues(), 0);
     EXPECT_EQ(radioSet(1), before);
-
-    const CtlRun applied = ctl({"fit", "--voice", wav, "--target", target.name, "--set", "R", "--apply"});
+    m_sim->monitor().clear();
+    const CtlRun applied = ctl({fit[0], fit[1], fit[2], fit[3], fit[4], fit[5], fit[6], "--apply"});
     ASSERT_EQ(applied.code, 0) << applied.err;
     EXPECT_EQ(radioSet(1), proposal.values);
-    int differing = 0;
+    int differing = 0, sent = 0;
     for (int p = 0; p < kEqualizerParams; ++p) differing += before[p] != proposal.values[p] ? 1 : 0;
+    for (const auto& entry : m_sim->monitor().log()) sent += entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == 9;
     EXPECT_GT(differing, 0);
-    EXPECT_EQ(sentValues(), differing);
+    EXPECT_EQ(sent, differing);
     EXPECT_NE(applied.out.find("residual: "), std::string::npos) << applied.out;
 }
 

@@ -41,13 +41,12 @@ TEST(LongTermSpectrum, FollowsTheVoicesEnvelopeAtEveryRateAndLeavesPausesOut) {
     }
 }
 
+// A live input's blocks of any size give what the whole recording gives.
 TEST(LongTermSpectrum, BlocksFedOneByOneGiveTheSameSpectrumAndSilenceGivesNone) {
     const std::vector<float> samples = speechSamples({formantEnvelopeDb, 16000, 3.0});
     LongTermSpectrum live(16000);
     EXPECT_FALSE(live.spectrum());
-    for (std::size_t at = 0; at < samples.size(); at += 441) {
-        live.feed(std::span(samples).subspan(at, std::min<std::size_t>(441, samples.size() - at)));
-    }
+    for (std::size_t at = 0; at < samples.size(); at += 441) live.feed(std::span(samples).subspan(at, std::min<std::size_t>(441, samples.size() - at)));
     const auto whole = longTermSpectrum(samples, 16000);
     ASSERT_TRUE(whole && live.spectrum());
     EXPECT_LT(largestDifference(*live.spectrum(), *whole, 50.0), 1e-6);

@@ -21,11 +21,9 @@ TEST(AudioFile, ReadsWavAsMonoAtItsRateAndSaysWhyOtherwise) {
         for (std::size_t i = 0; i < samples.size(); i += 97) ASSERT_NEAR(audio.samples[i], samples[i], 1.0 / 32768);
     }
     ASSERT_TRUE(writeFile(dir / "text.wav", "not a sound"));
-    for (const char* name : {"absent.wav", "text.wav"}) {
-        const AudioFile audio = readAudioFile((dir / name).string());
-        EXPECT_EQ(audio.result, AudioFileResult::OpenFailed);
-        EXPECT_FALSE(audio.reason.empty());
-    }
+    const AudioFile text = readAudioFile((dir / "text.wav").string());
+    EXPECT_EQ(text.result, AudioFileResult::OpenFailed);
+    EXPECT_FALSE(text.reason.empty());
 }
 
 TEST(TargetCurve, FilesParseOrSayWhichLineAndInterpolateOnTheLogAxis) {
@@ -61,10 +59,9 @@ TEST(TargetCurve, SavedTargetsLoadBesideTheBuiltIns) {
     const std::vector<TargetCurve> loaded = loadTargets();
     SettingsFolder().choose({});
     ASSERT_EQ(loaded.size(), 4U);
-    EXPECT_EQ(loaded[0].points.size(), 1U);
-    EXPECT_EQ(loaded[1].name, builtIns[1].name);
-    ASSERT_NE(findTarget(loaded, "Mine"), nullptr);
-    EXPECT_DOUBLE_EQ(findTarget(loaded, "Mine")->at(200), -2.5);
+    EXPECT_EQ((std::vector{loaded[0].points.size(), loaded[1].points.size()}), (std::vector{1UL, builtIns[1].points.size()}));
+    EXPECT_EQ(loaded[3].name, "Mine");
+    EXPECT_DOUBLE_EQ(loaded[3].at(200), -2.5);
 }
 
 }  // namespace
