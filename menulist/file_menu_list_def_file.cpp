@@ -5,7 +5,7 @@
 
 namespace tqm {
 
-File_MenuListDefFile::File_MenuListDefFile() : MappedWorkerThread("MenuListDef") {}
+File_MenuListDefFile::File_MenuListDefFile() : MappedWorkerThread("tqm-menu-list") {}
 
 void File_MenuListDefFile::onMenuLoad(const Message&) {
     Trx_StateGuard state;

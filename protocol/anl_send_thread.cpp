@@ -19,7 +19,7 @@ constexpr char kInjectedAiOff[] = "AI0";
 
 }  // namespace
 
-Anl_Send_Thread::Anl_Send_Thread() : MappedWorkerThread("Anl_Send") {}
+Anl_Send_Thread::Anl_Send_Thread() : MappedWorkerThread("tqm-anl-send") {}
 
 bool Anl_Send_Thread::startCommandThread() {
     TimerService timers;
