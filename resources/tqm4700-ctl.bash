@@ -7,8 +7,8 @@ _tqm4700_ctl() {
         words=("${COMP_WORDS[@]}")
         cword=$COMP_CWORD
     }
-    local commands="ports read save apply set check monitor"
-    local options="--port --device --baud --settings-dir --trace --timeout --quiet --set --format --help --version"
+    local commands="ports read save apply set check monitor fit"
+    local options="--port --device --baud --settings-dir --trace --timeout --quiet --set --format --voice --target --from --apply --help --version"
 
     case $prev in
         --port) COMPREPLY=($(compgen -W "$(seq 1 20)" -- "$cur")); return ;;
@@ -19,12 +19,18 @@ _tqm4700_ctl() {
         --settings-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         --trace) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --timeout) return ;;
+        --voice) COMPREPLY=($(compgen -f -X '!*.@(wav|WAV|flac|FLAC|ogg|OGG)' -- "$cur") $(compgen -d -- "$cur")); return ;;
+        --from) COMPREPLY=($(compgen -f -X '!*.pef' -- "$cur") $(compgen -d -- "$cur")); return ;;
+        --target)
+            local IFS=$'\n'
+            COMPREPLY=($(compgen -W $'Flat 100-2900 Hz\nDX: low cut, presence boost\nRag chew: warm' -- "$cur"))
+            return ;;
     esac
 
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --port|--device|--baud|--settings-dir|--trace|--timeout|--set|--format) ((i++)) ;;
+            --port|--device|--baud|--settings-dir|--trace|--timeout|--set|--format|--voice|--target|--from) ((i++)) ;;
             -*) ;;
             *) command=${words[i]}; break ;;
         esac

@@ -15,7 +15,7 @@ std::string joinText(std::initializer_list<std::string_view> pieces) {
     return text;
 }
 
-enum class Option { Port, Device, Baud, SettingsDir, Trace, Timeout, Quiet, Set, Format, Help, Version };
+enum class Option { Port, Device, Baud, SettingsDir, Trace, Timeout, Quiet, Set, Format, Voice, Target, From, Apply, Help, Version };
 
 struct OptionRow {
     std::string_view name;
@@ -23,7 +23,7 @@ struct OptionRow {
     bool takesValue;
 };
 
-constexpr std::array<OptionRow, 11> kOptions{{
+constexpr std::array<OptionRow, 15> kOptions{{
     {"port", Option::Port, true},
     {"device", Option::Device, true},
     {"baud", Option::Baud, true},
@@ -33,12 +33,16 @@ constexpr std::array<OptionRow, 11> kOptions{{
     {"quiet", Option::Quiet, false},
     {"set", Option::Set, true},
     {"format", Option::Format, true},
+    {"voice", Option::Voice, true},
+    {"target", Option::Target, true},
+    {"from", Option::From, true},
+    {"apply", Option::Apply, false},
     {"help", Option::Help, false},
     {"version", Option::Version, false},
 }};
 
-// What --set a command takes.
-enum class SetRule { None, Any, One };
+// What --set a command takes; OneOrF: one set, F when none is given.
+enum class SetRule { None, Any, One, OneOrF };
 
 constexpr unsigned formatBit(CtlFormat format) { return 1U << static_cast<unsigned>(format); }
 constexpr unsigned kTextJson = formatBit(CtlFormat::Text) | formatBit(CtlFormat::Json);
@@ -55,7 +59,7 @@ struct CommandRow {
 
 constexpr std::size_t kMany = 27;
 
-constexpr std::array<CommandRow, 7> kCommands{{
+constexpr std::array<CommandRow, 8> kCommands{{
     {"ports", CtlCommand::Ports, 0, 0, SetRule::None, kTextJson},
     {"read", CtlCommand::Read, 0, 0, SetRule::Any, kAllFormats},
     {"save", CtlCommand::Save, 1, 1, SetRule::One, formatBit(CtlFormat::Text)},
@@ -63,6 +67,7 @@ constexpr std::array<CommandRow, 7> kCommands{{
     {"set", CtlCommand::Set, 1, kMany, SetRule::One, formatBit(CtlFormat::Text)},
     {"check", CtlCommand::Check, 1, 1, SetRule::None, kAllFormats},
     {"monitor", CtlCommand::Monitor, 0, 0, SetRule::None, kTextJson},
+    {"fit", CtlCommand::Fit, 0, 0, SetRule::OneOrF, formatBit(CtlFormat::Text)},
 }};
 
 struct NamedValue {
@@ -176,10 +181,19 @@ private:
         case Option::Quiet: m_result.quiet = true; return true;
         case Option::Set: return setNamed(kSetNames, value, m_result.set, m_setGiven);
         case Option::Format: return setFormat(value);
+        case Option::Voice: m_result.voiceFile = std::string(value); return fitOption(!value.empty());
+        case Option::Target: m_result.targetName = std::string(value); return fitOption(!value.empty());
+        case Option::From: m_result.fromFile = std::string(value); return fitOption(!value.empty());
+        case Option::Apply: m_result.applyFit = true; return fitOption(true);
         case Option::Help: m_help = true; return true;
         case Option::Version: m_version = true; return true;
         }
         return false;
+    }
+
+    bool fitOption(bool valid) {
+        m_fitOptionGiven = true;
+        return valid;
     }
 
     bool setPort(std::string_view value) {
@@ -231,6 +245,14 @@ private:
         if (row->set == SetRule::One && (!m_setGiven || m_result.set == kCtlAllSets)) {
             return fail(joinText({"'", row->name, "' needs --set F, R or P"}));
         }
+        if (row->set == SetRule::OneOrF) {
+            if (m_setGiven && m_result.set == kCtlAllSets) return fail(joinText({"'", row->name, "' needs one set: F, R or P"}));
+            if (!m_setGiven) m_result.set = 0;
+        }
+        if (m_fitOptionGiven && row->command != CtlCommand::Fit) {
+            return fail(joinText({"'", row->name, "' takes no --voice, --target, --from or --apply"}));
+        }
+        if (row->command == CtlCommand::Fit) checkFit();
         if (m_formatGiven && (row->formats & formatBit(m_result.format)) == 0) {
             return fail(joinText({"'", row->name, "' does not take this --format"}));
         }
@@ -239,8 +261,14 @@ private:
         }
     }
 
+    void checkFit() {
+        if (m_result.voiceFile.empty() || m_result.targetName.empty()) return fail("'fit' needs --voice FILE and --target NAME");
+        if (m_result.applyFit && !m_result.fromFile.empty()) return fail("'fit' takes --apply or --from, not both");
+    }
+
     const std::vector<std::string>& m_arguments;
     std::size_t m_index = 0;
+    bool m_fitOptionGiven = false;
     bool m_help = false;
     bool m_version = false;
     bool m_setGiven = false;
@@ -273,6 +301,16 @@ Commands:
   monitor [--format text|json]
                            print every change the transceiver reports until
                            SIGINT or SIGTERM
+  fit --voice FILE --target NAME [--set S] [--apply | --from FILE.pef]
+                           propose the values of set S (default F) that bring
+                           the voice in FILE (WAV, FLAC or OGG) through the
+                           equalizer closest to the target, with the residual
+                           before and after in dB RMS; the set's values are
+                           read from the transceiver, or from FILE.pef without
+                           it; --apply applies the proposal as apply does.
+                           Targets: "Flat 100-2900 Hz", "DX: low cut, presence
+                           boost", "Rag chew: warm", and every file in targets/
+                           of the settings folder (one "hz db" pair per line)
 
 Options:
       --port N             the COM number (1 to 20), mapped to a device as in
@@ -289,6 +327,10 @@ Options:
       --set F|R|P|all      the equalizer set
       --format text|json|pef
                            how values are printed (default text)
+      --voice FILE         fit: the recording of the operator's voice
+      --target NAME        fit: the target curve
+      --from FILE.pef      fit: the set's current values from a setting file
+      --apply              fit: apply the proposal
   -h, --help               show this help and exit
       --version            show the version and exit
 

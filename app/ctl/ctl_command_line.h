@@ -17,7 +17,7 @@ inline constexpr int kCtlExitUsage = 2;
 inline constexpr int kCtlExitPort = 3;       // the port cannot be opened
 inline constexpr int kCtlExitNoAnswer = 4;   // no answer, another model, or switched off
 
-enum class CtlCommand { Ports, Read, Save, Apply, Set, Check, Monitor, Help, Version, Error };
+enum class CtlCommand { Ports, Read, Save, Apply, Set, Check, Monitor, Fit, Help, Version, Error };
 enum class CtlFormat { Text, Json, Pef };
 
 // --set all: the three sets.
@@ -34,6 +34,10 @@ struct CtlOptions {
     bool quiet = false;
     int set = kCtlAllSets;                 // --set: 0..2 for F, R, P, or all
     CtlFormat format = CtlFormat::Text;
+    std::string voiceFile;                 // fit --voice: the recording
+    std::string targetName;                // fit --target
+    std::string fromFile;                  // fit --from: the set's values from a setting file
+    bool applyFit = false;                 // fit --apply
     std::vector<std::string> arguments;    // the command's arguments, in order
     std::string error;                     // what was wrong, for CtlCommand::Error
 };

@@ -29,6 +29,7 @@ int runSave(const CtlContext& context);
 int runApply(const CtlContext& context);
 int runSet(const CtlContext& context);
 int runMonitor(const CtlContext& context);
+int runFit(const CtlContext& context);
 
 // Writes a message, one "tqm4700-ctl: " line per line of text.
 void tell(std::ostream& err, std::string_view text);

@@ -12,7 +12,7 @@ struct CommandEntry {
     int (*run)(const CtlContext&);
 };
 
-constexpr std::array<CommandEntry, 7> kCommandEntries{{
+constexpr std::array<CommandEntry, 8> kCommandEntries{{
     {CtlCommand::Ports, &runPorts},
     {CtlCommand::Read, &runRead},
     {CtlCommand::Save, &runSave},
@@ -20,6 +20,7 @@ constexpr std::array<CommandEntry, 7> kCommandEntries{{
     {CtlCommand::Set, &runSet},
     {CtlCommand::Check, &runCheck},
     {CtlCommand::Monitor, &runMonitor},
+    {CtlCommand::Fit, &runFit},
 }};
 
 }  // namespace

@@ -1,10 +1,11 @@
-// The commands that use the transceiver once: read, save, apply and set.
+// The commands that use the transceiver once: read, save, apply, set and fit.
 #include <cerrno>
 #include <cstring>
 #include <optional>
 
 #include "app/ctl/ctl_commands.h"
 #include "app/ctl/equalizer_text.h"
+#include "app/ctl/voice_fit.h"
 #include "editor/setting_file.h"
 #include "editor/string_table.h"
 
@@ -140,6 +141,36 @@ int runSet(const CtlContext& context) {
         }
     }
     return applyValues(context, nullptr, changes);
+}
+
+// The recording, the target and a --from file are checked before the port opens.
+int runFit(const CtlContext& context) {
+    const int set = context.options.set;
+    FitInput input;
+    if (const auto failed = loadFitInput(context, input)) return *failed;
+    const std::string& from = context.options.fromFile;
+    if (!from.empty()) {
+        EqualizerValues current;
+        std::string reason;
+        if (!SettingFile::check(from, current, reason)) {
+            tell(context.err, std::string(loadString(IDS_INPUT_RANGE)) + "\n" + from + ": " + reason);
+            return kCtlExitRefused;
+        }
+        writeFitProposal(context, set, fitEqualizer(input.voice, input.target, current));
+        return kCtlExitDone;
+    }
+    LinkCommand command(context);
+    if (const auto failed = command.connect()) return *failed;
+    const FitProposal proposal = fitEqualizer(input.voice, input.target, LinkSession::values(set));
+    writeFitProposal(context, set, proposal);
+    if (!context.options.applyFit) {
+        command.session().finish();
+        return kCtlExitDone;
+    }
+    const ApplyReport report = command.session().apply(set, proposal.values);
+    const std::string failure = command.session().failureText(report.result);
+    command.session().finish();
+    return reportApply(context, set, report, failure);
 }
 
 }  // namespace tqm

@@ -12,6 +12,8 @@
 #include "sim/simulated_transceiver.h"
 #include "tests/support/child_process.h"
 #include "tests/support/scratch_directory.h"
+#include "tests/support/speech_signal.h"
+#include "voice/equalizer_fit.h"
 
 namespace tqm::test {
 namespace {
@@ -146,6 +148,11 @@ TEST_F(CtlTest, RefusedInputAndBadUsageExitWithTheirCodesAndPutNothingOnTheWire)
         {{"read", "--baud", "1200"}, 2, "bad value '1200' for --baud"},
         {{"monitor", "--set", "F"}, 2, "'monitor' takes no --set"},
         {{"--trace", absent + "/wire.trace", "read"}, 1, "cannot write the wire trace: "},
+        {{"fit", "--voice", absent, "--target", "Rag chew: warm"}, 1, absent + ": "},
+        {{"fit", "--voice", absent, "--target", "Loud"}, 2, "no target named 'Loud'; the targets are:\ntqm4700-ctl:   Flat"},
+        {{"fit", "--voice", absent, "--set", "all"}, 2, "'fit' needs one set"},
+        {{"fit", "--voice", absent}, 2, "'fit' needs --voice FILE and --target NAME"},
+        {{"read", "--apply"}, 2, "'read' takes no --voice"},
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
         {{}, 2, "no command given"},
         {{"--help"}, 0, "Usage: tqm4700-ctl"},
@@ -158,6 +165,33 @@ TEST_F(CtlTest, RefusedInputAndBadUsageExitWithTheirCodesAndPutNothingOnTheWire)
         EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << run.out << run.err;
     }
     EXPECT_TRUE(m_sim->monitor().log().empty());
+}
+
+// A fit reads the set (or a --from file, without the transceiver) and proposes; only
+// --apply changes the transceiver, sending just the values that differ.
+TEST_F(CtlTest, FitProposesFromTheSetsValuesAndApplySendsOnlyTheDifferingOnes) {
+    const std::vector<float> voice = speechSamples({formantEnvelopeDb, 16000, 3.0});
+    ASSERT_TRUE(writeWav(m_dir / "voice.wav", voice, 16000));
+    const std::string target = "DX: low cut, presence boost";
+    const std::vector<std::string> fit{"fit", "--set", "R", "--voice", (m_dir / "voice.wav").string(), "--target", target};
+    const EqualizerValues before = radioSet(1);
+    const FitProposal proposal = fitEqualizer(*longTermSpectrum(voice, 16000), *findTarget(builtInTargets(), target), before);
+    const CtlRun offline = ctl({fit[0], fit[1], fit[2], fit[3], fit[4], fit[5], fit[6], "--from", file("r.pef", SettingFile::format(before))});
+    EXPECT_TRUE(m_sim->monitor().log().empty());
+    const CtlRun shown = ctl(fit);
+    ASSERT_EQ(shown.code, 0) << shown.err;
+    EXPECT_EQ(shown.out, offline.out);
+    EXPECT_EQ(radioSet(1), before);
+    m_sim->monitor().clear();
+    const CtlRun applied = ctl({fit[0], fit[1], fit[2], fit[3], fit[4], fit[5], fit[6], "--apply"});
+    ASSERT_EQ(applied.code, 0) << applied.err;
+    EXPECT_EQ(radioSet(1), proposal.values);
+    int differing = 0, sent = 0;
+    for (int p = 0; p < kEqualizerParams; ++p) differing += before[p] != proposal.values[p] ? 1 : 0;
+    for (const auto& entry : m_sim->monitor().log()) sent += entry.direction == sim::WireDirection::ToTransceiver && entry.bytes.size() == 9;
+    EXPECT_GT(differing, 0);
+    EXPECT_EQ(sent, differing);
+    EXPECT_NE(applied.out.find("residual: "), std::string::npos) << applied.out;
 }
 
 TEST_F(CtlTest, ASilentTransceiverOrAnotherModelExits4AndAutoInformationEndsOff) {
