@@ -153,6 +153,17 @@ LoadResult SettingFile::load(const std::string& path, EqualizerModel& model) {
     return LoadResult::Loaded;
 }
 
+LoadResult SettingFile::loadValues(const EqualizerValues& values, EqualizerModel& model) {
+    if (model.pendingReplies() != 0) {
+        return LoadResult::Busy;
+    }
+    for (int p = 0; p < kEqualizerParams; ++p) {
+        model.stageValue(p, values[p]);
+    }
+    model.applyStaged();
+    return LoadResult::Loaded;
+}
+
 bool SettingFile::check(const std::string& path, EqualizerValues& values, std::string& reason) {
     EqualizerValues read;
     if (!readFile(path, [&read](int p, std::int32_t value) { read[p] = value; }, reason)) {
