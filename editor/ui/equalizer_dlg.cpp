@@ -158,10 +158,10 @@ void CEqualizerDlg::runVoiceDialog() {
             m_model.updateAllBandTexts();
             showGraph();
         }, this);
-        connect(&dialog, &CVoiceDlg::voiceChanged, this, [this] {
-            for (const ControlId id : {ControlId::MenuVoiceSpectrum, ControlId::MenuVoiceProduct}) {
-                requireControl<QAction>(*this, id).setEnabled(true);
-            }
+        const ControlId switches[] = {ControlId::MenuVoiceSpectrum, ControlId::MenuVoiceProduct};
+        for (const ControlId id : switches) dialog.addSwitch(requireControl<QAction>(*this, id));
+        connect(&dialog, &CVoiceDlg::voiceChanged, this, [this, switches] {
+            for (const ControlId id : switches) requireControl<QAction>(*this, id).setEnabled(true);
         });
         dialog.exec();
     }

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include <QtCore/QFileInfo>
+#include <QtGui/QAction>
+#include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QGridLayout>
@@ -57,18 +59,20 @@ CVoiceDlg::~CVoiceDlg() {
 
 void CVoiceDlg::setUpLayout() {
     auto* grid = new QGridLayout(this);
-    auto* choose = new QPushButton(QStringLiteral("Recording..."), this);
+    auto* choose = new QPushButton(QStringLiteral("&Recording..."), this);
     m_recording = new QLabel(m_overlay.voice() ? QStringLiteral("(the voice loaded before)") : QString(), this);
     m_targetBox = new QComboBox(this);
     for (const TargetCurve& target : m_targets) m_targetBox->addItem(QString::fromStdString(target.name));
     m_residual = new QLabel(this);
-    m_fitButton = new QPushButton(QStringLiteral("Fit"), this);
-    m_useButton = new QPushButton(QStringLiteral("Use"), this);
-    m_discardButton = new QPushButton(QStringLiteral("Discard"), this);
+    m_fitButton = new QPushButton(QStringLiteral("&Fit"), this);
+    m_useButton = new QPushButton(QStringLiteral("&Use"), this);
+    m_discardButton = new QPushButton(QStringLiteral("&Discard"), this);
     auto* close = new QPushButton(QStringLiteral("Close"), this);
     grid->addWidget(choose, 0, 0);
     grid->addWidget(m_recording, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Target:"), this), 1, 0);
+    auto* targetLabel = new QLabel(QStringLiteral("&Target:"), this);
+    targetLabel->setBuddy(m_targetBox);
+    grid->addWidget(targetLabel, 1, 0);
     grid->addWidget(m_targetBox, 1, 1);
     grid->addWidget(m_residual, 2, 0, 1, 2);
     auto* buttons = new QHBoxLayout;
@@ -84,6 +88,17 @@ void CVoiceDlg::setUpLayout() {
     connect(m_discardButton, &QPushButton::clicked, this, &CVoiceDlg::discard);
     connect(close, &QPushButton::clicked, this, &CVoiceDlg::reject);
     setMinimumWidth(420);
+}
+
+void CVoiceDlg::addSwitch(QAction& action) {
+    auto* box = new QCheckBox(action.text(), this);
+    box->setChecked(action.isChecked());
+    box->setEnabled(action.isEnabled());
+    connect(box, &QCheckBox::toggled, &action, &QAction::setChecked);
+    connect(&action, &QAction::toggled, box, &QCheckBox::setChecked);
+    connect(&action, &QAction::enabledChanged, box, &QCheckBox::setEnabled);
+    auto* grid = static_cast<QGridLayout*>(layout());
+    grid->addWidget(box, grid->rowCount(), 0, 1, 2);
 }
 
 template <typename Result>

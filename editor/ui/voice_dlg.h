@@ -11,6 +11,7 @@
 #include "voice/equalizer_fit.h"
 #include "voice/target_curve.h"
 
+class QAction;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -34,6 +35,9 @@ public:
     // Blocks until a reading or fit under way has ended.
     ~CVoiceDlg() override;
 
+    // A check box that follows a checkable action of the window and switches it, so
+    // the overlay can be switched while the dialog holds the window.
+    void addSwitch(QAction& action);
     // Asks for a recording with the file dialog, then opens it. Blocks on the dialog.
     void chooseRecording();
     // Reads the recording and its spectrum on the dialog's thread; voiceChanged follows.
