@@ -145,9 +145,20 @@ LoadResult SettingFile::load(const std::string& path, EqualizerModel& model) {
     if (model.pendingReplies() != 0) {
         return LoadResult::Busy;
     }
+    EqualizerValues values;
     std::string reason;
-    if (!readFile(path, [&model](int p, std::int32_t value) { model.stageValue(p, value); }, reason)) {
+    if (!check(path, values, reason)) {
         return LoadResult::Rejected;
+    }
+    return loadValues(values, model);
+}
+
+LoadResult SettingFile::loadValues(const EqualizerValues& values, EqualizerModel& model) {
+    if (model.pendingReplies() != 0) {
+        return LoadResult::Busy;
+    }
+    for (int p = 0; p < kEqualizerParams; ++p) {
+        model.stageValue(p, values[p]);
     }
     model.applyStaged();
     return LoadResult::Loaded;

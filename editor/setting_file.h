@@ -43,6 +43,9 @@ public:
     // Blocks on reading the file, and connected on the paced apply. Stages the
     // values, then makes them the current set's reference and applies them.
     static LoadResult load(const std::string& path, EqualizerModel& model);
+    // load() past the reading: stages nine values already checked and applies them
+    // the same way. Blocks, connected, on the paced apply.
+    static LoadResult loadValues(const EqualizerValues& values, EqualizerModel& model);
     // Blocks on reading the file. Checks it by the same rules as load() without
     // touching any model: true with the nine values, or false with why the file is
     // refused (the first thing found wrong, for the operator).

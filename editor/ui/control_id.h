@@ -75,6 +75,9 @@ enum class ControlId : int {
     MenuSetP = 32784,
     MenuVersion = 32785,
     MenuPorts = 32786,
+    MenuVoiceSpectrum = 32787,  // View: the voice spectrum on the graph
+    MenuVoiceProduct = 32788,   // View: voice x equalizer on the graph
+    MenuVoice = 32789,          // View: the Voice dialog
 
     // The connecting box and its text.
     ConnectingBox = 902,

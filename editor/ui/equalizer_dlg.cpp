@@ -24,6 +24,7 @@
 #include "editor/ui/splash_dlg.h"
 #include "editor/ui/step_button.h"
 #include "editor/ui/version_dlg.h"
+#include "editor/ui/voice_dlg.h"
 #include "protocol/trx_state.h"
 #include "serial/sio_port.h"
 #include "ui_equalizer_dlg.h"
@@ -132,6 +133,40 @@ void CEqualizerDlg::setUpMenu() {
     onMenu(MenuSetR, [this] { selectSet(1); });
     onMenu(MenuSetP, [this] { selectSet(2); });
     onMenu(MenuVersion, [this] { showVersion(*this); });
+    setUpVoice();
+}
+
+void CEqualizerDlg::setUpVoice() {
+    using enum ControlId;
+    m_controls.graph->setOverlay(
+        [this](QPainter& painter) { m_voice.paint(painter, m_model.shown(m_model.currentSet())); });
+    const auto onSwitch = [this](ControlId id, void (VoiceOverlay::*show)(bool)) {
+        connect(&requireControl<QAction>(*this, id), &QAction::toggled, this, [this, show](bool on) {
+            (m_voice.*show)(on);
+            m_controls.graph->update();
+        });
+    };
+    onSwitch(MenuVoiceSpectrum, &VoiceOverlay::setSpectrumShown);
+    onSwitch(MenuVoiceProduct, &VoiceOverlay::setProductShown);
+    connect(&requireControl<QAction>(*this, MenuVoice), &QAction::triggered, this,
+            [this] { runAction([](CEqualizerDlg& window) { window.runVoiceDialog(); }); });
+}
+
+void CEqualizerDlg::runVoiceDialog() {
+    {
+        CVoiceDlg dialog(m_model, m_voice, [this] {
+            m_model.updateAllBandTexts();
+            showGraph();
+        }, this);
+        const ControlId switches[] = {ControlId::MenuVoiceSpectrum, ControlId::MenuVoiceProduct};
+        for (const ControlId id : switches) dialog.addSwitch(requireControl<QAction>(*this, id));
+        connect(&dialog, &CVoiceDlg::voiceChanged, this, [this, switches] {
+            for (const ControlId id : switches) requireControl<QAction>(*this, id).setEnabled(true);
+        });
+        dialog.exec();
+    }
+    // The target went with the dialog.
+    showGraph();
 }
 
 void CEqualizerDlg::initialise(const StartOptions& options) {

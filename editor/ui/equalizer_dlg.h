@@ -16,6 +16,7 @@
 #include "editor/ui/connecting_dlg.h"
 #include "editor/ui/equalizer_controls.h"
 #include "editor/ui/graph_editor.h"
+#include "editor/ui/voice_overlay.h"
 #include "editor/ui/window_messages.h"
 #include "editor/ui/window_timers.h"
 
@@ -68,6 +69,7 @@ public:
     bool cancelBusy() const { return m_cancelBusy; }
     // The connection lamp as last drawn.
     bool lampOn() const { return m_lampOn; }
+    const VoiceOverlay& voiceOverlay() const { return m_voice; }
     // The connecting box while it is open, else null.
     CConnectingDlg* connectingBox() const { return m_connectingBox; }
 
@@ -121,6 +123,9 @@ private:
 
     void setUpTimers();
     void setUpMenu();
+    void setUpVoice();
+    // View > Voice...: the Voice dialog, modal, with the poll resting. Blocks on it.
+    void runVoiceDialog();
     void runSplash();
     void setColours();
     void setUpButtons();
@@ -152,6 +157,7 @@ private:
     LinkHandler m_link;
     ResponseGraph m_graph;
     CGraphEditor* m_graphEditor = nullptr;
+    VoiceOverlay m_voice;
     std::array<QTimer*, kTimerCount> m_timers{};
     QLabel* m_statusLine = nullptr;
     LinkState m_linkState = LinkState::Offline;

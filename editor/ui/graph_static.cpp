@@ -24,6 +24,7 @@ void CGraphStatic::paintEvent(QPaintEvent*) {
         return;
     }
     painter.drawImage(0, 0, m_picture);
+    if (m_overlay) m_overlay(painter);
 }
 
 }  // namespace tqm

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include <QtGui/QImage>
 #include <QtWidgets/QWidget>
+
+class QPainter;
 
 namespace tqm {
 
@@ -20,12 +24,15 @@ public:
     // window as its scale-1 size, at the screen's density.
     void setPicture(const std::uint32_t* pixels, int width, int height, double scale = 1.0);
     const QImage& picture() const { return m_picture; }
+    // Drawn over the picture at every paint, in the picture's scale-1 coordinates.
+    void setOverlay(std::function<void(QPainter&)> overlay) { m_overlay = std::move(overlay); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QImage m_picture;
+    std::function<void(QPainter&)> m_overlay;
 };
 
 }  // namespace tqm

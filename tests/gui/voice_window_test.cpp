@@ -1,0 +1,121 @@
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <QtGui/QAction>
+
+#include "editor/ui/voice_dlg.h"
+#include "tests/gui/gui_app.h"
+#include "tests/support/scratch_directory.h"
+#include "tests/support/speech_signal.h"
+
+namespace tqm {
+namespace {
+
+using enum ControlId;
+
+// The main window with a synthetic voice recording at hand; the Voice dialog is driven
+// from inside its own modal loop.
+class VoiceWindowTest : public test::MainWindowFixture {
+protected:
+    void SetUp() override {
+        open();
+        ASSERT_TRUE(test::writeWav(m_recording, test::speechSamples({test::formantEnvelopeDb, 16000, 4.0, 0.3}),
+                                   16000));
+    }
+
+    // Opens View > Voice..., loads the recording, runs `inside` and closes the dialog.
+    void withVoiceDialog(const std::function<void(CVoiceDlg&)>& inside) {
+        test::ModalAnswerer answers;
+        answers.then<CVoiceDlg>([&](CVoiceDlg& dialog) {
+            dialog.openRecording(QString::fromStdString(m_recording.string()));
+            EXPECT_TRUE(test::waitUntil([&] { return !dialog.busy() && m_window->voiceOverlay().voice(); }));
+            inside(dialog);
+            dialog.reject();
+        });
+        control<QAction>(MenuVoice)->trigger();
+        EXPECT_TRUE(answers.finished() && answers.unscripted().empty());
+    }
+    static bool fitted(CVoiceDlg& dialog) {
+        dialog.fit();
+        return test::waitUntil([&] { return !dialog.busy() && dialog.proposing(); }, std::chrono::milliseconds(60000));
+    }
+    QImage graph() const { return control(Graph)->grab().toImage(); }
+
+    test::ScratchDirectory m_dir;
+    std::filesystem::path m_recording = m_dir / "voice.wav";
+};
+
+TEST_F(VoiceWindowTest, OverlaysAreOffUntilSwitchedOnAndEachDrawsOverTheGraph) {
+    auto* spectrum = control<QAction>(MenuVoiceSpectrum);
+    auto* product = control<QAction>(MenuVoiceProduct);
+    EXPECT_FALSE(spectrum->isEnabled() || product->isEnabled()) << "no voice yet";
+    const QImage plain = graph();
+    withVoiceDialog([](CVoiceDlg&) {});
+    ASSERT_TRUE(spectrum->isEnabled() && product->isEnabled());
+    EXPECT_FALSE(spectrum->isChecked() || product->isChecked());
+    EXPECT_EQ(graph(), plain) << "a loaded voice alone draws nothing";
+    for (QAction* action : {spectrum, product}) {
+        SCOPED_TRACE(action->text().toStdString());
+        action->setChecked(true);
+        EXPECT_NE(graph(), plain);
+        action->setChecked(false);
+        EXPECT_EQ(graph(), plain);
+    }
+}
+
+TEST_F(VoiceWindowTest, ConnectedAProposalSendsNothingDiscardRestoresAndUseSendsOnlyTheDifferingValues) {
+    model().setConnected(true);
+    const EqualizerValues before = model().shown(0);
+    withVoiceDialog([&](CVoiceDlg& dialog) {
+        ASSERT_TRUE(fitted(dialog));
+        const EqualizerValues proposal = model().shown(0);
+        EXPECT_NE(proposal, before);
+        EXPECT_TRUE(m_sink.commands.empty()) << "a proposal is only shown";
+        EXPECT_TRUE(dialog.statusText().contains("dB RMS"));
+        dialog.discard();
+        EXPECT_TRUE(model().shown(0) == before && m_sink.commands.empty());
+
+        // From values near the proposal, Use has only a few to send.
+        EqualizerValues near = proposal;
+        near[1] = proposal[1] == 0 ? 1 : 0;
+        near[5] = proposal[5] == 1 ? 2 : 1;
+        model().setShown(0, near);
+        model().setReference(0, near);
+        ASSERT_TRUE(fitted(dialog));
+        const EqualizerValues second = model().shown(0);
+        dialog.use();
+        std::vector<int> sent;  // the parameter of each set command, each followed by its read-back
+        for (std::size_t i = 0; i + 1 < m_sink.commands.size(); i += 2) {
+            const std::string& command = m_sink.commands[i];
+            sent.push_back(3 * (command[3] - '0') + (command[4] - '0'));
+            EXPECT_EQ(m_sink.commands[i + 1], command.substr(0, 5) + ";");
+        }
+        std::vector<int> differing;
+        for (int p = 0; p < kEqualizerParams; ++p) {
+            if (second[p] != near[p]) differing.push_back(p);
+        }
+        EXPECT_TRUE(differing.size() < 9 && sent == differing && m_sink.commands.size() == 2 * differing.size())
+            << testing::PrintToString(m_sink.commands);
+        EXPECT_EQ(model().reference(0), second) << "staged as a setting file is";
+    });
+    m_window->stopPoll();
+}
+
+TEST_F(VoiceWindowTest, OfflineClosingTheDialogDiscardsAProposalAndUseShowsIt) {
+    const EqualizerValues before = model().shown(0);
+    EqualizerValues proposal;
+    withVoiceDialog([&](CVoiceDlg& dialog) {
+        ASSERT_TRUE(fitted(dialog));
+        proposal = model().shown(0);
+    });
+    EXPECT_TRUE(proposal != before && model().shown(0) == before);
+    withVoiceDialog([&](CVoiceDlg& dialog) {
+        ASSERT_TRUE(fitted(dialog));
+        dialog.use();
+    });
+    EXPECT_TRUE(model().shown(0) == proposal && model().reference(0) == proposal && m_sink.commands.empty());
+}
+
+}  // namespace
+}  // namespace tqm
