@@ -143,7 +143,7 @@ std::pair<bool, double> redOn(const QImage& image, const QRect& entry) {
         return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF()) + 0.05;
     };
     const QColor background = image.pixelColor(entry.right() - 2, entry.center().y());
-    const auto [low, high] = std::minmax(luminance(background), luminance(Qt::red));
+    const auto [low, high] = std::minmax({luminance(background), luminance(Qt::red)});  // values, not references
     return {red, high / low};
 }
 
