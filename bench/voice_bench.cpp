@@ -28,14 +28,14 @@ std::vector<float> recording() {
 void BM_VoiceSpectrum20s(benchmark::State& state) {
     const std::vector<float> samples = recording();
     for (auto _ : state) {
-        benchmark::DoNotOptimize(longTermSpectrum(samples, kRate));
+        benchmark::DoNotOptimize(longTermAverage(samples, kRate));
     }
 }
 BENCHMARK(BM_VoiceSpectrum20s)->Unit(benchmark::kMillisecond);
 
 // The whole search for one set: every frequency combination, then the refinement.
 void BM_EqualizerFit(benchmark::State& state) {
-    const VoiceSpectrum voice = *longTermSpectrum(recording(), kRate);
+    const VoiceSpectrum voice = *longTermAverage(recording(), kRate);
     const TargetCurve target = builtInTargets()[1];
     const EqualizerValues current{{3, 0, 5, 4, 0, 5, 10, 0, 5}};
     for (auto _ : state) {

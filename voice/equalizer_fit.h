@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/equalizer_values.h"
-#include "voice/long_term_spectrum.h"
+#include "voice/long_term_average.h"
 #include "voice/target_curve.h"
 
 namespace tqm {

@@ -25,7 +25,7 @@ std::optional<int> loadFitInput(const CtlContext& context, FitInput& input) {
         tell(context.err, options.voiceFile + ": " + audio.reason);
         return kCtlExitRefused;
     }
-    const auto voice = longTermSpectrum(audio.samples, audio.rate);
+    const auto voice = longTermAverage(audio.samples, audio.rate);
     if (!voice) {
         tell(context.err, options.voiceFile + ": no voice in the recording");
         return kCtlExitRefused;

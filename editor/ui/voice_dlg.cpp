@@ -17,7 +17,7 @@
 #include "editor/setting_file.h"
 #include "editor/ui/voice_overlay.h"
 #include "voice/audio_file.h"
-#include "voice/long_term_spectrum.h"
+#include "voice/long_term_average.h"
 
 namespace tqm {
 namespace {
@@ -34,7 +34,7 @@ Recording readRecording(const QString& path) {
     const AudioFile audio = readAudioFile(path.toStdString());
     const QString name = QFileInfo(path).fileName();
     if (audio.result != AudioFileResult::Read) return {{}, name + ": " + QString::fromStdString(audio.reason)};
-    Recording recording{longTermSpectrum(audio.samples, audio.rate), {}};
+    Recording recording{longTermAverage(audio.samples, audio.rate), {}};
     const double seconds = static_cast<double>(audio.samples.size()) / audio.rate;
     recording.text = recording.voice ? QStringLiteral("%1: %2 s").arg(name).arg(seconds, 0, 'f', 1)
                                      : name + QStringLiteral(": no voice in the recording");

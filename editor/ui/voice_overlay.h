@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "editor/equalizer_values.h"
-#include "voice/long_term_spectrum.h"
+#include "voice/long_term_average.h"
 #include "voice/target_curve.h"
 
 class QPainter;

@@ -175,7 +175,7 @@ TEST_F(CtlTest, FitProposesFromTheSetsValuesAndApplySendsOnlyTheDifferingOnes) {
     const std::string target = "DX: low cut, presence boost";
     const std::vector<std::string> fit{"fit", "--set", "R", "--voice", (m_dir / "voice.wav").string(), "--target", target};
     const EqualizerValues before = radioSet(1);
-    const FitProposal proposal = fitEqualizer(*longTermSpectrum(voice, 16000), *findTarget(builtInTargets(), target), before);
+    const FitProposal proposal = fitEqualizer(*longTermAverage(voice, 16000), *findTarget(builtInTargets(), target), before);
     const CtlRun offline = ctl({fit[0], fit[1], fit[2], fit[3], fit[4], fit[5], fit[6], "--from", file("r.pef", SettingFile::format(before))});
     EXPECT_TRUE(m_sim->monitor().log().empty());
     const CtlRun shown = ctl(fit);

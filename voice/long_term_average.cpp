@@ -1,4 +1,4 @@
-#include "voice/long_term_spectrum.h"
+#include "voice/long_term_average.h"
 
 #include <fftw3.h>
 
@@ -55,7 +55,7 @@ double bandPower(const std::vector<double>& power, double binHz, double frequenc
 
 }  // namespace
 
-LongTermSpectrum::LongTermSpectrum(int rate, double gateDb)
+LongTermAverage::LongTermAverage(int rate, double gateDb)
     : m_gateDb(gateDb), m_length(frameLengthFor(rate)), m_binHz(static_cast<double>(rate) / m_length) {
     const double top = GRAPH_SAMPLE_FREQS.back() * kHalfBandRatio;
     m_bins = std::min(static_cast<std::size_t>(std::ceil(top / m_binHz)) + 2,
@@ -71,14 +71,14 @@ LongTermSpectrum::LongTermSpectrum(int rate, double gateDb)
     m_plan = fftwf_plan_dft_r2c_1d(m_length, m_input, output, FFTW_ESTIMATE);
 }
 
-LongTermSpectrum::~LongTermSpectrum() {
+LongTermAverage::~LongTermAverage() {
     const std::scoped_lock lock(s_plannerMutex);
     fftwf_destroy_plan(m_plan);
     fftwf_free(m_input);
     fftwf_free(m_output);
 }
 
-void LongTermSpectrum::feed(std::span<const float> samples) {
+void LongTermAverage::feed(std::span<const float> samples) {
     const auto length = static_cast<std::size_t>(m_length);
     const std::size_t hop = length / 2;
     m_pending.insert(m_pending.end(), samples.begin(), samples.end());
@@ -92,7 +92,7 @@ void LongTermSpectrum::feed(std::span<const float> samples) {
     m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(start));
 }
 
-void LongTermSpectrum::analyseFrame() {
+void LongTermAverage::analyseFrame() {
     fftwf_execute(m_plan);
     const auto* output = static_cast<const fftwf_complex*>(m_output);
     const double lowest = GRAPH_SAMPLE_FREQS.front() / kHalfBandRatio;
@@ -105,7 +105,7 @@ void LongTermSpectrum::analyseFrame() {
     m_frameEnergy.push_back(energy);
 }
 
-double LongTermSpectrum::gateLevel() const {
+double LongTermAverage::gateLevel() const {
     std::vector<double> sorted = m_frameEnergy;
     std::sort(sorted.begin(), sorted.end(), std::greater<>());
     const auto loudest = std::max<std::size_t>(1, static_cast<std::size_t>(kLoudestShare * sorted.size()));
@@ -116,7 +116,7 @@ double LongTermSpectrum::gateLevel() const {
     return decibels(sum / static_cast<double>(loudest)) - m_gateDb;
 }
 
-std::vector<double> LongTermSpectrum::averagePower() const {
+std::vector<double> LongTermAverage::averagePower() const {
     if (m_frameEnergy.empty()) {
         return {};
     }
@@ -138,7 +138,7 @@ std::vector<double> LongTermSpectrum::averagePower() const {
     return power;
 }
 
-std::optional<VoiceSpectrum> LongTermSpectrum::spectrum() const {
+std::optional<VoiceSpectrum> LongTermAverage::spectrum() const {
     const std::vector<double> power = averagePower();
     if (power.empty()) {
         return std::nullopt;
@@ -151,8 +151,8 @@ std::optional<VoiceSpectrum> LongTermSpectrum::spectrum() const {
     return spectrum;
 }
 
-std::optional<VoiceSpectrum> longTermSpectrum(std::span<const float> samples, int rate, double gateDb) {
-    LongTermSpectrum analyser(rate, gateDb);
+std::optional<VoiceSpectrum> longTermAverage(std::span<const float> samples, int rate, double gateDb) {
+    LongTermAverage analyser(rate, gateDb);
     analyser.feed(samples);
     return analyser.spectrum();
 }

@@ -22,13 +22,13 @@ inline constexpr double kSilenceGateDb = 30.0;
 // at once, or a live input block by block): Hann-windowed frames of about 85 ms with
 // half of each overlapping the next, pauses left out, averaged in power and smoothed
 // to a sixth of an octave around each sample frequency.
-class LongTermSpectrum final {
+class LongTermAverage final {
 public:
     // Frames more than gateDb under the loudest frames' level are left out.
-    explicit LongTermSpectrum(int rate, double gateDb = kSilenceGateDb);
-    ~LongTermSpectrum();
-    LongTermSpectrum(const LongTermSpectrum&) = delete;
-    LongTermSpectrum& operator=(const LongTermSpectrum&) = delete;
+    explicit LongTermAverage(int rate, double gateDb = kSilenceGateDb);
+    ~LongTermAverage();
+    LongTermAverage(const LongTermAverage&) = delete;
+    LongTermAverage& operator=(const LongTermAverage&) = delete;
 
     void feed(std::span<const float> samples);
     // The frames analysed so far, pauses included.
@@ -57,7 +57,7 @@ private:
 };
 
 // The long-term spectrum of a whole recording; none when it holds no sound.
-std::optional<VoiceSpectrum> longTermSpectrum(std::span<const float> samples, int rate,
+std::optional<VoiceSpectrum> longTermAverage(std::span<const float> samples, int rate,
                                               double gateDb = kSilenceGateDb);
 
 }  // namespace tqm

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/speech_signal.h"
-#include "voice/long_term_spectrum.h"
+#include "voice/long_term_average.h"
 
 namespace tqm::test {
 namespace {
@@ -19,7 +19,7 @@ double largestDifference(const VoiceSpectrum& a, const VoiceSpectrum& b, double 
 
 // Above a few pitch harmonics the glide fills the spectrum evenly; below, single
 // harmonics stand out. The hum in the pauses is under the silence gate.
-TEST(LongTermSpectrum, FollowsTheVoicesEnvelopeAtEveryRateAndLeavesPausesOut) {
+TEST(LongTermAverage, FollowsTheVoicesEnvelopeAtEveryRateAndLeavesPausesOut) {
     VoiceSpectrum expected{};
     for (std::size_t i = 0; i < expected.size(); ++i) {
         expected[i] = formantEnvelopeDb(GRAPH_SAMPLE_FREQS[i]) - formantEnvelopeDb(1000.0);
@@ -27,14 +27,14 @@ TEST(LongTermSpectrum, FollowsTheVoicesEnvelopeAtEveryRateAndLeavesPausesOut) {
     for (const int rate : {16000, 44100, 48000}) {
         SCOPED_TRACE(rate);
         SpeechSignal signal{formantEnvelopeDb, rate};
-        const auto voiced = longTermSpectrum(speechSamples(signal), rate);
+        const auto voiced = longTermAverage(speechSamples(signal), rate);
         ASSERT_TRUE(voiced);
         EXPECT_LT(largestDifference(*voiced, expected, 300.0), 1.0);
         signal.pauseSeconds = 0.4;
         signal.seconds *= 1.8;
         const std::vector<float> samples = speechSamples(signal);
-        const auto paused = longTermSpectrum(samples, rate);
-        const auto ungated = longTermSpectrum(samples, rate, 1000.0);
+        const auto paused = longTermAverage(samples, rate);
+        const auto ungated = longTermAverage(samples, rate, 1000.0);
         ASSERT_TRUE(paused && ungated);
         EXPECT_LT(largestDifference(*paused, *voiced, 100.0), 0.6);
         EXPECT_GT(largestDifference(*ungated, *voiced, 100.0), 1.2) << "the hum would show";
@@ -42,15 +42,15 @@ TEST(LongTermSpectrum, FollowsTheVoicesEnvelopeAtEveryRateAndLeavesPausesOut) {
 }
 
 // A live input's blocks of any size give what the whole recording gives.
-TEST(LongTermSpectrum, BlocksFedOneByOneGiveTheSameSpectrumAndSilenceGivesNone) {
+TEST(LongTermAverage, BlocksFedOneByOneGiveTheSameSpectrumAndSilenceGivesNone) {
     const std::vector<float> samples = speechSamples({formantEnvelopeDb, 16000, 3.0});
-    LongTermSpectrum live(16000);
+    LongTermAverage live(16000);
     EXPECT_FALSE(live.spectrum());
     for (std::size_t at = 0; at < samples.size(); at += 441) live.feed(std::span(samples).subspan(at, std::min<std::size_t>(441, samples.size() - at)));
-    const auto whole = longTermSpectrum(samples, 16000);
+    const auto whole = longTermAverage(samples, 16000);
     ASSERT_TRUE(whole && live.spectrum());
     EXPECT_LT(largestDifference(*live.spectrum(), *whole, 50.0), 1e-6);
-    EXPECT_FALSE(longTermSpectrum(std::vector<float>(48000, 0.0F), 16000));
+    EXPECT_FALSE(longTermAverage(std::vector<float>(48000, 0.0F), 16000));
 }
 
 }  // namespace
