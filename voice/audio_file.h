@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,5 +25,14 @@ struct AudioFile {
 
 // Blocks on reading a WAV, FLAC or OGG file (anything libsndfile opens) from disk.
 AudioFile readAudioFile(const std::string& path);
+
+// Blocks on writing mono samples to disk as a 16-bit WAV file, replacing the file in
+// one step. False on failure, with reason saying why.
+bool writeAudioFile(const std::filesystem::path& path, std::span<const float> samples, int rate,
+                    std::string& reason);
+
+// Averages interleaved frames of the given channel count into mono samples; a
+// trailing part frame is dropped.
+std::vector<float> mixToMono(std::span<const float> frames, int channels);
 
 }  // namespace tqm

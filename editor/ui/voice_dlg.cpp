@@ -15,6 +15,7 @@
 #include <QtWidgets/QPushButton>
 
 #include "editor/setting_file.h"
+#include "editor/ui/voice_capture_dlg.h"
 #include "editor/ui/voice_overlay.h"
 #include "voice/audio_file.h"
 #include "voice/long_term_average.h"
@@ -60,7 +61,10 @@ CVoiceDlg::~CVoiceDlg() {
 void CVoiceDlg::setUpLayout() {
     auto* grid = new QGridLayout(this);
     auto* choose = new QPushButton(QStringLiteral("&Recording..."), this);
+    auto* listen = new QPushButton(QStringLiteral("&Listen..."), this);
+    listen->setToolTip(QStringLiteral("Take the voice live from a microphone or the transceiver's USB audio"));
     m_recording = new QLabel(m_overlay.voice() ? QStringLiteral("(the voice loaded before)") : QString(), this);
+    m_recording->setObjectName(QStringLiteral("voice_recording"));
     m_targetBox = new QComboBox(this);
     for (const TargetCurve& target : m_targets) m_targetBox->addItem(QString::fromStdString(target.name));
     m_residual = new QLabel(this);
@@ -68,7 +72,10 @@ void CVoiceDlg::setUpLayout() {
     m_useButton = new QPushButton(QStringLiteral("&Use"), this);
     m_discardButton = new QPushButton(QStringLiteral("&Discard"), this);
     auto* close = new QPushButton(QStringLiteral("Close"), this);
-    grid->addWidget(choose, 0, 0);
+    auto* sources = new QHBoxLayout;
+    sources->addWidget(choose);
+    sources->addWidget(listen);
+    grid->addLayout(sources, 0, 0);
     grid->addWidget(m_recording, 0, 1);
     auto* targetLabel = new QLabel(QStringLiteral("&Target:"), this);
     targetLabel->setBuddy(m_targetBox);
@@ -82,6 +89,7 @@ void CVoiceDlg::setUpLayout() {
     }
     grid->addLayout(buttons, 3, 0, 1, 2);
     connect(choose, &QPushButton::clicked, this, &CVoiceDlg::chooseRecording);
+    connect(listen, &QPushButton::clicked, this, &CVoiceDlg::listen);
     connect(m_targetBox, &QComboBox::currentTextChanged, this, &CVoiceDlg::chooseTarget);
     connect(m_fitButton, &QPushButton::clicked, this, &CVoiceDlg::fit);
     connect(m_useButton, &QPushButton::clicked, this, &CVoiceDlg::use);
@@ -136,12 +144,25 @@ void CVoiceDlg::openRecording(const QString& path) {
     runInBackground<Recording>([path] { return readRecording(path); },
                                [this](const Recording& recording) {
                                    m_recording->setText(recording.text);
-                                   if (!recording.voice) return;
-                                   discard();
-                                   m_overlay.setVoice(recording.voice);
-                                   m_redraw();
-                                   emit voiceChanged();
+                                   if (recording.voice) takeVoice(*recording.voice);
                                });
+}
+
+void CVoiceDlg::listen() {
+    if (m_busy) return;
+    CVoiceCaptureDlg dialog(this);
+    if (dialog.exec() != QDialog::Accepted || !dialog.voice()) return;
+    m_recording->setText(QStringLiteral("Live from %1: %2 s")
+                             .arg(dialog.chosenInput())
+                             .arg(dialog.take()->seconds(), 0, 'f', 1));
+    takeVoice(*dialog.voice());
+}
+
+void CVoiceDlg::takeVoice(const VoiceSpectrum& voice) {
+    discard();
+    m_overlay.setVoice(voice);
+    m_redraw();
+    emit voiceChanged();
 }
 
 void CVoiceDlg::chooseTarget(const QString& name) {

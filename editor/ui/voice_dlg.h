@@ -42,6 +42,9 @@ public:
     void chooseRecording();
     // Reads the recording and its spectrum on the dialog's thread; voiceChanged follows.
     void openRecording(const QString& path);
+    // Opens the Listen dialog for a live take; its voice, when used, replaces the one
+    // shown. Blocks on the dialog.
+    void listen();
     void chooseTarget(const QString& name);
     // Fits the shown set to the target on the dialog's thread; proposalChanged follows.
     void fit();
@@ -65,6 +68,7 @@ private:
     template <typename Result>
     void runInBackground(std::function<Result()> work, std::function<void(Result)> done);
     void setUpLayout();
+    void takeVoice(const VoiceSpectrum& voice);
     void showProposal(const FitProposal& proposal);
     void restoreShown();
     void updateButtons();

@@ -48,7 +48,7 @@ inline ::testing::Environment* const s_guiEnvironment = ::testing::AddGlobalTest
 inline QApplication& guiApp() { return GuiAppEnvironment::app(); }
 
 // Runs the event loop until the condition holds or the deadline passes.
-inline bool waitUntil(const std::function<bool()>& condition,
+inline bool processEventsUntil(const std::function<bool()>& condition,
                       std::chrono::milliseconds deadline = std::chrono::milliseconds(5000)) {
     QElapsedTimer clock;
     clock.start();
@@ -139,7 +139,7 @@ protected:
         m_window->initialise(options);
         m_window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
-        ASSERT_TRUE(waitUntil([&] { return !text(ControlId::Eq1LevelValue).isEmpty(); }));  // the first full repaint
+        ASSERT_TRUE(processEventsUntil([&] { return !text(ControlId::Eq1LevelValue).isEmpty(); }));  // the first full repaint
     }
 
     template <typename T = QWidget>

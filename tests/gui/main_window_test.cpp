@@ -95,7 +95,7 @@ TEST_F(MainWindowTest, EnterDoesNothingAndEscCloseBoxFileExitAndExitClose) {
 TEST_F(MainWindowTest, HeldLevelButtonStepsAtOnceThenRepeatsUntilAReleaseAnywhere) {
     press(Eq1LevelUp);  // from +5 dB
     EXPECT_EQ(text(Eq1LevelValue), "6 dB");
-    ASSERT_TRUE(test::waitUntil([&] { return text(Eq1LevelValue) == "10 dB"; }));
+    ASSERT_TRUE(test::processEventsUntil([&] { return text(Eq1LevelValue) == "10 dB"; }));
     QTest::mouseRelease(m_window->windowHandle(), Qt::LeftButton, {}, centreOf(Graph));  // the button has the mouse
     EXPECT_FALSE(timer(TIMER_AUTO_REPEAT)->isActive() || timer(TIMER_PARAM_POLL)->isActive() || m_sink.commands.size())
         << "offline: no command, no poll";
@@ -111,9 +111,9 @@ TEST_F(MainWindowTest, CancelRestoresTheReferenceAndIgnoresASecondPressWithin500
         for (const bool pressed : {true, false}) m_window->onButtonEvent(code, pressed);
     }
     EXPECT_EQ(model().shown(0)[4], 6) << "the second CANCEL was ignored";
-    ASSERT_TRUE(test::waitUntil([&] { return !m_window->cancelBusy(); }));
+    ASSERT_TRUE(test::processEventsUntil([&] { return !m_window->cancelBusy(); }));
     click(CancelButton);
-    EXPECT_TRUE(test::waitUntil([&] { return text(Eq2LevelValue) == "5 dB"; })) << "after the sequence CANCEL works";
+    EXPECT_TRUE(test::processEventsUntil([&] { return text(Eq2LevelValue) == "5 dB"; })) << "after the sequence CANCEL works";
 }
 
 TEST_F(MainWindowTest, SetChangeShowsCaptionsValuesAndColoursAndKeepsTheOtherSets) {
@@ -128,7 +128,7 @@ TEST_F(MainWindowTest, SetChangeShowsCaptionsValuesAndColoursAndKeepsTheOtherSet
     const QColor colours[] = {Qt::red, Qt::blue, Qt::green};
     const auto showsSet = [&](const char* prefix, const QStringList& texts) {
         SCOPED_TRACE(prefix);
-        ASSERT_TRUE(test::waitUntil([&] { return text(Eq1FreqValue) == texts[0]; }));
+        ASSERT_TRUE(test::processEventsUntil([&] { return text(Eq1FreqValue) == texts[0]; }));
         for (int p = 0; p < 9; ++p) EXPECT_EQ(text(bands[p / 3][4 + p % 3]), texts[p]);
         for (int band = 0; band < 3; ++band) {  // band colours on the captions and labels, values on white
             auto* frame = control<CColorGroupBox>(bands[band][0]);
@@ -141,18 +141,18 @@ TEST_F(MainWindowTest, SetChangeShowsCaptionsValuesAndColoursAndKeepsTheOtherSet
     control<QAction>(MenuSetR)->trigger();
     showsSet("R-PRMTRC", {"300 Hz", "-7 dB", "2", "1500 Hz", "0 dB", "4", "3200 Hz", "10 dB", "1"});
     control<QAction>(MenuSetP)->trigger();  // still the defaults
-    ASSERT_TRUE(test::waitUntil([&] { return text(Eq1FreqValue) == "OFF"; }));
+    ASSERT_TRUE(test::processEventsUntil([&] { return text(Eq1FreqValue) == "OFF"; }));
     EXPECT_TRUE(text(Eq3LevelValue) == "5 dB" && model().shown(1) == r);
 }
 
 TEST_F(MainWindowTest, PollWaitsForCountedRepliesUntilTheCountStandsStillEachTimeAfresh) {
     int ticks = 0;
     QObject::connect(timer(TIMER_PARAM_POLL), &QTimer::timeout, [&] { ++ticks; });
-    const auto tickOn = [&](int n) { return test::waitUntil([&, until = ticks + n] { return ticks >= until; }); };
+    const auto tickOn = [&](int n) { return test::processEventsUntil([&, until = ticks + n] { return ticks >= until; }); };
     model().setConnected(true);
     model().setPendingReplies(3);
     m_window->startPoll();
-    ASSERT_TRUE(test::waitUntil([&] { return !m_sink.commands.empty(); }, std::chrono::milliseconds(20000)));
+    ASSERT_TRUE(test::processEventsUntil([&] { return !m_sink.commands.empty(); }, std::chrono::milliseconds(20000)));
     EXPECT_GE(ticks, 40) << "a count that stands still for 2 s lets the poll read";
     model().setPendingReplies(0);
     ASSERT_TRUE(tickOn(2));
@@ -163,7 +163,7 @@ TEST_F(MainWindowTest, PollWaitsForCountedRepliesUntilTheCountStandsStillEachTim
 }
 
 TEST_F(MainWindowTest, APortFailureMessageReachesTheLinkHandlingAndRepaintsThroughTheRefreshTimer) {
-    ASSERT_TRUE(test::waitUntil([&] { return !timer(TIMER_REPAINT)->isActive(); }));
+    ASSERT_TRUE(test::processEventsUntil([&] { return !timer(TIMER_REPAINT)->isActive(); }));
     ASSERT_TRUE(MainWindowLink().send(UWM_COM_FAILED, 0, kNoticeMenuFile));  // never shown; it resets and repaints
     EXPECT_TRUE(timer(TIMER_REPAINT)->isActive());
 }
@@ -221,7 +221,7 @@ TEST_F(MainWindowTest, SaveOffersTheTimeAndAddsTheExtensionLoadReadsItBackAndAFa
 
     control<QAction>(MenuSetR)->trigger();
     EXPECT_EQ(runFile(FileLoadButton, m_dir / "trip.pef"), "");
-    EXPECT_TRUE(test::waitUntil([&] { return text(Eq3BwthValue) == "4" && text(Eq2LevelValue) == "-3 dB"; }));
+    EXPECT_TRUE(test::processEventsUntil([&] { return text(Eq3BwthValue) == "4" && text(Eq2LevelValue) == "-3 dB"; }));
     EXPECT_TRUE(model().shown(1) == saved && m_sink.commands.empty()) << "offline nothing goes to the transceiver";
 
     // A rejected file or a failed save is reported and changes nothing.
@@ -279,7 +279,7 @@ TEST_F(GraphEditorTest, DragSnapsToTableEntriesStaysWithinTheLimitsAndCancelTake
     drop(at(graphX(55), graphY(-25)));
     EXPECT_TRUE(editor->draggedBand() == -1 && model().reference(0)[3] == 0) << "a drag changes only the shown values";
     click(CancelButton);
-    EXPECT_TRUE(test::waitUntil([&] { return eq2Texts() == "OFF, 5 dB"; }) && m_sink.commands.empty());
+    EXPECT_TRUE(test::processEventsUntil([&] { return eq2Texts() == "OFF, 5 dB"; }) && m_sink.commands.empty());
 }
 
 TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActiveBand) {
@@ -390,7 +390,7 @@ protected:
 TEST_F(LinkEndToEnd, ComConnectsThroughEveryStatusReloadsAllSetsAndAStepGoesToTheTransceiver) {
     start(300ms);  // each state lasts long enough to be seen
     click(ComButton);
-    ASSERT_TRUE(test::waitUntil([&] { return model().connected() && model().pendingReplies() == 0; }, kLong));
+    ASSERT_TRUE(test::processEventsUntil([&] { return model().connected() && model().pendingReplies() == 0; }, kLong));
     EXPECT_TRUE(m_boxText == "Connecting the COM port now." && m_window->connectingBox() == nullptr &&
                 m_window->lampOn());
     const auto radioValue = [&](int p) { return m_sim->radio().peValue({p / 9, p % 9 / 3, p % 3}); };
@@ -400,12 +400,12 @@ TEST_F(LinkEndToEnd, ComConnectsThroughEveryStatusReloadsAllSetsAndAStepGoesToTh
     ASSERT_LE(level, 10);
     click(Eq1LevelUp);
     ASSERT_TRUE(m_sim->monitor().waitForCommand("PE001" + sim::formatPeValue({0, 0, 1}, level) + ";", kLong));
-    EXPECT_TRUE(test::waitUntil([&] { return text(Eq1LevelValue) == QStringLiteral("%1 dB").arg(level); }, kLong));
+    EXPECT_TRUE(test::processEventsUntil([&] { return text(Eq1LevelValue) == QStringLiteral("%1 dB").arg(level); }, kLong));
 
     m_sim->radio().powerOff();
-    ASSERT_TRUE(test::waitUntil([&] { return m_status.back().endsWith("Transceiver switched off"); }, kLong));
+    ASSERT_TRUE(test::processEventsUntil([&] { return m_status.back().endsWith("Transceiver switched off"); }, kLong));
     m_sim->radio().powerOn();
-    ASSERT_TRUE(test::waitUntil([&] { return m_status.back().endsWith("|   Connected"); }, kLong));
+    ASSERT_TRUE(test::processEventsUntil([&] { return m_status.back().endsWith("|   Connected"); }, kLong));
     EXPECT_EQ(states(), "Offline, Connecting, Waiting for identification, Connected, Transceiver switched off, "
                         "Connected");
 }
@@ -415,7 +415,7 @@ TEST_F(LinkEndToEnd, ComConnectsThroughEveryStatusReloadsAllSetsAndAStepGoesToTh
 TEST_F(LinkEndToEnd, AFastDragKeepsOnePairPerValueOnTheLineEndsOnTheFinalValueAndCancelUndoesIt) {
     start(0ms, false, 4800);
     click(ComButton);
-    ASSERT_TRUE(test::waitUntil([&] { return model().connected() && model().pendingReplies() == 0; }, kLong));
+    ASSERT_TRUE(test::processEventsUntil([&] { return model().connected() && model().pendingReplies() == 0; }, kLong));
     const auto eq2Is = [&](int freq, int level, const char* freqText, const char* levelText) {
         return m_sim->radio().peValue({0, 1, 0}) == freq && m_sim->radio().peValue({0, 1, 1}) == level &&
                text(Eq2FreqValue) == freqText && text(Eq2LevelValue) == levelText;
@@ -435,7 +435,7 @@ TEST_F(LinkEndToEnd, AFastDragKeepsOnePairPerValueOnTheLineEndsOnTheFinalValueAn
         }
     }
     QTest::mouseRelease(window, Qt::LeftButton, {}, point(2000, 8));
-    ASSERT_TRUE(test::waitUntil([&] { return eq2Is(9, 8, "1500 Hz", "8 dB"); }, kLong));
+    ASSERT_TRUE(test::processEventsUntil([&] { return eq2Is(9, 8, "1500 Hz", "8 dB"); }, kLong));
     std::map<std::string, int> readsOut;  // per value: no set command while a read of it is unanswered
     for (const sim::WireLogEntry& entry : m_sim->monitor().log()) {
         const std::string value = entry.bytes.substr(0, 5);
@@ -445,7 +445,7 @@ TEST_F(LinkEndToEnd, AFastDragKeepsOnePairPerValueOnTheLineEndsOnTheFinalValueAn
         else EXPECT_EQ(readsOut[value], 0) << entry.time.count() << " ms: " << entry.bytes;
     }
     click(CancelButton);
-    EXPECT_TRUE(test::waitUntil([&] { return eq2Is(4, 3, "1000 Hz", "3 dB"); }, kLong)) << "back to the reference";
+    EXPECT_TRUE(test::processEventsUntil([&] { return eq2Is(4, 3, "1000 Hz", "3 dB"); }, kLong)) << "back to the reference";
 }
 
 TEST_F(LinkEndToEnd, ComWithNoTransceiverEndsInTheFailureNoticeWithItsReasonAndOffline) {
@@ -459,7 +459,7 @@ TEST_F(LinkEndToEnd, ComWithNoTransceiverEndsInTheFailureNoticeWithItsReasonAndO
         box.accept();
     });
     click(ComButton);
-    ASSERT_TRUE(test::waitUntil([&] { return answers.finished(); }, kLong));
+    ASSERT_TRUE(test::processEventsUntil([&] { return answers.finished(); }, kLong));
     EXPECT_TRUE(notice.startsWith("Failed to connect the COM port.|Offline|free|No ZR-4700 answered on COM1 (" +
                                   QString::fromStdString(m_sim->devicePath()) +
                                   ") at 38400 baud. Check that the transceiver is switched on and set to 38400 baud"))

@@ -29,7 +29,7 @@ protected:
         test::ModalAnswerer answers;
         answers.then<CVoiceDlg>([&](CVoiceDlg& dialog) {
             dialog.openRecording(QString::fromStdString(m_recording.string()));
-            EXPECT_TRUE(test::waitUntil([&] { return !dialog.busy() && m_window->voiceOverlay().voice(); }));
+            EXPECT_TRUE(test::processEventsUntil([&] { return !dialog.busy() && m_window->voiceOverlay().voice(); }));
             inside(dialog);
             dialog.reject();
         });
@@ -38,7 +38,7 @@ protected:
     }
     static bool fitted(CVoiceDlg& dialog) {
         dialog.fit();
-        return test::waitUntil([&] { return !dialog.busy() && dialog.proposing(); }, std::chrono::milliseconds(60000));
+        return test::processEventsUntil([&] { return !dialog.busy() && dialog.proposing(); }, std::chrono::milliseconds(60000));
     }
     QImage graph() const { return control(Graph)->grab().toImage(); }
 

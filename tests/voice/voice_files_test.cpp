@@ -26,6 +26,26 @@ TEST(AudioFile, ReadsWavAsMonoAtItsRateAndSaysWhyOtherwise) {
     EXPECT_FALSE(text.reason.empty());
 }
 
+// A saved take reads back as it was, full scale clipped rather than wrapped round.
+TEST(AudioFile, ATakeWrittenReadsBackAndAFailedWriteSaysWhy) {
+    ScratchDirectory dir;
+    std::vector<float> samples = speechSamples({formantEnvelopeDb, 48000, 0.5});
+    samples.front() = 1.5F;
+    samples.back() = -1.5F;
+    std::string reason;
+    ASSERT_TRUE(writeAudioFile(dir / "take.wav", samples, 48000, reason)) << reason;
+    const AudioFile audio = readAudioFile((dir / "take.wav").string());
+    ASSERT_EQ(audio.result, AudioFileResult::Read) << audio.reason;
+    EXPECT_EQ(audio.rate, 48000);
+    ASSERT_EQ(audio.samples.size(), samples.size());
+    EXPECT_NEAR(audio.samples.front(), 1.0, 1.0 / 16384);
+    EXPECT_NEAR(audio.samples.back(), -1.0, 1.0 / 16384);
+    for (std::size_t i = 1; i + 1 < samples.size(); i += 97) ASSERT_NEAR(audio.samples[i], samples[i], 1.0 / 32768);
+
+    EXPECT_FALSE(writeAudioFile(dir / "missing" / "take.wav", samples, 48000, reason));
+    EXPECT_FALSE(reason.empty());
+}
+
 TEST(TargetCurve, FilesParseOrSayWhichLineAndInterpolateOnTheLogAxis) {
     const struct {
         const char* text;

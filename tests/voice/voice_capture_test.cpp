@@ -1,0 +1,62 @@
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/speech_signal.h"
+#include "voice/voice_capture.h"
+
+namespace tqm::test {
+namespace {
+
+constexpr int kRate = 8000;
+
+// Blocks of a stereo input of every size, running past the end of the take.
+TEST(VoiceCapture, ATakeEndsOnTheSameSampleHoweverTheBlocksFallWithItsChannelsMixed) {
+    const std::vector<float> voice = speechSamples({formantEnvelopeDb, kRate, 25.0, 0.3});
+    std::vector<float> stereo;
+    for (const float sample : voice) stereo.insert(stereo.end(), {sample, 0.5F * sample});
+    VoiceCapture take(kRate, 2);
+    std::size_t frame = 0;
+    for (std::size_t size = 1; frame < voice.size(); size = size * 7 % 4099 + 1) {
+        const std::size_t frames = std::min(size, voice.size() - frame);
+        EXPECT_EQ(take.full(), frame >= 20 * kRate);
+        take.feed(std::span(stereo).subspan(2 * frame, 2 * frames));
+        frame += frames;
+        EXPECT_NEAR(take.progress(), std::min(frame / (20.0 * kRate), 1.0), 1e-9);
+    }
+    ASSERT_TRUE(take.full());
+    ASSERT_EQ(take.samples().size(), 20U * kRate);
+    EXPECT_DOUBLE_EQ(take.seconds(), 20.0);
+    for (std::size_t i = 0; i < take.samples().size(); i += 101) ASSERT_FLOAT_EQ(take.samples()[i], 0.75F * voice[i]);
+
+    const std::vector<float> first(take.samples().begin(), take.samples().end());
+    const auto whole = longTermAverage(first, kRate);
+    ASSERT_TRUE(whole && take.spectrum());
+    EXPECT_EQ(*take.spectrum(), *whole);
+}
+
+TEST(VoiceCapture, TheMeterShowsTheLatestBlocksPeakAndAClippedTakeStaysTold) {
+    VoiceCapture take(kRate, 1, 2.0);
+    EXPECT_EQ(take.levelDb(), kLevelFloorDb);
+    const auto block = [](float peak) {
+        std::vector<float> samples(400, 0.0F);
+        samples[17] = -peak;
+        return samples;
+    };
+    take.feed(block(0.5F));
+    EXPECT_NEAR(take.levelDb(), -6.0206, 1e-3);
+    take.feed(block(0.0F));
+    EXPECT_EQ(take.levelDb(), kLevelFloorDb);
+    take.feed(block(1e-6F));
+    EXPECT_EQ(take.levelDb(), kLevelFloorDb) << "the meter's floor";
+    EXPECT_FALSE(take.clipped());
+    take.feed(block(1.0F));
+    EXPECT_EQ(take.levelDb(), 0.0);
+    take.feed(block(0.1F));
+    EXPECT_NEAR(take.levelDb(), -20.0, 1e-3);
+    EXPECT_TRUE(take.clipped()) << "a clipped take stays told";
+}
+
+}  // namespace
+}  // namespace tqm::test
