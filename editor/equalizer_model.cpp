@@ -45,6 +45,7 @@ void EqualizerModel::reloadFromState() {
 }
 
 bool EqualizerModel::takeChangedFromState() {
+    if (m_shownHeld) return false;
     const EqualizerValues state = readState(m_currentSet);
     EqualizerValues& shown = m_shown[index(m_currentSet)];
     const bool changed = !(state == shown);

@@ -63,8 +63,11 @@ public:
     // both the shown and the reference values.
     void reloadFromState();
     // Copies every transceiver value of the current set that differs into the shown
-    // values; true when at least one differed.
+    // values; true when at least one differed. Nothing while the shown values are held.
     bool takeChangedFromState();
+    // Holds the shown values of the current set: while a proposal stands in their place,
+    // what the transceiver reports goes to its state only, not over the proposal.
+    void holdShown(bool held) { m_shownHeld = held; }
     // Brings the current set back to its reference values. Connected, each differing
     // value is sent with its read-back; blocks 25 ms (the pause) after each value sent.
     void applyReference();
@@ -126,6 +129,7 @@ private:
     int m_currentSet = 0;
     int m_activeBand = 1;
     bool m_connected = false;
+    bool m_shownHeld = false;
     int m_pendingReplies = 0;
     int m_reloadScope = kAllSets;
     PairFlight m_flight;

@@ -55,6 +55,7 @@ CVoiceDlg::CVoiceDlg(EqualizerModel& model, VoiceOverlay& overlay, std::function
 
 CVoiceDlg::~CVoiceDlg() {
     if (m_worker.joinable()) m_worker.join();
+    if (proposing()) restoreShown();
     m_overlay.setTarget(std::nullopt);
 }
 
@@ -188,6 +189,7 @@ void CVoiceDlg::fit() {
 
 void CVoiceDlg::showProposal(const FitProposal& proposal) {
     if (!m_original) m_original = m_model.shown(m_model.currentSet());
+    m_model.holdShown(true);
     m_proposal = proposal;
     m_model.setShown(m_model.currentSet(), proposal.values);
     m_residual->setText(statusText());
@@ -214,8 +216,12 @@ void CVoiceDlg::discard() {
 }
 
 void CVoiceDlg::restoreShown() {
+    m_model.holdShown(false);
     m_model.setShown(m_model.currentSet(), *m_original);
     m_original.reset();
+    // Connected, the display shows what the transceiver holds now, front-panel changes
+    // made under the proposal included, and Use sends what differs from that.
+    if (m_model.connected()) m_model.takeChangedFromState();
 }
 
 void CVoiceDlg::reject() {

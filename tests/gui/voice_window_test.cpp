@@ -5,6 +5,9 @@
 #include <QtGui/QAction>
 
 #include "editor/ui/voice_dlg.h"
+#include "platform/main_window_link.h"
+#include "protocol/protocol_messages.h"
+#include "protocol/trx_state.h"
 #include "tests/gui/gui_app.h"
 #include "tests/support/scratch_directory.h"
 #include "tests/support/speech_signal.h"
@@ -64,7 +67,13 @@ TEST_F(VoiceWindowTest, OverlaysAreOffUntilSwitchedOnAndEachDrawsOverTheGraph) {
     }
 }
 
-TEST_F(VoiceWindowTest, ConnectedAProposalSendsNothingDiscardRestoresAndUseSendsOnlyTheDifferingValues) {
+// What the transceiver holds of set F, as its replies leave it.
+void holds(const EqualizerValues& values) {
+    Trx_StateGuard state;
+    for (int p = 0; p < kEqualizerParams; ++p) state.setPeq(0, bandOfParam(p), kindOfParam(p), values[p]);
+}
+
+TEST_F(VoiceWindowTest, ConnectedAProposalOutlivesTheTransceiversReportsAndUseSendsWhatDiffersFromWhatItHolds) {
     model().setConnected(true);
     const EqualizerValues before = model().shown(0);
     withVoiceDialog([&](CVoiceDlg& dialog) {
@@ -73,13 +82,20 @@ TEST_F(VoiceWindowTest, ConnectedAProposalSendsNothingDiscardRestoresAndUseSends
         EXPECT_NE(proposal, before);
         EXPECT_TRUE(m_sink.commands.empty()) << "a proposal is only shown";
         EXPECT_TRUE(dialog.statusText().contains("dB RMS"));
+        // EQ2 LEVEL turned on the front panel, reported as the poll's reply reports it.
+        EqualizerValues turned = before;
+        turned[4] = before[4] == 0 ? 3 : 0;
+        holds(turned);
+        ASSERT_TRUE(MainWindowLink().send(UWM_REPLY_PE, 1 + 4));
+        EXPECT_EQ(model().shown(0), proposal) << "the report does not overwrite the proposal";
         dialog.discard();
-        EXPECT_TRUE(model().shown(0) == before && m_sink.commands.empty());
+        EXPECT_TRUE(model().shown(0) == turned && m_sink.commands.empty()) << "Discard shows what the transceiver holds";
 
-        // From values near the proposal, Use has only a few to send.
+        // With the transceiver holding values near the proposal, Use has only a few to send.
         EqualizerValues near = proposal;
         near[1] = proposal[1] == 0 ? 1 : 0;
         near[5] = proposal[5] == 1 ? 2 : 1;
+        holds(near);
         model().setShown(0, near);
         model().setReference(0, near);
         ASSERT_TRUE(fitted(dialog));
