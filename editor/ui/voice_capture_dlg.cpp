@@ -184,8 +184,8 @@ void CVoiceCaptureDlg::start() {
     m_take = std::make_unique<VoiceCapture>(format.sampleRate(), format.channelCount());
     m_samplesAtLastLook = 0;
     m_silentWatches = 0;
-    m_source = std::make_unique<QAudioSource>(device, format);
-    connect(m_source.get(), &QAudioSource::stateChanged, this, &CVoiceCaptureDlg::watchState);
+    m_source = new QAudioSource(device, format, this);
+    connect(m_source, &QAudioSource::stateChanged, this, &CVoiceCaptureDlg::watchState);
     m_stream = m_source->start();
     if (m_stream == nullptr || m_source->error() != QAudio::NoError) {
         finish(QStringLiteral("%1 could not be opened: %2.").arg(m_sourceName, errorText(m_source->error())));
@@ -245,8 +245,10 @@ void CVoiceCaptureDlg::finish(const QString& status) {
         m_source->disconnect(this);
         if (m_stream != nullptr) m_stream->disconnect(this);
         m_source->stop();
-        // Possibly ended from inside one of its own signals: deleted once back in the loop.
-        m_source.release()->deleteLater();
+        // Possibly ended from inside one of its own signals: deleted once back in the
+        // loop, or with the dialog.
+        m_source->deleteLater();
+        m_source = nullptr;
         m_stream = nullptr;
     }
     m_voice = m_take ? m_take->spectrum() : std::nullopt;

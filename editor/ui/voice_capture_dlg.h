@@ -86,7 +86,7 @@ private:
     QPushButton* m_saveButton = nullptr;
     QPushButton* m_useButton = nullptr;
     QTimer* m_watchTimer = nullptr;
-    std::unique_ptr<QAudioSource> m_source;
+    QAudioSource* m_source = nullptr;  // a child of the dialog while a take runs
     QIODevice* m_stream = nullptr;
     QAudioFormat m_format;
     QString m_sourceName;
