@@ -1,10 +1,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <memory>
+#include <span>
 #include <numbers>
 #include <vector>
 
 #include "voice/equalizer_fit.h"
+#include "voice/voice_capture.h"
 
 namespace tqm {
 namespace {
@@ -43,6 +46,40 @@ void BM_EqualizerFit(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EqualizerFit)->Unit(benchmark::kMillisecond);
+
+// One block of a live take as the sound system hands it over (50 ms of stereo at
+// 48 kHz): mixed down, metered, kept and analysed, on the window's thread.
+void BM_LiveTakeBlock(benchmark::State& state) {
+    const std::vector<float> mono = recording();
+    std::vector<float> stereo;
+    stereo.reserve(2 * mono.size());
+    for (const float sample : mono) stereo.insert(stereo.end(), {sample, sample});
+    constexpr std::size_t kBlock = 2 * kRate / 20;
+    auto take = std::make_unique<VoiceCapture>(kRate, 2);
+    std::size_t at = 0;
+    for (auto _ : state) {
+        if (at + kBlock > stereo.size()) {
+            state.PauseTiming();
+            take = std::make_unique<VoiceCapture>(kRate, 2);
+            at = 0;
+            state.ResumeTiming();
+        }
+        take->feed(std::span(stereo).subspan(at, kBlock));
+        at += kBlock;
+    }
+}
+BENCHMARK(BM_LiveTakeBlock)->Unit(benchmark::kMicrosecond);
+
+// The end of a full 20 s take: its spectrum from the frames analysed on the way.
+void BM_LiveTakeEnd(benchmark::State& state) {
+    const std::vector<float> samples = recording();
+    VoiceCapture take(kRate, 1);
+    take.feed(samples);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(take.spectrum());
+    }
+}
+BENCHMARK(BM_LiveTakeEnd)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tqm
