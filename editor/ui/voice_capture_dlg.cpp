@@ -95,6 +95,9 @@ void CVoiceCaptureDlg::setUpLayout() {
     m_progress->setFormat(QStringLiteral("0.0 s of 20 s"));
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
+    // Room for the longest status, so that the dialog keeps its size as it changes.
+    m_status->setMinimumHeight(fontMetrics().lineSpacing() * 3);
+    m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_startButton = new QPushButton(QStringLiteral("&Start"), this);
     m_saveButton = new QPushButton(QStringLiteral("Sa&ve take..."), this);
     m_useButton = new QPushButton(QStringLiteral("&Use"), this);

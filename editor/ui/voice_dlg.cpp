@@ -66,6 +66,7 @@ void CVoiceDlg::setUpLayout() {
     listen->setToolTip(QStringLiteral("Take the voice live from a microphone or the transceiver's USB audio"));
     m_recording = new QLabel(m_overlay.voice() ? QStringLiteral("(the voice loaded before)") : QString(), this);
     m_recording->setObjectName(QStringLiteral("voice_recording"));
+    m_recording->setWordWrap(true);
     m_targetBox = new QComboBox(this);
     for (const TargetCurve& target : m_targets) m_targetBox->addItem(QString::fromStdString(target.name));
     m_residual = new QLabel(this);
@@ -96,7 +97,7 @@ void CVoiceDlg::setUpLayout() {
     connect(m_useButton, &QPushButton::clicked, this, &CVoiceDlg::use);
     connect(m_discardButton, &QPushButton::clicked, this, &CVoiceDlg::discard);
     connect(close, &QPushButton::clicked, this, &CVoiceDlg::reject);
-    setMinimumWidth(420);
+    setMinimumWidth(540);
 }
 
 void CVoiceDlg::addSwitch(QAction& action) {
@@ -163,6 +164,7 @@ void CVoiceDlg::takeVoice(const VoiceSpectrum& voice) {
     discard();
     m_overlay.setVoice(voice);
     m_redraw();
+    updateButtons();
     emit voiceChanged();
 }
 

@@ -7,6 +7,7 @@
 
 #include <QtGui/QAction>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QPushButton>
 
 #include "editor/ui/voice_capture_dlg.h"
 #include "editor/ui/voice_dlg.h"
@@ -157,6 +158,11 @@ TEST_F(ListenFromTheWindowTest, AUsedTakeIsTheVoiceUnderTheCurves) {
     answers.then<CVoiceDlg>([&](CVoiceDlg& voiceDialog) {
         voiceDialog.listen();
         recordingText = voiceDialog.findChild<QLabel*>(QStringLiteral("voice_recording"))->text();
+        for (QPushButton* button : voiceDialog.findChildren<QPushButton*>()) {
+            if (button->text() == "&Fit") {
+                EXPECT_TRUE(button->isEnabled()) << "the voice taken can be fitted";
+            }
+        }
         voiceDialog.reject();
     });
     answers.then<CVoiceCaptureDlg>([&](CVoiceCaptureDlg& listen) {
