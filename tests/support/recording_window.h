@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -19,24 +20,48 @@ public:
         bool sent = false;  // true for a synchronous send
     };
 
-    RecordingWindow();
-    ~RecordingWindow() override;
+    RecordingWindow() { MainWindowLink().publish(this); }
+    ~RecordingWindow() override { MainWindowLink().retract(); }
 
-    void deliver(const Message& message, std::shared_ptr<SendTicket> ticket) override;
+    void deliver(const Message& message, std::shared_ptr<SendTicket> ticket) override {
+        record(message, ticket != nullptr);
+        if (ticket) ticket->complete();
+    }
     bool isWindowThread() const override { return false; }
-    void handleNow(const Message& message) override;
+    void handleNow(const Message& message) override { record(message, true); }
 
-    std::vector<Entry> entries() const;
-    std::vector<MessageId> ids() const;
-    std::size_t count(MessageId id) const;
-    void clear();
+    std::vector<Entry> entries() const {
+        std::lock_guard lock(m_mutex);
+        return m_entries;
+    }
+    std::vector<MessageId> ids() const {
+        std::vector<MessageId> result;
+        for (const auto& entry : entries()) result.push_back(entry.message.id);
+        return result;
+    }
+    std::size_t count(MessageId id) const { return static_cast<std::size_t>(std::ranges::count(ids(), id)); }
+    void clear() {
+        std::lock_guard lock(m_mutex);
+        m_entries.clear();
+    }
     // Blocks up to timeout until at least n messages with this id have arrived.
     bool waitFor(MessageId id, std::size_t n = 1,
-                 std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) const;
+                 std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) const {
+        const auto idOf = [](const Entry& e) { return e.message.id; };
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] {
+            return static_cast<std::size_t>(std::ranges::count(m_entries, id, idOf)) >= n;
+        });
+    }
 
 private:
-    void record(const Message& message, bool sent);
-    std::size_t countLocked(MessageId id) const;
+    void record(const Message& message, bool sent) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_entries.push_back(Entry{message, sent});
+        }
+        m_changed.notify_all();
+    }
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;

@@ -1,7 +1,14 @@
 #pragma once
 
+#include <stdlib.h>
+
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <system_error>
+
+#include <gtest/gtest.h>
 
 namespace tqm::test {
 
@@ -9,8 +16,15 @@ namespace tqm::test {
 // contents when the object goes.
 class ScratchDirectory final {
 public:
-    ScratchDirectory();
-    ~ScratchDirectory();
+    ScratchDirectory() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tqm-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create a scratch directory from " << pattern;
+        else m_path = pattern;
+    }
+    ~ScratchDirectory() {
+        std::error_code ignored;
+        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
+    }
     ScratchDirectory(const ScratchDirectory&) = delete;
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
 
@@ -22,8 +36,17 @@ private:
 };
 
 // The whole content of a file, or an empty string when it cannot be read.
-std::string readFile(const std::filesystem::path& path);
+inline std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // Writes the file in one go; false on failure.
-bool writeFile(const std::filesystem::path& path, const std::string& content);
+inline bool writeFile(const std::filesystem::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    out.close();
+    return static_cast<bool>(out);
+}
 
 }  // namespace tqm::test
