@@ -78,22 +78,17 @@ TEST(SimExecutableTest, ServesThePrintedDeviceAndEndsOnSignals) {
     }
 }
 
-
 TEST(SimOptionsTest, ValuesReachTheConfigurationAndOutOfRangeOnesAreRefused) {
     sim::SimConfig config;
     std::string error;
     const Args args = {"--baud", "19200", "--model", "4800", "--id-suffix", "042", "--drop=0.02",
                        "--power-on-at", "3", "--program-start-values", "--pe", "011=-3", "--pe", "220=+18", "--refuse-ai", "--delay-ms", "0"};
     ASSERT_EQ(sim::parseSimOptions(args, config, error), sim::OptionsResult::Run) << error;
-    EXPECT_EQ(config.baud, 19200);
-    EXPECT_EQ(config.modelCode, "4800");
-    EXPECT_EQ(config.idSuffix, 42);
-    EXPECT_DOUBLE_EQ(config.dropRate, 0.02);
-    EXPECT_EQ(config.powerOnAt, 3.0);
-    EXPECT_TRUE(config.refuseAi);
-    EXPECT_EQ(config.peq[sim::peIndex({0, 1, 1})], -3);
-    EXPECT_EQ(config.peq[sim::peIndex({2, 2, 0})], 18);
-    EXPECT_EQ(config.peq[sim::peIndex({0, 0, 2})], 10);  // a program start value
+    EXPECT_EQ(std::tuple(config.baud, config.modelCode, config.idSuffix, config.dropRate, config.powerOnAt, config.refuseAi),
+              std::tuple(19200, std::string("4800"), 42, 0.02, std::optional(3.0), true));
+    const auto& pe = config.peq;
+    EXPECT_EQ((std::array{pe[sim::peIndex({0, 1, 1})], pe[sim::peIndex({2, 2, 0})], pe[sim::peIndex({0, 0, 2})]}),
+              (std::array{-3, 18, 10})) << "the last one a program start value";
 
     for (const Args& bad : {Args{"--baud", "1200"}, Args{"--model", "470"}, Args{"--model", "47a0"},
                             Args{"--id-suffix", "1000"}, Args{"--noise", "1.5"}, Args{"--drop", "-0.1"},
