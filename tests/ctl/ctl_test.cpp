@@ -35,9 +35,6 @@ struct CtlRun {
 class CtlTest : public ::testing::Test {
 protected:
     void SetUp() override { startSim(); }
-    void TearDown() override {
-        if (m_sim) m_sim->stop();
-    }
 
     void startSim() {
         sim::SimConfig config;
@@ -209,7 +206,6 @@ TEST_F(CtlTest, ASilentTransceiverOrAnotherModelExits4AndAutoInformationEndsOff)
 TEST_F(CtlTest, AnApplyEndedHalfWayExits1NamingTheValuesApplied) {
     for (const bool pull : {false, true}) {
         SCOPED_TRACE(pull ? "pulled port" : "interrupt");
-        m_sim->stop();
         startSim();
         ChildProcess process = start({"apply", "--set", "P", file("far.pef", "700,10,1\r\n1500,-20,10\r\n3200,10,1\r\n")});
         ASSERT_TRUE(m_sim->monitor().waitForCommand("PE200007;", kEventBound));

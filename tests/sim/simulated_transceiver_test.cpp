@@ -24,12 +24,10 @@ SimConfig fast() {
 
 // A running simulator with a client on its line.
 struct Bench {
-    explicit Bench(const SimConfig& config = fast()) : sim(config) {
-        connected = sim.start() && client.open(sim.devicePath());
-    }
+    explicit Bench(const SimConfig& config = fast()) : sim(config) {}
     sim::SimulatedTransceiver sim;
     test::SlaveClient client;
-    bool connected = false;
+    bool connected = sim.start() && client.open(sim.devicePath());
 };
 
 // Waits until the power reads have seen this sequence of replies; a reply cut short
