@@ -34,21 +34,12 @@ ChildProcess::~ChildProcess() {
     ::waitpid(m_pid, &status, 0);
 }
 
-bool ChildProcess::signal(int signalNumber) const {
-    return m_pid > 0 && ::kill(m_pid, signalNumber) == 0;
-}
-
 bool ChildProcess::running() {
     if (m_pid <= 0 || m_status) return false;
     int status = 0;
     if (::waitpid(m_pid, &status, WNOHANG) != m_pid) return true;
     m_status = status;
     return false;
-}
-
-std::optional<int> ChildProcess::waitStatus(std::chrono::milliseconds timeout) {
-    waitUntil([this] { return !running(); }, timeout);
-    return m_status;
 }
 
 std::optional<int> ChildProcess::exitCode(std::chrono::milliseconds timeout) {

@@ -24,8 +24,7 @@ bool listening(int port) {
     char local[32];
     std::snprintf(local, sizeof local, "0100007F:%04X", port);
     std::ifstream table("/proc/net/tcp");
-    std::string line;
-    while (std::getline(table, line)) {
+    for (std::string line; std::getline(table, line);) {
         std::istringstream fields(line);
         std::string slot, address, remote, state;
         fields >> slot >> address >> remote >> state;
