@@ -29,7 +29,6 @@ protected:
     void SetUp() override { Registry::setPathOverride(m_file); }
     void TearDown() override { Registry::setPathOverride({}); }
 
-    // Runs the start, capturing both streams.
     int run(const Args& args) {
         m_out.str({});
         m_err.str({});

@@ -56,7 +56,6 @@ public:
         return taken;
     }
     std::string readReply(Timeout timeout = Timeout(2000)) { return readBytes(0, timeout); }
-    // Writes a command and returns the reply.
     std::string ask(const std::string& command, Timeout timeout = Timeout(2000)) {
         return write(command) ? readReply(timeout) : std::string();
     }
