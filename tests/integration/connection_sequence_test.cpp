@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -91,26 +90,6 @@ TEST_F(ConnectionSequence, AConnectThatFailsTellsTheOperatorAndLeavesTheLinkDown
         stopEngine();
         m_sim->stop();
     }
-}
-
-TEST_F(ConnectionSequence, PowerOffKeepsPollingPowerThenPowerOnReconnects) {
-    startAll();
-    connect();
-    powerOff();
-    runFor(200ms);  // the AI read of the poll that saw the power go
-    m_sim->monitor().clear();
-    runFor(2200ms);
-    auto wire = commands();
-    EXPECT_GE(std::count(wire.begin(), wire.end(), "PS;"), 2);
-    EXPECT_EQ(std::count(wire.begin(), wire.end(), "AI;"), 0) << "power off: only the power read";
-
-    m_sim->monitor().clear();
-    m_sim->radio().powerOn();
-    ASSERT_TRUE(waitForCommand("ID;"));
-    wire = commands();
-    auto ai1 = std::find(wire.begin(), wire.end(), "AI1;");
-    auto aiRead = std::find(ai1, wire.end(), "AI;");
-    EXPECT_NE(std::find(aiRead, wire.end(), "ID;"), wire.end()) << "AI1;, the AI read, then the identification";
 }
 
 TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
