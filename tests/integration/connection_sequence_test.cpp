@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,8 +19,8 @@ using namespace std::chrono_literals;
 // The connect, poll and switch-off sequences on the line, COM1 opened at the start.
 class ConnectionSequence : public EngineFixture {
 protected:
-    void startAll(sim::SimConfig config = {}) {
-        startSim(config);
+    void startAll() {
+        startSim();
         startEngine();
         ASSERT_TRUE(waitForCommand("AI0;")) << "the port opened";
     }
@@ -61,35 +60,6 @@ TEST_F(ConnectionSequence, OpeningThePortWritesAiOffOnlyAndAConnectReadsEverythi
     EXPECT_EQ(sequence, expected);
     EXPECT_TRUE(m_window->lampOn());
     EXPECT_TRUE(waitUntil([this] { return stateMatchesTransceiver(); }));
-}
-
-// A transceiver that never confirms auto information, or is another model: after the
-// connection time-out the operator is told, and the link stays down.
-TEST_F(ConnectionSequence, AConnectThatFailsTellsTheOperatorAndLeavesTheLinkDown) {
-    const struct {
-        const char* what;
-        std::function<void(sim::SimConfig&)> configure;
-        const char* repeated;  // sent at least `times`
-        std::size_t times;
-        const char* never;
-    } rows[] = {
-        {"refused auto information", [](sim::SimConfig& c) { c.refuseAi = true; }, "AI1;", 3, "ID;"},
-        {"another model", [](sim::SimConfig& c) { c.modelCode = "4701"; }, "AI0;", 2, "PE000;"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        sim::SimConfig config;
-        row.configure(config);
-        startAll(config);
-        pressCom();
-        ASSERT_TRUE(waitForCommand(row.repeated, row.times));
-        ASSERT_TRUE(waitUntil([this] { return !m_window->notices().empty(); }));
-        EXPECT_EQ(m_window->notices(), (std::vector<int>{111}));
-        EXPECT_EQ(m_sim->monitor().commandCount(row.never), 0u);
-        EXPECT_FALSE(connected());
-        stopEngine();
-        m_sim->stop();
-    }
 }
 
 TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
