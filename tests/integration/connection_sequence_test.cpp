@@ -24,12 +24,6 @@ protected:
         startEngine();
         ASSERT_TRUE(waitForCommand("AI0;")) << "the port opened";
     }
-    // Once the start-up read has seen the power on.
-    void powerOff() {
-        ASSERT_TRUE(waitUntil([] { return Trx_ShadowGuard().powerState() == 1; }));
-        m_sim->radio().powerOff();
-        ASSERT_TRUE(waitUntil([] { return Trx_ShadowGuard().powerState() == 0; }));
-    }
 };
 
 // Before a connect nothing polls; a connect on a closed port opens it first.
@@ -72,19 +66,6 @@ TEST_F(ConnectionSequence, SwitchOffSendsAiOffAndTakesTheWindowOffline) {
     EXPECT_EQ(commands().front(), "AI0;");
     EXPECT_FALSE(m_window->lampOn());
     EXPECT_FALSE(m_sim->radio().autoInformation());
-}
-
-TEST_F(ConnectionSequence, SwitchingOffWhilePoweredOffKeepsAutoInformationOffAtPowerOn) {
-    startAll();
-    connect();
-    powerOff();
-    pressCom();
-    ASSERT_TRUE(waitUntil([this] { return !connected(); }));
-    EXPECT_EQ(Trx_StateGuard().savedAutoInfo(), 0);
-    m_sim->monitor().clear();
-    m_sim->radio().powerOn();
-    runFor(2500ms);
-    EXPECT_EQ(m_sim->monitor().commandCount("AI1;"), 0u);
 }
 
 // The port is the simulator's link, as an adapter's /dev/serial/by-id name: it goes
