@@ -84,7 +84,8 @@ TEST(SimOptionsTest, ValuesReachTheConfigurationAndOutOfRangeOnesAreRefused) {
     const Args args = {"--baud", "19200", "--model", "4800", "--id-suffix", "042", "--drop=0.02",
                        "--power-on-at", "3", "--program-start-values", "--pe", "011=-3", "--pe", "220=+18", "--refuse-ai", "--delay-ms", "0"};
     ASSERT_EQ(sim::parseSimOptions(args, config, error), sim::OptionsResult::Run) << error;
-    EXPECT_EQ(std::tuple(config.baud, config.modelCode, config.idSuffix, config.dropRate, config.powerOnAt, config.refuseAi),
+    EXPECT_EQ(std::tuple(config.baud, config.modelCode, config.idSuffix, config.dropRate, config.powerOnAt,
+                         config.refuseAi),
               std::tuple(19200, std::string("4800"), 42, 0.02, std::optional(3.0), true));
     const auto& pe = config.peq;
     EXPECT_EQ((std::array{pe[sim::peIndex({0, 1, 1})], pe[sim::peIndex({2, 2, 0})], pe[sim::peIndex({0, 0, 2})]}),

@@ -213,7 +213,9 @@ TEST(TransceiverModelTest, FrontPanelChangesAndThePowerSwitch) {
     EXPECT_FALSE(radio.frontPanelChange({0, 0, 0}, 2, report)) << "power off";
     // Off, only the power read is answered.
     EXPECT_EQ(radio.handle("PS;"), "PS0;");
-    for (const char* command : {"AI;", "ID;", "PE000;", "ZZ;", "PS1;", "FA;"}) EXPECT_EQ(radio.handle(command), "") << command;
+    for (const char* command : {"AI;", "ID;", "PE000;", "ZZ;", "PS1;", "FA;"}) {
+        EXPECT_EQ(radio.handle(command), "") << command;
+    }
     radio.powerOn();
     EXPECT_EQ(radio.handle("PS;"), "PS1;");
     EXPECT_EQ(radio.handle("AI;"), "AI0;") << "the power cycle forgot auto information";
