@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,20 +39,16 @@ inline std::vector<std::int32_t> stateSnapshot() {
     Trx_StateGuard state;
     std::vector<std::int32_t> values;
     for (int i = 0; i < static_cast<int>(StateField::Count); ++i) values.push_back(state.get(static_cast<StateField>(i)));
-    for (int set = 0; set < kPeqSets; ++set) {
-        for (int band = 0; band < kPeqBands; ++band) {
-            for (int p = 0; p < kPeqParams; ++p) values.push_back(state.getPeq(set, band, static_cast<PeqParam>(p)));
-        }
+    for (int i = 0; i < kPeqSets * kPeqBands * kPeqParams; ++i) {
+        values.push_back(state.getPeq(i / (kPeqBands * kPeqParams), i / kPeqParams % kPeqBands,
+                                      static_cast<PeqParam>(i % kPeqParams)));
     }
     return values;
 }
 
 inline MenuItemRecord menuItem(std::int32_t number, std::int32_t length, std::int32_t format, double value = 0.0) {
     MenuItemRecord item{};
-    item.number = number;
-    item.parameterLength = length;
-    item.formatCode = format;
-    item.value = value;
+    std::tie(item.number, item.parameterLength, item.formatCode, item.value) = std::tuple(number, length, format, value);
     return item;
 }
 

@@ -174,10 +174,11 @@ protected:
     static void post(std::initializer_list<MessageId> ids) {
         for (MessageId id : ids) ThreadDirectory().post(WorkerRole::AnlSend, id);
     }
-    // Waits until the command thread has handled everything posted so far (a flush
-    // reaches the wire, as an empty entry, after every command posted before it) and
-    // returns the commands on the wire, the flushes left out.
-    Texts settled() {
+    // Posts the ids, waits until the command thread has handled everything posted so far
+    // (a flush reaches the wire, as an empty entry, after every command posted before it)
+    // and returns the commands on the wire, the flushes left out.
+    Texts settled(std::initializer_list<MessageId> ids = {}) {
+        post(ids);
         const auto flushes = [&] {
             const Texts texts = m_wire->texts();
             return std::count(texts.begin(), texts.end(), "");
@@ -199,12 +200,10 @@ protected:
 // The pauses are checked from the post: a command can be taken late, never early.
 TEST_F(AnlSendThreadTest, ToggleAndIdCheckSendTheirPausedReads) {
     Trx_ShadowGuard().setAutoInfo(2);
-    post({UWM_CMD_LINK_TOGGLE});
-    EXPECT_TRUE(settled().empty()) << "auto information 2: the toggle sends nothing";
+    EXPECT_TRUE(settled({UWM_CMD_LINK_TOGGLE}).empty()) << "auto information 2: the toggle sends nothing";
     Trx_ShadowGuard().setAutoInfo(0);
     const auto posted = std::chrono::steady_clock::now();
-    post({UWM_CMD_LINK_TOGGLE, UWM_CMD_ID_CHECK});
-    EXPECT_EQ(settled(), (Texts{"AI1;", "AI;", "ID;", "ID4700;"})) << "ID records of 3 and 7 bytes, no zero byte";
+    EXPECT_EQ(settled({UWM_CMD_LINK_TOGGLE, UWM_CMD_ID_CHECK}), (Texts{"AI1;", "AI;", "ID;", "ID4700;"})) << "ID records of 3 and 7 bytes, no zero byte";
     EXPECT_GE(takenAt(2) - posted, 20ms);
     EXPECT_GE(takenAt(4) - posted, 45ms);
     EXPECT_GE(takenAt(5) - posted, 70ms) << "the identification command is followed by a pause too";
@@ -221,10 +220,8 @@ TEST_F(AnlSendThreadTest, ToggleWhileOnSwitchesOffAndInjectsAnAiOffReply) {
     post({UWM_CMD_LINK_TOGGLE});
     ASSERT_TRUE(m_replies->waitCount(1));
     EXPECT_EQ(settled(), (Texts{"AI0;", "AI;"}));
-    const auto replies = m_replies->taken();
-    ASSERT_EQ(replies.size(), 1u);
-    EXPECT_EQ(replies[0].bytes, "AI0");
-    EXPECT_GE(replies[0].at - posted, 45ms);
+    EXPECT_EQ(m_replies->texts(), Texts{"AI0"});
+    EXPECT_GE(m_replies->taken().at(0).at - posted, 45ms);
     EXPECT_EQ(LinkFlags().aiOnSent(), 0);
     EXPECT_EQ(Trx_StateGuard().savedAutoInfo(), 0) << "power off: a later power-on switches nothing on";
     EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP)) << "the queued timers stop ran";
@@ -234,8 +231,7 @@ TEST_F(AnlSendThreadTest, APollReadsThePowerWhileTheLinkIsOnAndTheAutoInformatio
     const auto poll = [&](int autoInfo, int power) {
         Trx_ShadowGuard().setAutoInfo(autoInfo);
         Trx_ShadowGuard().setPowerState(power);
-        post({UWM_CMD_POLL});
-        return settled();
+        return settled({UWM_CMD_POLL});
     };
     EXPECT_EQ(poll(0, 1), Texts{});
     EXPECT_EQ(poll(1, 0), Texts{"PS;"});
@@ -243,32 +239,26 @@ TEST_F(AnlSendThreadTest, APollReadsThePowerWhileTheLinkIsOnAndTheAutoInformatio
 }
 
 TEST_F(AnlSendThreadTest, StartupReadSendsTwentySevenReadsThenThePowerReadAndAStartGoesBackToStepZero) {
-    post({UWM_CMD_READ_START});
-    settled();
+    settled({UWM_CMD_READ_START});
     EXPECT_TRUE(TimerService().isRunning(TIMER_READ_STEP));
-    post({UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
-    const Texts commands = settled();  // the order of the reads is the connection test's
+    // The order of the reads is the connection test's.
+    const Texts commands = settled({UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
     ASSERT_EQ(commands.size(), 28u);
     EXPECT_EQ(commands[0] + commands[26] + commands[27], "PE000;PE222;PS;");
     EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP));
     EXPECT_TRUE(TimerService().isRunning(TIMER_STANDBY));
 
     // A tick that was already queued when the timer stopped runs as step 0.
-    post({UWM_CMD_READ_STEP});
-    EXPECT_EQ(settled().size(), 28u);
+    EXPECT_EQ(settled({UWM_CMD_READ_STEP}).size(), 28u);
     EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP));
     // The sequence then stands at step 1: the next tick sends the reads again.
-    post({UWM_CMD_READ_STEP});
-    EXPECT_EQ(settled().size(), 55u);
+    EXPECT_EQ(settled({UWM_CMD_READ_STEP}).size(), 55u);
 
     // A start while the reads run goes back to step 0: steps 0 to 2 send only the reads.
-    post({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
-    EXPECT_EQ(settled().size(), 82u);
-    post({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
-    EXPECT_EQ(settled().size(), 109u);
+    EXPECT_EQ(settled({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP}).size(), 82u);
+    EXPECT_EQ(settled({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP}).size(), 109u);
     EXPECT_TRUE(TimerService().isRunning(TIMER_READ_STEP));
-    post({UWM_CMD_TIMERS_STOP});
-    settled();
+    settled({UWM_CMD_TIMERS_STOP});
     EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP));
 }
 

@@ -73,18 +73,17 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
 
     // The memory texts: selector 1 to 5, then the 50 characters that follow it.
     const std::string fifty = std::string(25, 'A') + std::string(25, 'z');
-    struct TextCase {
+    const struct {
         std::string reply;
         bool result;
         TextField field;
         std::string text;
-    };
-    const TextCase texts[] = {
+    } texts[] = {
         {"KM1" + fifty + "XYZ", true, TextField::Km1, fifty}, {"KM5HELLO", true, TextField::Km5, "HELLO"},
         {"KM0HELLO", false, TextField::Km1, ""},               {"KM6HELLO", false, TextField::Km5, ""},
         {"KMxHELLO", false, TextField::Km1, ""},
     };
-    for (const TextCase& c : texts) {
+    for (const auto& c : texts) {
         SCOPED_TRACE(c.reply);
         test::resetLinkState();
         EXPECT_EQ(dispatch(c.reply), c.result);
@@ -162,10 +161,8 @@ TEST_F(ReplyParsersTest, EqualizerCommandsAndReplies) {
     char read[16] = {};
     EXPECT_EQ(std::string(read, buildPeRead(2, 1, 0, read)), "PE210;");
     EXPECT_EQ(buildPeRead(3, 0, 0, read) + buildPeRead(0, 0, 3, read), 0u);
-    EXPECT_EQ(peSet(0, 0, 1, 0), "PE001000;") << "a zero level has no sign";
-    EXPECT_EQ(peSet(0, 0, 1, -5), "PE001-05;");
-    EXPECT_EQ(peSet(0, 0, 1, 10), "PE001+10;");
-    EXPECT_EQ(peSet(2, 2, 0, 18) + peSet(0, 0, 2, 1), "PE220018;PE002001;");
+    EXPECT_EQ(peSet(0, 0, 1, 0) + peSet(0, 0, 1, -5) + peSet(0, 0, 1, 10) + peSet(2, 2, 0, 18) + peSet(0, 0, 2, 1),
+              "PE001000;PE001-05;PE001+10;PE220018;PE002001;") << "a zero level has no sign";
     EXPECT_EQ(peSet(0, 0, 0, -1) + peSet(0, 0, 1, 100) + peSet(0, 3, 1, 1), "") << "FREQ has no sign";
     // Every set command, without its ";", is a reply that carries the value back.
     for (int i = 0; i < kPeqSets * kPeqBands * kPeqParams; ++i) {
@@ -257,13 +254,12 @@ TEST_F(TrxStateTest, EveryMemberTakesItsBoundsAndNothingBeyond) {
     // FREQ indexes run to 7, 9 and 18 by band; LEVEL is -20..10 and BWTH 1..10 everywhere.
     constexpr std::int32_t kPeqBounds[kPeqBands][kPeqParams][2] = {
         {{0, 7}, {-20, 10}, {1, 10}}, {{0, 9}, {-20, 10}, {1, 10}}, {{0, 18}, {-20, 10}, {1, 10}}};
-    for (int band = 0; band < kPeqBands; ++band) {
-        for (int p = 0; p < kPeqParams; ++p) {
-            SCOPED_TRACE(band * 10 + p);
-            const auto param = static_cast<PeqParam>(p);
-            expectBounds([&](std::int32_t v) { return m_state.setPeq(2, band, param, v); },
-                         [&] { return m_state.getPeq(2, band, param); }, kPeqBounds[band][p][0], kPeqBounds[band][p][1]);
-        }
+    for (int i = 0; i < kPeqBands * kPeqParams; ++i) {
+        SCOPED_TRACE(i);
+        const int band = i / kPeqParams, p = i % kPeqParams;
+        expectBounds([&](std::int32_t v) { return m_state.setPeq(2, band, static_cast<PeqParam>(p), v); },
+                     [&] { return m_state.getPeq(2, band, static_cast<PeqParam>(p)); }, kPeqBounds[band][p][0],
+                     kPeqBounds[band][p][1]);
     }
     EXPECT_FALSE(m_state.setPeq(3, 0, PeqParam::Freq, 1));
 }
