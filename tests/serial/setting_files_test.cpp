@@ -132,35 +132,28 @@ TEST(PortTargets, DevicePathsAndNetworkTargetsAreReadAndEverythingElseIsRefusedW
 
 TEST_F(SettingFilesTest, PortMapLinesThatCannotBeUsedAreNamedAndNeverFallBackToTheDefaultDevice) {
     ASSERT_TRUE(test::writeFile(map(), "# COM3 is the radio\n"
-                                                      "3,/dev/pts/7\r\n"
-                                                      "\n"
-                                                      "2=/dev/pts/8\n"
-                                                      "4,/dev/" + std::string(5000, 'x') + "\n"
-                                                      "25,/dev/pts/9\n"
-                                                      "4294967301,/dev/pts/9\n"  // would wrap around to COM5
-                                                      "6,\n"
-                                                      " 7 , /dev/serial/by-id/usb-radio \n"));
+                                       "3,/dev/pts/7\r\n"
+                                       "\n"
+                                       "2=/dev/pts/8\n"
+                                       "4,/dev/" + std::string(5000, 'x') + "\n"
+                                       "25,/dev/pts/9\n"
+                                       "4294967301,/dev/pts/9\n"  // would wrap around to COM5
+                                       "6,\n"
+                                       " 7 , /dev/serial/by-id/usb-radio \n"));
     EXPECT_TRUE(PortMap().loadFile(map()));
-    const char* const kPaths[] = {"/dev/ttyS0", nullptr,        "/dev/pts/7", nullptr,
-                                  "/dev/ttyUSB0", nullptr, "/dev/serial/by-id/usb-radio"};  // nullptr: unusable
+    const std::string kPaths[] = {"/dev/ttyS0", "", "/dev/pts/7", "", "/dev/ttyUSB0", "", "/dev/serial/by-id/usb-radio"};
     for (int com = 1; com <= 7; ++com) {
         SCOPED_TRACE(com);
-        const char* expected = kPaths[com - 1];
-        const std::string path = PortMap().path(com);
-        if (expected != nullptr) {
-            EXPECT_EQ(path, expected);
-        } else {
-            EXPECT_EQ(path, "");
-            const std::string problem = PortMap().entry(com).problem;
-            EXPECT_NE(problem.find("unusable entry in PortMap.csv"), std::string::npos) << problem;
-            EXPECT_FALSE(PortMap().deviceExists(com));
-        }
+        const bool unusable = kPaths[com - 1].empty();
+        const std::string problem = PortMap().entry(com).problem;
+        EXPECT_EQ(PortMap().path(com), kPaths[com - 1]);
+        EXPECT_EQ(problem.find("unusable entry in PortMap.csv") != std::string::npos, unusable) << problem;
+        EXPECT_FALSE(unusable && PortMap().deviceExists(com));
     }
     const std::vector<std::string> warnings = PortMap().warnings();
     ASSERT_EQ(warnings.size(), 5u);
     for (std::size_t i = 0; i < warnings.size(); ++i) {
-        EXPECT_TRUE(warnings[i].starts_with(map().string() + ":" + std::to_string(i + 4) + ": "))
-            << warnings[i];
+        EXPECT_TRUE(warnings[i].starts_with(map().string() + ":" + std::to_string(i + 4) + ": ")) << warnings[i];
     }
     EXPECT_TRUE(PortMap().setOverride(2, "/dev/pts/8")) << "the command line still maps it";
     EXPECT_EQ(PortMap().path(2), "/dev/pts/8");
@@ -240,7 +233,9 @@ TEST_F(SettingFilesTest, ThePortMapAndComSelectTakeNetworkTargetsAndNameUnusable
     EXPECT_FALSE(dialog.rows()[2].present);
 }
 
-TEST_F(SettingFilesTest, ReplacesOnlyTheComNumbersLineAndTheMapFollowsAtOnce) {
+// A binding replaces only its COM number's line and the map follows at once; what the
+// map could not read back is refused, and a file it cannot read is kept.
+TEST_F(SettingFilesTest, PortBindingRewritesOneLineAndRefusesWhatTheMapCouldNotRead) {
     ASSERT_TRUE(test::writeFile(map(), "# the radio room\r\n5,/dev/ttyUSB3\n7 , /dev/pts/1\n5,/dev/ttyUSB4\n"));
     ASSERT_TRUE(PortMap().setOverride(5, "/dev/pts/9"));
     EXPECT_EQ(PortBinding::bind(map(), 5, test::kFtdiById, m_problem), PortBindResult::Bound) << m_problem;
@@ -250,16 +245,14 @@ TEST_F(SettingFilesTest, ReplacesOnlyTheComNumbersLineAndTheMapFollowsAtOnce) {
     EXPECT_EQ(PortBinding::bind(map(), 7, "", m_problem), PortBindResult::Bound);
     EXPECT_EQ(test::readFile(map()), std::string("# the radio room\r\n5,") + test::kFtdiById + "\n");
     EXPECT_EQ(PortMap().path(7), "/dev/ttyUSB2") << "back to its default device";
-}
 
-TEST_F(SettingFilesTest, WhatTheMapCouldNotReadBackIsRefusedAndAFileItCannotReadIsKept) {
-    ASSERT_TRUE(test::writeFile(map(), "3,/dev/pts/3\n"));
     using Target = std::pair<int, std::string>;
     for (const auto& [com, target] : {Target{21, "/dev/ttyUSB0"}, Target{0, ""}, Target{3, std::string(5000, 'x')}}) {
+        m_problem.clear();
         EXPECT_EQ(PortBinding::bind(map(), com, target, m_problem), PortBindResult::BadTarget) << com;
         EXPECT_FALSE(m_problem.empty());
     }
-    EXPECT_EQ(test::readFile(map()), "3,/dev/pts/3\n");
+    EXPECT_EQ(test::readFile(map()), std::string("# the radio room\r\n5,") + test::kFtdiById + "\n");
     fs::remove(map());
     fs::create_directory(map());
     EXPECT_EQ(PortBinding::bind(map(), 3, "/dev/ttyUSB0", m_problem), PortBindResult::Unreadable);
