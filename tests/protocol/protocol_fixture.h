@@ -48,7 +48,8 @@ inline std::vector<std::int32_t> stateSnapshot() {
 
 inline MenuItemRecord menuItem(std::int32_t number, std::int32_t length, std::int32_t format, double value = 0.0) {
     MenuItemRecord item{};
-    std::tie(item.number, item.parameterLength, item.formatCode, item.value) = std::tuple(number, length, format, value);
+    std::tie(item.number, item.parameterLength, item.formatCode, item.value) = std::tuple(number, length, format,
+                                                                                          value);
     return item;
 }
 

@@ -203,7 +203,8 @@ TEST_F(AnlSendThreadTest, ToggleAndIdCheckSendTheirPausedReads) {
     EXPECT_TRUE(settled({UWM_CMD_LINK_TOGGLE}).empty()) << "auto information 2: the toggle sends nothing";
     Trx_ShadowGuard().setAutoInfo(0);
     const auto posted = std::chrono::steady_clock::now();
-    EXPECT_EQ(settled({UWM_CMD_LINK_TOGGLE, UWM_CMD_ID_CHECK}), (Texts{"AI1;", "AI;", "ID;", "ID4700;"})) << "ID records of 3 and 7 bytes, no zero byte";
+    EXPECT_EQ(settled({UWM_CMD_LINK_TOGGLE, UWM_CMD_ID_CHECK}), (Texts{"AI1;", "AI;", "ID;", "ID4700;"}))
+        << "ID records of 3 and 7 bytes, no zero byte";
     EXPECT_GE(takenAt(2) - posted, 20ms);
     EXPECT_GE(takenAt(4) - posted, 45ms);
     EXPECT_GE(takenAt(5) - posted, 70ms) << "the identification command is followed by a pause too";

@@ -29,8 +29,9 @@
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
-namespace test {
 namespace {
+
+using namespace std::chrono_literals;
 
 // The far end of a pseudo-terminal: the program opens slavePath() as its serial
 // device; the test writes the transceiver's bytes here and reads what the program sent.
@@ -75,7 +76,7 @@ private:
 class SerialLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetLinkState();
+        test::resetLinkState();
         Trx_StateGuard().setMenuListReady(1);
         Sio_Port().initialise();
         PortMap().reset();
@@ -99,29 +100,23 @@ protected:
         ASSERT_TRUE(PortMap().setOverride(1, m_peer->slavePath()));
     }
 
-    RecordingWindow m_window;
+    test::RecordingWindow m_window;
     std::unique_ptr<PtyPeer> m_peer;
-    std::shared_ptr<QueueDrain> m_collector = std::make_shared<QueueDrain>(QueueDrain::Queue::Receive);
+    std::shared_ptr<test::QueueDrain> m_collector =
+        std::make_shared<test::QueueDrain>(test::QueueDrain::Queue::Receive);
 };
 
-}  // namespace
-}  // namespace test
-
-namespace {
-
-using namespace std::chrono_literals;
-using SioPortTest = test::SerialLinkTest;
+using SioPortTest = SerialLinkTest;
 
 constexpr const char* kMissing = "/dev/tqm-no-such-device";
 
 TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndAProbeLeavesTheOpenPortAlone) {
-    test::PtyPeer other;
+    PtyPeer other;
     PortMap().setOverride(2, other.slavePath());
     PortMap().setOverride(3, kMissing);
     EXPECT_FALSE(Sio_Port().close()) << "closing a closed port";
     ASSERT_TRUE(Sio_Port().open());
-    EXPECT_TRUE(Sio_Port().isOpen());
-    EXPECT_FALSE(Sio_Port().open()) << "a second open";
+    EXPECT_TRUE(Sio_Port().isOpen() && !Sio_Port().open()) << "a second open is refused";
     EXPECT_EQ(m_peer->readFor(100ms), "AI0;") << "written once";
     EXPECT_EQ(std::vector({Sio_Port().probe(0), Sio_Port().probe(1), Sio_Port().probe(2), Sio_Port().probe(20)}),
               std::vector({false, true, false, false}))
@@ -130,9 +125,7 @@ TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndAProbeLeavesTheOpenP
     SerialFault fault;
     EXPECT_EQ(Sio_Port().write("PS;", 3, fault), 3u);
     EXPECT_EQ(m_peer->readAtLeast(3), "PS;") << "the open port still works";
-    EXPECT_TRUE(Sio_Port().close());
-    EXPECT_FALSE(Sio_Port().isOpen());
-
+    EXPECT_TRUE(Sio_Port().close() && !Sio_Port().isOpen());
     Sio_Port().setNoticeBoxShown(true);
     EXPECT_FALSE(Sio_Port().open()) << "no open while a notice box is up";
     Sio_Port().setNoticeBoxShown(false);
@@ -269,9 +262,8 @@ TEST_F(SioPortTest, ADialogChoiceRewritesTheFileAndSwitchesTheLinkOffOnlyWhenThe
         });
         PortDialogController controller(row.setting, row.shownSet, settings.path());
         const auto& choices = controller.rows();
-        controller.select(static_cast<int>(
-            std::find_if(choices.begin(), choices.end(), [&](const auto& c) { return c.value == row.choice; }) -
-            choices.begin()));
+        const auto chosen = std::ranges::find(choices, row.choice, &PortDialogRow::value);
+        controller.select(static_cast<int>(chosen - choices.begin()));
         EXPECT_EQ(controller.ok(), row.ok);
         EXPECT_EQ(std::tuple(Sio_Port().isOpen(), Sio_Port().portNumber(), Sio_Port().baudRate()),
                   std::tuple(row.openAfter, 1, row.baudAfter));
@@ -285,7 +277,7 @@ using Texts = std::vector<std::string>;
 
 bool eventually(const std::function<bool()>& condition) { return test::waitUntil(condition, 5000ms); }
 
-class SerialThreadsTest : public test::SerialLinkTest {
+class SerialThreadsTest : public SerialLinkTest {
 protected:
     void SetUp() override {
         SerialLinkTest::SetUp();
@@ -346,8 +338,7 @@ TEST_F(SerialThreadsTest, NothingMovesUntilTheMenuListIsReady) {
     ASSERT_TRUE(m_peer->write("PS1;"));
     send("PS;");
     waitPolls(5);
-    auto sender = ThreadDirectory().find(WorkerRole::SioSend);
-    ASSERT_TRUE(eventually([&] { return sender->pendingCount() == 0; }));
+    ASSERT_TRUE(eventually([] { return ThreadDirectory().find(WorkerRole::SioSend)->pendingCount() == 0; }));
     EXPECT_EQ(m_peer->readFor(100ms), "") << "nothing written";
     EXPECT_TRUE(m_collector->texts().empty()) << "nothing read";
     EXPECT_EQ(SioSendQueue().size(), 1u) << "the command stays queued";

@@ -141,7 +141,8 @@ TEST_F(SettingFilesTest, PortMapLinesThatCannotBeUsedAreNamedAndNeverFallBackToT
                                        "6,\n"
                                        " 7 , /dev/serial/by-id/usb-radio \n"));
     EXPECT_TRUE(PortMap().loadFile(map()));
-    const std::string kPaths[] = {"/dev/ttyS0", "", "/dev/pts/7", "", "/dev/ttyUSB0", "", "/dev/serial/by-id/usb-radio"};
+    const std::string kPaths[] = {"/dev/ttyS0",   "", "/dev/pts/7", "",  // "": unusable
+                                  "/dev/ttyUSB0", "", "/dev/serial/by-id/usb-radio"};
     for (int com = 1; com <= 7; ++com) {
         SCOPED_TRACE(com);
         const bool unusable = kPaths[com - 1].empty();
