@@ -35,25 +35,23 @@ public:
         std::lock_guard lock(m_mutex);
         return m_seen;
     }
-    std::atomic<bool> released{false};
-
-private:
     void record(const Message& m) {
         std::unique_lock lock(m_mutex);
         m_seen.emplace_back(m.id, m.wParam);
         lock.unlock();
         while (m.id == kBlock && !released) std::this_thread::sleep_for(5ms);
     }
-    std::mutex m_mutex;
-    Seen m_seen;
-
-public:
+    std::atomic<bool> released{false};
     static constexpr MessageMapEntry s_messageMap[] = {
         {UWM_THREAD_QUIT, &RecordingThread::quit},
         {kA, &RecordingThread::record},
         {kB, &RecordingThread::record},
         {kBlock, &RecordingThread::record},
     };
+
+private:
+    std::mutex m_mutex;
+    Seen m_seen;
 };
 
 TEST(WorkerThread, HandlesMappedMessagesInPostOrderUntilAQuit) {
@@ -67,13 +65,9 @@ TEST(WorkerThread, HandlesMappedMessagesInPostOrderUntilAQuit) {
         ASSERT_TRUE(thread->post(expected.back().first, i));
         ASSERT_TRUE(thread->post(0x9999, i));  // not in the map
     }
-    std::vector<std::thread> posters;  // and from several threads at once
-    for (int p = 0; p < 4; ++p) {
-        posters.emplace_back([&] {
-            for (int i = 0; i < 250; ++i) thread->post(kA, 1000);
-        });
-    }
-    for (auto& t : posters) t.join();
+    std::vector<std::jthread> posters;  // and from several threads at once
+    for (int p = 0; p < 4; ++p) posters.emplace_back([&] { for (int i = 0; i < 250; ++i) thread->post(kA, 1000); });
+    posters.clear();  // joins them
     ASSERT_TRUE(eventually([&] { return thread->seen().size() >= 1100; }));
     thread->post(UWM_THREAD_QUIT);
     thread->post(kA, 2000);
@@ -158,9 +152,8 @@ std::int16_t pushText(Sio_Queue& queue, const std::string& text) { return queue.
 TEST(SioQueue, KeepsOrderReusesSlotsAndRefusesWhatDoesNotFit) {
     Sio_Queue queue;
     ASSERT_TRUE(queue.reset());
-    const std::string tooLong(512, 'A');
-    EXPECT_EQ(queue.push(tooLong.size(), tooLong.data()), 0) << "512 bytes";
-    EXPECT_EQ(queue.push(511, tooLong.data()), 511) << "511 bytes fit";
+    EXPECT_EQ(pushText(queue, std::string(512, 'A')), 0) << "512 bytes";
+    EXPECT_EQ(pushText(queue, std::string(511, 'A')), 511) << "511 bytes fit";
     ASSERT_EQ(popText(queue).size(), 511u);
     // Laps of the ring; the first puts a short entry in the slot that held 511 bytes.
     for (int lap = 0; lap < 3; ++lap) {
