@@ -129,8 +129,7 @@ TEST_F(FilesTest, RegistryValuesSurviveSaveAndLoadInTheRegExportStyle) {
                 written.setValue("HKEY_CLASSES_ROOT\\AppID\\Prog.EXE", "Empty", "") && written.save());
     EXPECT_NE(test::readFile(nested).find("[HKEY_CLASSES_ROOT\\AppID\\{GUID}]\n@=\"Name with \\\"quotes\\\" and "
                                           "C:\\\\path\"\n\"AppID\"=\"{GUID}\"\n"),
-              std::string::npos)
-        << test::readFile(nested);
+              std::string::npos) << test::readFile(nested);
     Registry read(nested);
     ASSERT_TRUE(read.load());
     EXPECT_EQ(read.keys(), written.keys());
@@ -254,14 +253,13 @@ TEST(SerialPortDiscovery, UsbAdaptersByTheirStableNamesAndOnlyTheOnBoardPortsWit
     const std::vector<FoundSerialPort> found = SerialPortDiscovery(root.path()).find();
     for (const FoundSerialPort& port : found) seen.emplace_back(port.path, port.device, port.description());
     // ttyS1 (type 0) and ttyS2 (no UART known) are left out.
-    EXPECT_EQ(seen, (decltype(seen){
+    ASSERT_EQ(seen, (decltype(seen){
                         {test::kFtdiById, "/dev/ttyUSB0", "FTDI FT232R USB UART, serial A10K1234 (ttyUSB0, ftdi_sio)"},
                         {"/dev/ttyUSB2", "/dev/ttyUSB2", "serial port (ttyUSB2)"},
                         {"/dev/ttyUSB10", "/dev/ttyUSB10", "serial port (ttyUSB10)"},
                         {test::kAcmById, "/dev/ttyACM0", "Radio Maker CDC Radio, serial 0042 (ttyACM0, cdc_acm)"},
                         {"/dev/ttyS0", "/dev/ttyS0", "serial port (ttyS0)"},
                     }));
-    ASSERT_FALSE(found.empty());
     EXPECT_EQ(found[0].usbId, "0403:6001");
     EXPECT_TRUE(SerialPortDiscovery(root / "nothing-here").find().empty());
 }
