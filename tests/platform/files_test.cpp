@@ -31,7 +31,6 @@ using Values = std::vector<std::pair<std::string, std::string>>;
 // Files in a scratch directory, created under the umask 022.
 class FilesTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_umask = ::umask(022); }
     void TearDown() override { ::umask(m_umask); }
 
     std::set<std::string> names() const {
@@ -46,7 +45,7 @@ protected:
 
     test::ScratchDirectory m_dir;
     const fs::path m_registry = m_dir / "registry.reg";
-    mode_t m_umask = 0;
+    mode_t m_umask = ::umask(022);
 };
 
 TEST(DecimalInt, ReadsLikeAtoiButRefusesWhatDoesNotFitInThirtyTwoBits) {

@@ -24,8 +24,7 @@ using Seen = std::vector<std::pair<MessageId, std::uintptr_t>>;
 
 bool eventually(const std::function<bool()>& condition) { return test::waitUntil(condition, 5s); }
 
-constexpr MessageId kA = 0x9001;
-constexpr MessageId kB = 0x9002;
+constexpr MessageId kA = 0x9001, kB = 0x9002;
 constexpr MessageId kBlock = 0x9003;  // held until released
 
 class RecordingThread final : public MappedWorkerThread<RecordingThread> {
@@ -85,8 +84,7 @@ TEST(WorkerThread, BoundedStopGivesUpOnAThreadThatIgnoresQuit) {
     ASSERT_TRUE(thread->start());
     thread->post(kBlock);
     ASSERT_TRUE(eventually([&] { return !thread->seen().empty(); }));
-    EXPECT_FALSE(thread->stop(4, 20ms));
-    EXPECT_TRUE(thread->isAlive());
+    EXPECT_TRUE(!thread->stop(4, 20ms) && thread->isAlive());
     EXPECT_EQ(thread->pendingCount(), 4u) << "one quit per post";
     // An abandoned thread outlives its owner's reference and ends cleanly later.
     std::weak_ptr<RecordingThread> weak = thread;
@@ -170,9 +168,7 @@ TEST(SioQueue, KeepsOrderReusesSlotsAndRefusesWhatDoesNotFit) {
 // Timers of the test's own, each counting its ticks.
 class TimerServiceTest : public ::testing::Test {
 protected:
-    static constexpr TimerId kPoll = 101;
-    static constexpr TimerId kStep = 102;
-    static constexpr TimerId kPause = 103;
+    static constexpr TimerId kPoll = 101, kStep = 102, kPause = 103;
 
     void TearDown() override { TimerService().reset(); }
     void counting(TimerId id) {
@@ -192,9 +188,7 @@ TEST_F(TimerServiceTest, TicksRepeatUntilKilledAndAStopAllRefusesNewTimersUntilT
     ASSERT_TRUE(m_timers.set(kStep, 30ms));
     ASSERT_TRUE(eventually([&] { return ticks(kStep) >= 5; }));
     EXPECT_GE(Clock::now() - begin, 5 * 30ms - 2ms) << "ticks never come early";
-    EXPECT_TRUE(m_timers.kill(kStep));
-    EXPECT_FALSE(m_timers.kill(kStep));
-    EXPECT_FALSE(m_timers.isRunning(kStep));
+    EXPECT_TRUE(m_timers.kill(kStep) && !m_timers.kill(kStep) && !m_timers.isRunning(kStep)) << "killed once";
     const int afterKill = ticks(kStep);
     counting(kPoll);
     ASSERT_TRUE(m_timers.set(kPoll, 5ms));
@@ -202,8 +196,7 @@ TEST_F(TimerServiceTest, TicksRepeatUntilKilledAndAStopAllRefusesNewTimersUntilT
     EXPECT_LE(ticks(kStep), afterKill + 1) << "at most a tick already under way";
     m_timers.stopAll();
     const int stopped = ticks(kPoll);
-    EXPECT_FALSE(m_timers.set(kPoll, 5ms));
-    EXPECT_FALSE(m_timers.isRunning(kPoll));
+    EXPECT_FALSE(m_timers.set(kPoll, 5ms) || m_timers.isRunning(kPoll));
     EXPECT_EQ(ticks(kPoll), stopped) << "no tick after the stop has returned";
     m_timers.reset();
     EXPECT_TRUE(m_timers.set(kPoll, 5ms));
