@@ -74,9 +74,7 @@ void prepareState(std::int32_t modelCode) {
     SioReceiveQueue().reset();
     state.set(StateField::MenuCount, kDefaultMenuItemCount);
     MenuItemRecord record;
-    for (int n = 1; n <= kDefaultMenuItemCount; ++n) {
-        if (defaultMenuItem(n, record)) state.storeMenuRecord(n, &record);
-    }
+    for (int n = 1; n <= kDefaultMenuItemCount && defaultMenuItem(n, record); ++n) state.storeMenuRecord(n, &record);
     state.setMenuListReady(1);
     state.set(StateField::ModelCode, modelCode);
 }

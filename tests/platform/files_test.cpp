@@ -1,6 +1,5 @@
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -111,8 +110,7 @@ TEST_F(FilesTest, AFailedWriteLeavesTheTargetAsItWasAndNoTemporaryFile) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 99;
         return writeFileAtomically(file, "new") ? 1 : 0;
     });
-    const auto status = child.waitStatus(std::chrono::seconds(60));
-    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_EQ(child.exitCode(std::chrono::seconds(60)), 0);
     EXPECT_EQ(test::readFile(file), "old");
     EXPECT_EQ(modeOf(file), 0444u);
     EXPECT_EQ(names(), (std::set<std::string>{"old.csv", "folder", "pipe", "loop"}));

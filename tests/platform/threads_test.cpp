@@ -218,7 +218,6 @@ TEST_F(TimerServiceTest, SettingARunningTimerRestartsItsPeriod) {
     EXPECT_EQ(pauseTicks.load(), 0);
 }
 
-// A reset from inside a tick cannot wait for its own thread; the service goes on.
 TEST_F(TimerServiceTest, AResetFromATickReturnsAndTheServiceGoesOn) {
     counting(kStep);
     ASSERT_TRUE(m_timers.set(kStep, 30ms));
