@@ -99,13 +99,12 @@ protected:
     Ids deliverAll(std::vector<std::string> replies) {
         m_window->clear();
         replies.push_back("LM0");
-        std::size_t markers = 0;
         for (const std::string& reply : replies) {
             EXPECT_EQ(SioReceiveQueue().push(reply.size(), reply.data()), static_cast<std::int16_t>(reply.size()));
             EXPECT_TRUE(Anl_Recv().postReply());
-            if (reply.starts_with("LM")) ++markers;
         }
-        EXPECT_TRUE(m_window->waitFor(UWM_REPLY_LM, markers));
+        const auto markers = std::ranges::count_if(replies, [](const std::string& r) { return r.starts_with("LM"); });
+        EXPECT_TRUE(m_window->waitFor(UWM_REPLY_LM, static_cast<std::size_t>(markers)));
         Ids ids = m_window->ids();
         if (!ids.empty() && ids.back() == UWM_REPLY_LM) ids.pop_back();
         return ids;

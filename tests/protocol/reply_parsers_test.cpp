@@ -21,18 +21,15 @@ std::string peSet(int set, int band, int param, std::int32_t value) {
     return std::string(out, buildPeSet(set, band, param, value, out));
 }
 
-TEST_F(ReplyParsersTest, EveryReplyOfTheTableHasItsParserExceptCw) {
+// Every reply of the table but CW has its parser. Per family: well formed (stored),
+// malformed (refused, nothing stored) and out of range (accepted, nothing stored).
+TEST_F(ReplyParsersTest, TableFamilies) {
     for (const ReplyTableRow& row : kReplyTable) {
         EXPECT_EQ(replyParserFor(row.cmd[0], row.cmd[1]) == nullptr, row.cmd[0] == 'C' && row.cmd[1] == 'W')
             << std::string(row.cmd, 2);
     }
     EXPECT_EQ(replyParserFor('Z', 'Z'), nullptr);
     EXPECT_EQ(replyParserFor('r', 't'), nullptr);
-}
-
-// Per family: well formed (stored), malformed (refused, nothing stored) and out of
-// range (accepted, nothing stored).
-TEST_F(ReplyParsersTest, TableFamilies) {
     check({
         {"RT1", true, {{S::Rt, 1}}},           {"AC002", true, {{S::Ac, 2}}},     {"MS5", true, {{S::Ms, 5}}},
         {"RTx", false, {}},                    {"BC0 ", false, {}},               {"AC00", false, {}},
@@ -235,36 +232,9 @@ TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
     EXPECT_EQ(m_shadow.autoInfo() + m_shadow.powerState(), 2);
 }
 
-// Each member takes its own bounds and nothing beyond (the bound values themselves are
-// pinned by the replies above, where they matter).
-TEST_F(TrxStateTest, EveryMemberTakesItsBoundsAndNothingBeyond) {
-    for (int i = 0; i < static_cast<int>(StateField::Count); ++i) {
-        SCOPED_TRACE(i);
-        const auto field = static_cast<StateField>(i);
-        expectBounds([&](std::int32_t v) { return m_state.set(field, v); }, [&] { return m_state.get(field); },
-                     m_state.minimum(field), m_state.maximum(field));
-    }
-    EXPECT_FALSE(m_state.set(StateField::Count, 1)) << "no such member";
-    for (const RealField real : {RealField::If2, RealField::Oi2}) {
-        expectBounds([&](double v) { return m_state.setReal(real, v); }, [&] { return m_state.getReal(real); }, -9999.0,
-                     9999.0);
-        EXPECT_TRUE(m_state.setReal(real, std::nan("")));
-        EXPECT_EQ(m_state.getReal(real), -9999.0);
-    }
-    // FREQ indexes run to 7, 9 and 18 by band; LEVEL is -20..10 and BWTH 1..10 everywhere.
-    constexpr std::int32_t kPeqBounds[kPeqBands][kPeqParams][2] = {
-        {{0, 7}, {-20, 10}, {1, 10}}, {{0, 9}, {-20, 10}, {1, 10}}, {{0, 18}, {-20, 10}, {1, 10}}};
-    for (int i = 0; i < kPeqBands * kPeqParams; ++i) {
-        SCOPED_TRACE(i);
-        const int band = i / kPeqParams, p = i % kPeqParams;
-        expectBounds([&](std::int32_t v) { return m_state.setPeq(2, band, static_cast<PeqParam>(p), v); },
-                     [&] { return m_state.getPeq(2, band, static_cast<PeqParam>(p)); }, kPeqBounds[band][p][0],
-                     kPeqBounds[band][p][1]);
-    }
-    EXPECT_FALSE(m_state.setPeq(3, 0, PeqParam::Freq, 1));
-}
-
-TEST_F(TrxStateTest, TextsAndMenuRecordsAreKeptOnlyWithinTheirLimits) {
+// Each member, text and menu record takes its own bounds and nothing beyond (the bound
+// values themselves are pinned by the replies above, where they matter).
+TEST_F(TrxStateTest, EveryMemberTextAndMenuRecordIsKeptWithinItsBounds) {
     // Texts up to the limit are stored whole, longer ones refused.
     const std::string fifty(50, 'K');
     EXPECT_TRUE(m_state.setText(TextField::Km1, 50, fifty.c_str()));
@@ -294,6 +264,31 @@ TEST_F(TrxStateTest, TextsAndMenuRecordsAreKeptOnlyWithinTheirLimits) {
     EXPECT_FALSE(m_state.storeMenuRecord(301, &item));
     m_state.set(StateField::MenuCount, 100);
     EXPECT_FALSE(m_state.copyMenuRecord(136, copy)) << "lowering it hides the records beyond it";
+
+    for (int i = 0; i < static_cast<int>(StateField::Count); ++i) {
+        SCOPED_TRACE(i);
+        const auto field = static_cast<StateField>(i);
+        expectBounds([&](std::int32_t v) { return m_state.set(field, v); }, [&] { return m_state.get(field); },
+                     m_state.minimum(field), m_state.maximum(field));
+    }
+    EXPECT_FALSE(m_state.set(StateField::Count, 1)) << "no such member";
+    for (const RealField real : {RealField::If2, RealField::Oi2}) {
+        expectBounds([&](double v) { return m_state.setReal(real, v); }, [&] { return m_state.getReal(real); }, -9999.0,
+                     9999.0);
+        EXPECT_TRUE(m_state.setReal(real, std::nan("")));
+        EXPECT_EQ(m_state.getReal(real), -9999.0);
+    }
+    // FREQ indexes run to 7, 9 and 18 by band; LEVEL is -20..10 and BWTH 1..10 everywhere.
+    constexpr std::int32_t kPeqBounds[kPeqBands][kPeqParams][2] = {
+        {{0, 7}, {-20, 10}, {1, 10}}, {{0, 9}, {-20, 10}, {1, 10}}, {{0, 18}, {-20, 10}, {1, 10}}};
+    for (int i = 0; i < kPeqBands * kPeqParams; ++i) {
+        SCOPED_TRACE(i);
+        const int band = i / kPeqParams, p = i % kPeqParams;
+        expectBounds([&](std::int32_t v) { return m_state.setPeq(2, band, static_cast<PeqParam>(p), v); },
+                     [&] { return m_state.getPeq(2, band, static_cast<PeqParam>(p)); }, kPeqBounds[band][p][0],
+                     kPeqBounds[band][p][1]);
+    }
+    EXPECT_FALSE(m_state.setPeq(3, 0, PeqParam::Freq, 1));
 }
 
 }  // namespace
