@@ -126,7 +126,18 @@ TEST(PortTargets, DevicePathsAndNetworkTargetsAreReadAndEverythingElseIsRefusedW
     }
 }
 
-TEST_F(SettingFilesTest, PortMapLinesThatCannotBeUsedAreNamedAndNeverFallBackToTheDefaultDevice) {
+TEST_F(SettingFilesTest, PortMapEntriesThatCannotBeUsedAreNamedAndNeverFallBackToTheDefaultDevice) {
+    // A missing map is no problem; one that cannot be read (here, too large: the reader's
+    // other refusals are the CSV tables') leaves no COM number on its default device.
+    EXPECT_FALSE(PortMap().loadFile(map()));
+    EXPECT_TRUE(PortMap().warnings().empty());
+    EXPECT_EQ(PortMap().path(1) + PortMap().path(20), "/dev/ttyS0/dev/ttyACM7");
+    ASSERT_TRUE(test::writeFile(map(), std::string(200 * 1024, '#')));
+    EXPECT_FALSE(PortMap().loadFile(map()));
+    ASSERT_EQ(PortMap().warnings().size(), 1u);
+    EXPECT_TRUE(PortMap().warnings()[0].starts_with(map().string() + ": ")) << PortMap().warnings()[0];
+    for (int n = 1; n <= 20; ++n) EXPECT_NE(PortMap().entry(n).problem.find("PortMap.csv cannot be read"), std::string::npos);
+
     ASSERT_TRUE(test::writeFile(map(), "# COM3 is the radio\n"
                                        "3,/dev/pts/7\r\n"
                                        "\n"
@@ -154,19 +165,6 @@ TEST_F(SettingFilesTest, PortMapLinesThatCannotBeUsedAreNamedAndNeverFallBackToT
     }
     EXPECT_TRUE(PortMap().setOverride(2, "/dev/pts/8")) << "the command line still maps it";
     EXPECT_EQ(PortMap().path(2), "/dev/pts/8");
-}
-
-// A missing map is no problem; one that cannot be read (here, too large: the reader's
-// other refusals are the CSV tables') leaves no COM number on its default device.
-TEST_F(SettingFilesTest, APortMapThatCannotBeReadLeavesNoComNumberOnItsDefaultDevice) {
-    EXPECT_FALSE(PortMap().loadFile(map()));
-    EXPECT_TRUE(PortMap().warnings().empty());
-    EXPECT_EQ(PortMap().path(1) + PortMap().path(20), "/dev/ttyS0/dev/ttyACM7");
-    ASSERT_TRUE(test::writeFile(map(), std::string(200 * 1024, '#')));
-    EXPECT_FALSE(PortMap().loadFile(map()));
-    ASSERT_EQ(PortMap().warnings().size(), 1u);
-    EXPECT_TRUE(PortMap().warnings()[0].starts_with(map().string() + ": ")) << PortMap().warnings()[0];
-    for (int n = 1; n <= 20; ++n) EXPECT_NE(PortMap().entry(n).problem.find("PortMap.csv cannot be read"), std::string::npos);
 }
 
 // The settings go through the port's setters: what they refuse takes their fallback.
