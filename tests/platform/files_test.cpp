@@ -25,6 +25,7 @@ namespace tqm {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using Values = std::vector<std::pair<std::string, std::string>>;
 
 // Files in a scratch directory, created under the umask 022.
@@ -37,9 +38,9 @@ protected:
         for (const auto& entry : fs::directory_iterator(m_dir.path())) found.insert(entry.path().filename());
         return found;
     }
-    static mode_t modeOf(const fs::path& path) {
+    static std::pair<std::string, mode_t> contentAndMode(const fs::path& path) {
         struct stat info {};
-        return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+        return {test::readFile(path), ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0};
     }
 
     test::ScratchDirectory m_dir;
@@ -74,12 +75,10 @@ TEST(DecimalInt, ReadsLikeAtoiButRefusesWhatDoesNotFitInThirtyTwoBits) {
 TEST_F(FilesTest, NewFilesFollowTheUmaskReplacedOnesKeepTheirModeAndLinksStay) {
     const fs::path file = m_dir / "settings.csv";
     ASSERT_TRUE(writeFileAtomically(file, "one\r\n"));
-    EXPECT_EQ(test::readFile(file), "one\r\n");
-    EXPECT_EQ(modeOf(file), 0644u);
+    EXPECT_EQ(contentAndMode(file), std::pair("one\r\n"s, mode_t{0644}));
     ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
     ASSERT_TRUE(writeFileAtomically(file, "two"));
-    EXPECT_EQ(test::readFile(file), "two");
-    EXPECT_EQ(modeOf(file), 0600u) << "a private file stays private";
+    EXPECT_EQ(contentAndMode(file), std::pair("two"s, mode_t{0600})) << "a private file stays private";
     // Through links, relative and dangling ones included, the file pointed to is written.
     fs::create_symlink("settings.csv", m_dir / "link");
     fs::create_symlink("made.csv", m_dir / "dangling");
@@ -111,8 +110,7 @@ TEST_F(FilesTest, AFailedWriteLeavesTheTargetAsItWasAndNoTemporaryFile) {
         return writeFileAtomically(file, "new") ? 1 : 0;
     });
     EXPECT_EQ(child.exitCode(std::chrono::seconds(60)), 0);
-    EXPECT_EQ(test::readFile(file), "old");
-    EXPECT_EQ(modeOf(file), 0444u);
+    EXPECT_EQ(contentAndMode(file), std::pair("old"s, mode_t{0444}));
     EXPECT_EQ(names(), (std::set<std::string>{"old.csv", "folder", "pipe", "loop"}));
 }
 
