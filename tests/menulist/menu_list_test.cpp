@@ -110,8 +110,7 @@ TEST(MenuListThread, InitialisationBuildsTheListAndTheThreadEndsByItself) {
     const auto first = ThreadDirectory().find(WorkerRole::MenuList);
     state.initialise();
     const auto second = ThreadDirectory().find(WorkerRole::MenuList);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, first);
+    ASSERT_TRUE(first != nullptr && second != first);
     EXPECT_FALSE(first->isAlive()) << "the earlier thread has ended before the new one starts";
     ASSERT_TRUE(test::waitUntil([&] { return state.menuListReady() == 1; }, 10s));
     EXPECT_TRUE(test::waitUntil([&] { return !second->isAlive(); }, 10s)) << "the thread ends without being told to";

@@ -68,14 +68,12 @@ TEST_F(LinkParsersTest, IdentificationStartsTheReadOnlyForTheModelCodeAndStandby
         {"ID4700123", true, {UWM_CMD_READ_START}, {UWM_REPLY_ID}},
         {"ID0123", true, {}, {UWM_REPLY_ID}},
         {"ID47x0", false, {}, {}},
-    });
-    EXPECT_EQ(m_state.get(StateField::ModelCode), 123) << "another model stores nothing";
-    run({
         {"RS1", true, {}, {UWM_REPLY_RS}},
         {"RS2", true, {UWM_CMD_STANDBY_START}, {UWM_REPLY_RS}},
         {"RSx", false, {UWM_CMD_STANDBY_START}, {}},  // rs is still 2
         {"RS0", true, {}, {UWM_REPLY_RS}},
     });
+    EXPECT_EQ(m_state.get(StateField::ModelCode), 123) << "another model stores nothing";
 }
 
 // The reply-analysis thread itself, fed through the receive queue.
