@@ -93,26 +93,21 @@ TEST_F(SettingFilesTest, CsvTablesAreReadCellByCellAndRefuseWhatTheyCannotHold) 
 TEST(PortTargets, DevicePathsAndNetworkTargetsAreReadAndEverythingElseIsRefusedWithAReason) {
     const struct {
         std::string text;
-        PortTargetKind kind;
-        const char* where;    // the path, or the host
-        int port;
         const char* problem;  // nullptr: usable
+        PortTargetKind kind = PortTargetKind::Device;
+        const char* where = "";  // the path, or the host
+        int port = 0;
     } rows[] = {
-        {"/dev/serial/by-id/usb-FTDI-if00", PortTargetKind::Device, "/dev/serial/by-id/usb-FTDI-if00", 0, nullptr},
-        {"  rfc2217://shack-pi.local:4001 ", PortTargetKind::Rfc2217, "shack-pi.local", 4001, nullptr},
-        {"TCP://192.168.1.5:2000", PortTargetKind::RawTcp, "192.168.1.5", 2000, nullptr},
-        {"tcp://[fe80::1%eth0]:65535", PortTargetKind::RawTcp, "fe80::1%eth0", 65535, nullptr},
-        {"", PortTargetKind::Device, "", 0, "empty"},
-        {"/" + std::string(5000, 'd'), PortTargetKind::Device, "", 0, "longer than 4095"},
-        {"telnet://shack:23", PortTargetKind::Device, "", 0, "not a kind of port"},
-        {"tcp://shack", PortTargetKind::RawTcp, "", 0, "HOST:PORT"},
-        {"rfc2217://shack:0", PortTargetKind::Rfc2217, "", 0, "1 to 65535"},
-        {"tcp://shack:65536", PortTargetKind::RawTcp, "", 0, "1 to 65535"},
-        {"tcp://shack:20x0", PortTargetKind::RawTcp, "", 0, "1 to 65535"},
-        {"tcp://::1:7000", PortTargetKind::RawTcp, "", 0, "brackets"},
-        {"tcp://[::1]7000", PortTargetKind::RawTcp, "", 0, "[ADDRESS]:PORT"},
-        {"rfc2217://:4000", PortTargetKind::Rfc2217, "", 0, "host name is empty"},
-        {"tcp://sh ack:4000", PortTargetKind::RawTcp, "", 0, "cannot have"},
+        {"/dev/serial/by-id/usb-FTDI-if00", nullptr, PortTargetKind::Device, "/dev/serial/by-id/usb-FTDI-if00", 0},
+        {"  rfc2217://shack-pi.local:4001 ", nullptr, PortTargetKind::Rfc2217, "shack-pi.local", 4001},
+        {"TCP://192.168.1.5:2000", nullptr, PortTargetKind::RawTcp, "192.168.1.5", 2000},
+        {"tcp://[fe80::1%eth0]:65535", nullptr, PortTargetKind::RawTcp, "fe80::1%eth0", 65535},
+        {"", "empty"},                               {"/" + std::string(5000, 'd'), "longer than 4095"},
+        {"telnet://shack:23", "not a kind of port"}, {"tcp://shack", "HOST:PORT"},
+        {"rfc2217://shack:0", "1 to 65535"},         {"tcp://shack:65536", "1 to 65535"},
+        {"tcp://shack:20x0", "1 to 65535"},          {"tcp://::1:7000", "brackets"},
+        {"tcp://[::1]7000", "[ADDRESS]:PORT"},       {"rfc2217://:4000", "host name is empty"},
+        {"tcp://sh ack:4000", "cannot have"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text.substr(0, 40));
