@@ -168,21 +168,17 @@ TEST_F(SettingFilesTest, PortMapEntriesThatCannotBeUsedAreNamedAndNeverFallBackT
 TEST_F(SettingFilesTest, PortSettingsLoadThroughTheSettersAndSaveAsOneCrLfLine) {
     const struct {
         const char* content;  // nullptr: no file
-        CommSettingRead read;
         int port, baud;
         bool present;
         int shown;
+        CommSettingRead read = CommSettingRead::Read;
     } rows[] = {
-        {"20,9600,2\r\n", CommSettingRead::Read, 20, 9600, true, 2},
-        {"21,57600,1\n", CommSettingRead::Read, 1, 4800, true, 1},
-        {"0,0,1\n", CommSettingRead::Read, 1, 4800, true, 1},
-        {"4,38400,3\r\n", CommSettingRead::Read, 4, 38400, true, 0},
-        {"4,38400,x\r\n", CommSettingRead::Read, 4, 38400, true, 0},
-        {"3,9600\r\n", CommSettingRead::Read, 3, 9600, false, 0},
+        {"20,9600,2\r\n", 20, 9600, true, 2},   {"21,57600,1\n", 1, 4800, true, 1},
+        {"0,0,1\n", 1, 4800, true, 1},          {"4,38400,3\r\n", 4, 38400, true, 0},
+        {"4,38400,x\r\n", 4, 38400, true, 0},  {"3,9600\r\n", 3, 9600, false, 0},
         // Beyond 32 bits nothing wraps (to 2, 9600 and 2): each number takes its fallback.
-        {"4294967298,4294976896,4294967298\r\n", CommSettingRead::Read, 1, 4800, true, 0},
-        {"2,9600,2", CommSettingRead::Read, 7, 19200, false, 0},
-        {nullptr, CommSettingRead::Missing, 1, 4800, true, 0},
+        {"4294967298,4294976896,4294967298\r\n", 1, 4800, true, 0},
+        {"2,9600,2", 7, 19200, false, 0},        {nullptr, 1, 4800, true, 0, CommSettingRead::Missing},
     };
     const fs::path settings = m_dir / "CommoFiles" / "CommSetting.csv";
     fs::create_directory(settings.parent_path());
