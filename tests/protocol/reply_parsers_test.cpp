@@ -129,8 +129,7 @@ TEST_F(ReplyParsersTest, MenuReplies) {
         std::int32_t item;
         double value;
     } rows[] = {
-        {"EX0011", true, 1, 1.0},
-        {"EX0011", false, 1, 1.0},  // the same value again
+        {"EX0011", true, 1, 1.0},   {"EX0011", false, 1, 1.0},  // the same value again
         {"EX0001", false, 1, 1.0},  // number 0
         {"EX1371", false, 1, 1.0},  // menuCount + 1
         {"EXabc1", false, 1, 1.0},
@@ -139,9 +138,7 @@ TEST_F(ReplyParsersTest, MenuReplies) {
         {"EX031-12", true, 31, -12.0},
         {"EX0314x5", true, 31, 4.0},  // the number ends at the first character that does not fit
         {"EX031NAN", true, 31, 0.0},  // only a plain decimal number counts
-        {"EX031NAN", false, 31, 0.0},
-        {"EX0310X1", false, 31, 0.0},
-        {"EX031INF", false, 31, 0.0},
+        {"EX031NAN", false, 31, 0.0}, {"EX0310X1", false, 31, 0.0}, {"EX031INF", false, 31, 0.0},
         {"EX0311E2", true, 31, 1.0},
     };
     for (const auto& row : rows) {

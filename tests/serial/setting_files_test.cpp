@@ -65,8 +65,7 @@ TEST_F(SettingFilesTest, CsvTablesAreReadCellByCellAndRefuseWhatTheyCannotHold) 
         std::string bytes;
         Grid cells;
     } rows[] = {
-        {"1,4800,0\n", {{"1", "4800", "0"}}},
-        {"1,4800,0", {}},
+        {"1,4800,0\n", {{"1", "4800", "0"}}}, {"1,4800,0", {}},
         {"a\nb,c,d\n\nlast,not,read", {{"a", "", ""}, {"b", "c", "d"}, {"", "", ""}}},
         {"\"a,b\",\"x\"\"y\",\"p\nq\"\n", {{"a,b", "x\"y", "p\nq"}}},
         {"ab\x82\xA0\x93\xFA" "cd,\xE0\x40x\n", {{"abcd", "x"}}},
