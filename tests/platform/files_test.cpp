@@ -189,13 +189,12 @@ TEST_F(FilesTest, RegistryRefusesFilesThatAreNotRegistryFilesOfThisProgram) {
     while (deepKey.size() < Registry::kMaxFileBytes - 16) deepKey += "a\\";
     const struct {
         std::string content;
-        const char* words;  // nullptr: loaded
+        const char* words = nullptr;  // nullptr: loaded
     } rows[] = {
         {"REGEDIT4\n\n[R]\n@=\"v\"\n", "not a registry file"},
         {"\nWindows Registry Editor Version 5.00\n", "not a registry file"},
         {"[R\\A]\n@=\"" + std::string(Registry::kMaxFileBytes, 'x') + "\"\n", "larger than"},
-        {"", nullptr},
-        {deepKey + "b]\n", nullptr},
+        {""}, {deepKey + "b]\n"},
     };
     Registry registry(m_registry);
     for (const auto& row : rows) {
