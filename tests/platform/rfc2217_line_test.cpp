@@ -117,23 +117,21 @@ TEST(Rfc2217Line, NegotiatesSetsTheFarPortAndCarriesDataWithItsFFBytesDoubled) {
 
 TEST(Rfc2217Line, AServerThatRefusesOrMisreportsOrKeepsSilentFailsTheOpen) {
     const struct {
-        const char* what;
         std::function<void(ScriptedPeer&)> script;
         SerialError code;
         const char* words;
     } rows[] = {
-        {"refuses COM Port Control", [](ScriptedPeer& p) { if (p.await(kWillComPort)) p.send(kDontComPort); },
-         SerialError::ComPortRefused, "refused COM Port Control"},
-        {"sets another speed",
-         [](ScriptedPeer& p) {
+        {[](ScriptedPeer& p) { if (p.await(kWillComPort)) p.send(kDontComPort); }, SerialError::ComPortRefused,
+         "refused COM Port Control"},
+        {[](ScriptedPeer& p) {
              if (p.await(kWillComPort)) p.send(kDoComPort);
              if (p.await(kSetSpeed38400)) p.send(settingsReport("\x00\x00\x25\x80"s));
          },
          SerialError::BadSpeed, "does not take 38400 baud (it reports 9600)"},
-        {"says nothing", [](ScriptedPeer& p) { p.await(kWillComPort); }, SerialError::ConnectTimedOut, "timed out"},
+        {[](ScriptedPeer& p) { p.await(kWillComPort); }, SerialError::ConnectTimedOut, "timed out"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
+        SCOPED_TRACE(row.words);
         ScriptedPeer peer(row.script);
         Rfc2217LineDevice line(peer.target());
         SerialFault fault;
