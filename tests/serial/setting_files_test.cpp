@@ -130,7 +130,9 @@ TEST_F(SettingFilesTest, PortMapEntriesThatCannotBeUsedAreNamedAndNeverFallBackT
     EXPECT_FALSE(PortMap().loadFile(map()));
     ASSERT_EQ(PortMap().warnings().size(), 1u);
     EXPECT_TRUE(PortMap().warnings()[0].starts_with(map().string() + ": ")) << PortMap().warnings()[0];
-    for (int n = 1; n <= 20; ++n) EXPECT_NE(PortMap().entry(n).problem.find("PortMap.csv cannot be read"), std::string::npos);
+    for (int n = 1; n <= 20; ++n) {
+        EXPECT_NE(PortMap().entry(n).problem.find("PortMap.csv cannot be read"), std::string::npos) << n;
+    }
 
     ASSERT_TRUE(test::writeFile(map(), "# COM3 is the radio\n"
                                        "3,/dev/pts/7\r\n"
