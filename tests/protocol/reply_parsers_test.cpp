@@ -52,10 +52,8 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
         {"BP00001", true, {{S::Bp1, 1}}},     {"BP01120", true, {{S::Bp2, 120}}},
         {"BP00x9x", true, {{S::Bp1, 1}}},     {"BP01x20", false, {}},            {"BP01999", true, {}},
         // Pairs: one field malformed, the other is stored and the reply refused.
-        {"AN021", true, {{S::An1, 1}, {S::An2, 1}}},
-        {"AN0x1", false, {{S::An2, 1}}},      {"AN001", true, {{S::An2, 1}}},
-        {"RO0450100", true, {{S::Ro1, 450}, {S::Ro2, 100}}},
-        {"RO0451099", true, {{S::Ro2, 99}}},
+        {"AN021", true, {{S::An1, 1}, {S::An2, 1}}}, {"AN0x1", false, {{S::An2, 1}}}, {"AN001", true, {{S::An2, 1}}},
+        {"RO0450100", true, {{S::Ro1, 450}, {S::Ro2, 100}}}, {"RO0451099", true, {{S::Ro2, 99}}},
         // The meter skips non-digits.
         {"RM0x12", true, {{S::Rm, 12}}},      {"RM0256", true, {}},
         {"IS0+0123", true, {{S::Is, 123}}},   {"IS0-0123", true, {{S::Is, -123}}},
@@ -63,8 +61,7 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
         // The receiver reply is never refused.
         {"RI21", true, {{S::Ri3, 1}}},        {"RI01", true, {{S::Ri1, 1}}},     {"RI2A", true, {}},
         {"RI2G", true, {}},
-        {"BG110", true, {{S::Bg1, 10}, {S::Bg2, -1}}},
-        {"BG122", true, {{S::Bg2, -1}}},      {"BG310", false, {}},
+        {"BG110", true, {{S::Bg1, 10}, {S::Bg2, -1}}}, {"BG122", true, {{S::Bg2, -1}}}, {"BG310", false, {}},
         {"PBxx", true, {}},                   {"LM01", true, {}},
     });
 
