@@ -31,25 +31,20 @@ public:
     std::map<std::int32_t, Item> items;
 };
 
-class CollectingSink final : public FrameSink {
-public:
-    void deliver(const char* text, std::size_t length) override { replies.emplace_back(text, length); }
-    std::vector<std::string> replies;
-};
-
-class ReplyFramerTest : public ::testing::Test {
+class ReplyFramerTest : public ::testing::Test, public FrameSink {
 protected:
+    void deliver(const char* text, std::size_t length) override { m_replies.emplace_back(text, length); }
     // Feeds bytes as one poll would and returns what the step did.
     FrameStep poll(std::string_view bytes = {}, std::uint32_t errors = 0) {
         FrameStep outcome = FrameStep::Empty;
-        m_framer.feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), errors, m_sink, &outcome);
+        m_framer.feed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), errors, *this, &outcome);
         return outcome;
     }
     std::string rest() const { return std::string(reinterpret_cast<const char*>(m_framer.data()), m_framer.held()); }
 
     FixedFrameRules m_rules;
     ReplyFramer m_framer{m_rules};
-    CollectingSink m_sink;
+    std::vector<std::string> m_replies;
 };
 
 TEST_F(ReplyFramerTest, OnlyIdAndKmAreCutByTheirTerminatorScans) {
@@ -65,7 +60,7 @@ TEST_F(ReplyFramerTest, OnlyIdAndKmAreCutByTheirTerminatorScans) {
     EXPECT_EQ(poll("00;"), FrameStep::Delivered);
     EXPECT_EQ(poll("RM12;PS1;"), FrameStep::Dropped) << "a reply of fixed length is not cut at its first ';'";
     EXPECT_EQ(rest(), "PS1;");
-    EXPECT_EQ(m_sink.replies, (std::vector<std::string>{"KMAB C}D", "PS0", "ID4700"}));
+    EXPECT_EQ(m_replies, (std::vector<std::string>{"KMAB C}D", "PS0", "ID4700"}));
 }
 
 TEST_F(ReplyFramerTest, MenuRepliesAreCutByTheItemWidthAndTheModelRuleOrDroppedThroughTheirTerminator) {
@@ -88,18 +83,18 @@ TEST_F(ReplyFramerTest, MenuRepliesAreCutByTheItemWidthAndTheModelRuleOrDroppedT
     EXPECT_EQ(poll("EX1"), FrameStep::Waiting) << "digits still to come";
     EXPECT_EQ(poll("2A;EX012123;"), FrameStep::Dropped) << "not three digits";
     EXPECT_EQ(poll(), FrameStep::Delivered);
-    EXPECT_EQ(m_sink.replies, (std::vector<std::string>{"EX12307", "EX0050123", "EX12605", "EX13509", "EX1265",
+    EXPECT_EQ(m_replies, (std::vector<std::string>{"EX12307", "EX0050123", "EX12605", "EX13509", "EX1265",
                                                         "EX1359", "EX12307", "PS1", "EX012123"}));
 }
 
 TEST_F(ReplyFramerTest, LeadingGarbageGoesOneBytePerPollUnlessALineErrorSaysWhereToSkip) {
     EXPECT_EQ(poll("\r\nPS1;"), FrameStep::Dropped);
     EXPECT_EQ(poll(), FrameStep::Dropped);
-    EXPECT_TRUE(m_sink.replies.empty());
+    EXPECT_TRUE(m_replies.empty());
     EXPECT_EQ(poll(), FrameStep::Delivered) << "recognised at the third poll";
     // After a framing error the poll skips to the plausible start.
     EXPECT_EQ(poll(std::string("\x80\x81\x82", 3) + "PS1;", kLineErrorFrame), FrameStep::Delivered);
-    EXPECT_EQ(m_sink.replies, (std::vector<std::string>{"PS1", "PS1"}));
+    EXPECT_EQ(m_replies, (std::vector<std::string>{"PS1", "PS1"}));
     EXPECT_EQ(poll(std::string("\x90\x91", 2), kLineErrorBreak), FrameStep::Empty) << "nothing plausible: all gone";
     // With two errors at once nothing is skipped: garbage goes one byte per poll.
     EXPECT_EQ(poll(std::string("\x80", 1) + "PS0;", kLineErrorFrame | kLineErrorParity), FrameStep::Dropped);
@@ -109,11 +104,11 @@ TEST_F(ReplyFramerTest, LeadingGarbageGoesOneBytePerPollUnlessALineErrorSaysWher
 TEST_F(ReplyFramerTest, APollNeverTakesMoreThanTheFreeSpace) {
     // Held text that waits for a ";" fills the buffer; the surplus stays with the caller.
     const std::string text = "ZZ" + std::string(20000, 'A');
-    std::size_t taken = m_framer.feed(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), 0, m_sink);
+    std::size_t taken = m_framer.feed(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), 0, *this);
     EXPECT_EQ(taken, ReplyFramer::kCapacity - 1);
     // A full buffer that no rule can cut is emptied rather than stuck for ever.
     EXPECT_EQ(m_framer.held(), 0u);
-    EXPECT_TRUE(m_sink.replies.empty());
+    EXPECT_TRUE(m_replies.empty());
     EXPECT_EQ(poll("PS1;"), FrameStep::Delivered);
 }
 
