@@ -134,7 +134,7 @@ TEST_F(AnlRecvThreadTest, LinkLossEndsWithTheAiNotificationAfterTheMeterResets) 
     ASSERT_TRUE(Anl_Recv().signalLinkLost());
     ASSERT_TRUE(m_window->waitFor(UWM_REPLY_AI, 1));
     EXPECT_EQ(m_window->ids(), (Ids{UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_AI}));
-    EXPECT_EQ(m_commands.take(), (Ids{UWM_CMD_TIMERS_STOP, UWM_CMD_TIMERS_STOP}))
+    EXPECT_EQ(takeCommands(), (Ids{UWM_CMD_TIMERS_STOP, UWM_CMD_TIMERS_STOP}))
         << "one stop from the link loss, one from the AI parser's link-down branch; no toggle";
     EXPECT_EQ(std::vector<int>({LinkFlags().aiOnSent(), m_state.get(StateField::Rm), m_state.get(StateField::Sm2),
                            m_state.get(StateField::AutoInfo)}),
