@@ -13,7 +13,6 @@
 namespace tqm {
 namespace {
 
-using test::dispatch;
 using namespace std::chrono_literals;
 using test::Ids;
 
@@ -44,7 +43,7 @@ TEST_F(LinkParsersTest, AutoInformationFollowsTheLink) {
     EXPECT_EQ(m_shadow.autoInfo(), 0);
     EXPECT_EQ(m_state.get(StateField::Rm), 123) << "the meters stay";
     m_window.reset();
-    EXPECT_TRUE(dispatch("AI1")) << "with no window the power-on send does not wait";
+    EXPECT_TRUE(test::dispatch("AI1")) << "with no window the power-on send does not wait";
 }
 
 // Off: the meters are reset and the reads stop; on again: the link is switched on, and
@@ -143,7 +142,6 @@ TEST_F(AnlRecvThreadTest, LinkLossEndsWithTheAiNotificationAfterTheMeterResets) 
 }
 
 
-using test::QueueDrain;
 using Texts = std::vector<std::string>;
 
 // The command thread alone, with recorders in the places of the send and reply threads.
@@ -190,8 +188,8 @@ protected:
     // When the wire took its entry number n (flushes counted).
     std::chrono::steady_clock::time_point takenAt(std::size_t n) const { return m_wire->taken().at(n).at; }
 
-    std::shared_ptr<QueueDrain> m_wire = std::make_shared<QueueDrain>(QueueDrain::Queue::Send);
-    std::shared_ptr<QueueDrain> m_replies = std::make_shared<QueueDrain>(QueueDrain::Queue::Receive);
+    std::shared_ptr<test::QueueDrain> m_wire = std::make_shared<test::QueueDrain>(test::QueueDrain::Queue::Send);
+    std::shared_ptr<test::QueueDrain> m_replies = std::make_shared<test::QueueDrain>(test::QueueDrain::Queue::Receive);
 };
 
 // The pauses are checked from the post: a command can be taken late, never early.

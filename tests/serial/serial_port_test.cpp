@@ -72,7 +72,7 @@ private:
 
 // A clean engine side for serial tests: state with the menu list ready, COM1 mapped
 // to a fresh pseudo-terminal, a recording main window and a reply collector.
-class SerialLinkTest : public ::testing::Test {
+class SioPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
         test::resetLinkState();
@@ -104,8 +104,6 @@ protected:
     std::shared_ptr<test::QueueDrain> m_collector =
         std::make_shared<test::QueueDrain>(test::QueueDrain::Queue::Receive);
 };
-
-using SioPortTest = SerialLinkTest;
 
 constexpr const char* kMissing = "/dev/tqm-no-such-device";
 
@@ -273,10 +271,10 @@ using Texts = std::vector<std::string>;
 
 bool eventually(const std::function<bool()>& condition) { return test::waitUntil(condition, 5000ms); }
 
-class SerialThreadsTest : public SerialLinkTest {
+class SerialThreadsTest : public SioPortTest {
 protected:
     void SetUp() override {
-        SerialLinkTest::SetUp();
+        SioPortTest::SetUp();
         ASSERT_TRUE(SioRecvThreadProxy().start());
         ASSERT_TRUE(SioSendThreadProxy().start());
     }
@@ -284,7 +282,7 @@ protected:
         SioRecvThreadProxy().stop();
         SioSendThreadProxy().stop();
         TimerService().reset();
-        SerialLinkTest::TearDown();
+        SioPortTest::TearDown();
     }
 
     // Blocks until the receive thread has handled at least count more polls.
