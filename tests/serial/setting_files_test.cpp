@@ -20,7 +20,6 @@ namespace tqm {
 namespace {
 
 namespace fs = std::filesystem;
-using Grid = std::vector<std::vector<std::string>>;
 
 // The files the serial layer reads and writes: the CSV tables, the port map and the port settings.
 class SettingFilesTest : public ::testing::Test {
@@ -63,7 +62,7 @@ TEST_F(SettingFilesTest, CsvTablesAreReadCellByCellAndRefuseWhatTheyCannotHold) 
 
     const struct {
         std::string bytes;
-        Grid cells;
+        std::vector<std::vector<std::string>> cells;
     } rows[] = {
         {"1,4800,0\n", {{"1", "4800", "0"}}}, {"1,4800,0", {}},
         {"a\nb,c,d\n\nlast,not,read", {{"a", "", ""}, {"b", "c", "d"}, {"", "", ""}}},
@@ -75,7 +74,7 @@ TEST_F(SettingFilesTest, CsvTablesAreReadCellByCellAndRefuseWhatTheyCannotHold) 
     for (const auto& row : rows) {
         SCOPED_TRACE(row.bytes);
         ASSERT_TRUE(loadTable(row.bytes));
-        Grid cells(static_cast<std::size_t>(table.rows()));
+        decltype(row.cells) cells(static_cast<std::size_t>(table.rows()));
         for (int r = 0; r < table.rows(); ++r) {
             for (int c = 0; c < table.columns(); ++c) cells[static_cast<std::size_t>(r)].emplace_back(table.cell(r, c));
         }
