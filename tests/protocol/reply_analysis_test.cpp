@@ -174,10 +174,7 @@ protected:
     // and returns the commands on the wire, the flushes left out.
     Texts settled(std::initializer_list<MessageId> ids = {}) {
         post(ids);
-        const auto flushes = [&] {
-            const Texts texts = m_wire->texts();
-            return std::count(texts.begin(), texts.end(), "");
-        };
+        const auto flushes = [&] { return std::ranges::count(m_wire->texts(), ""); };
         const auto before = flushes();
         post({UWM_CMD_FLUSH});
         EXPECT_TRUE(test::waitUntil([&] { return flushes() > before; }, 5s));
