@@ -74,22 +74,9 @@ void prepareState(std::int32_t modelCode) {
     SioReceiveQueue().reset();
     state.set(StateField::MenuCount, kDefaultMenuItemCount);
     MenuItemRecord record;
-    for (int n = 1; n <= kDefaultMenuItemCount; ++n) {
-        if (defaultMenuItem(n, record)) state.storeMenuRecord(n, &record);
-    }
+    for (int n = 1; n <= kDefaultMenuItemCount && defaultMenuItem(n, record); ++n) state.storeMenuRecord(n, &record);
     state.setMenuListReady(1);
     state.set(StateField::ModelCode, modelCode);
-}
-
-// The receive queue's path into the reply analysis.
-void dispatchAll(const std::vector<std::string>& replies) {
-    SioReceiveQueue queue;
-    for (const std::string& reply : replies) {
-        if (queue.push(reply.size(), reply.data()) <= 0) continue;  // refused: never announced
-        ReplyRecord record;
-        if (queue.pop(record.bytes.data()) != static_cast<std::int16_t>(reply.size())) __builtin_trap();
-        dispatchReply(record);
-    }
 }
 
 }  // namespace
@@ -110,6 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Feed whole = feed(plain, {plain.size() + 1});
     checkSameReplies(whole, feed(plain, {1}));
     checkSameReplies(whole, feed(plain, chunks));
-    dispatchAll(feed(stream, chunks).replies);
+    SioReceiveQueue queue;  // the receive queue's path into the reply analysis
+    for (const std::string& reply : feed(stream, chunks).replies) {
+        if (queue.push(reply.size(), reply.data()) <= 0) continue;  // refused: never announced
+        ReplyRecord record;
+        if (queue.pop(record.bytes.data()) != static_cast<std::int16_t>(reply.size())) __builtin_trap();
+        dispatchReply(record);
+    }
     return 0;
 }

@@ -49,17 +49,6 @@ struct Editor {
     }
 };
 
-bool withinRanges(const EqualizerValues& values) {
-    for (int band = 0; band < kEqualizerBands; ++band) {
-        const std::int32_t freq = values.get(band, PeqParam::Freq), level = values.get(band, PeqParam::Level);
-        const std::int32_t bwth = values.get(band, PeqParam::Bwth);
-        if ((freq != 0 && freqHz(band, freq) == 0) || level < kLevelMin || level > kLevelMax || bwth < kBwthMin ||
-            bwth > kBwthMax)
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 }  // namespace tqm
 
@@ -78,7 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const EqualizerValues& loaded = editor.model.reference(set);
-    if (result != LoadResult::Loaded || !withinRanges(loaded)) __builtin_trap();
+    if (result != LoadResult::Loaded) __builtin_trap();
+    for (int band = 0; band < kEqualizerBands; ++band) {  // every value within its range
+        const std::int32_t freq = loaded.get(band, PeqParam::Freq), level = loaded.get(band, PeqParam::Level);
+        const std::int32_t bwth = loaded.get(band, PeqParam::Bwth);
+        if ((freq != 0 && freqHz(band, freq) == 0) || level < kLevelMin || level > kLevelMax || bwth < kBwthMin ||
+            bwth > kBwthMax)
+            __builtin_trap();
+    }
     const auto saved = fuzz::writeFuzzFile("saved.csv", SettingFile::format(loaded));
     Editor again(set, false);
     if (saved.empty()) return 0;

@@ -35,7 +35,7 @@ int widthOf(double v) { return static_cast<int>(std::to_string(static_cast<long 
 
 // Choices come from the range text without its unit suffix, unless the item has a
 // list of its own; limits from the row of its range of items.
-TEST(DefaultMenuList, ChoicesAndLimitsComeFromTheirTables) {
+TEST(DefaultMenuList, ChoicesAndLimitsComeFromTheirTablesAndOnlyItemsOneTo147ExistEachConsistent) {
     const auto choices = [](int n) {
         const MenuItemRecord r = item(n);
         return std::vector<std::string>(r.choices, r.choices + r.choiceCount);
@@ -45,12 +45,10 @@ TEST(DefaultMenuList, ChoicesAndLimitsComeFromTheirTables) {
               (std::vector<std::string>{"1.8", "3.5", "5", "7", "10", "14", "18", "21", "24", "28", "50", "GEN", "TRV"}));
     const MenuItemRecord cwUpper = item(45);
     EXPECT_EQ(std::vector({cwUpper.minimum, cwUpper.maximum, cwUpper.step}), std::vector({-1000.0, 1000.0, 1.0}));
-}
 
-// Every record is whole and consistent: the receive thread cuts an "EX" reply after
-// its parameter length, so every value an item can carry must fit in it, and the
-// start value must be one the transceiver could report.
-TEST(DefaultMenuList, OnlyItemsOneTo147ExistAndEachIsConsistent) {
+    // Every record is whole and consistent: the receive thread cuts an "EX" reply after
+    // its parameter length, so every value an item can carry must fit in it, and the
+    // start value must be one the transceiver could report.
     MenuItemRecord untouched;
     std::memset(&untouched, 0x5A, sizeof untouched);
     for (int n : {-1, 0, 148, 300}) {
@@ -112,8 +110,7 @@ TEST(MenuListThread, InitialisationBuildsTheListAndTheThreadEndsByItself) {
     const auto first = ThreadDirectory().find(WorkerRole::MenuList);
     state.initialise();
     const auto second = ThreadDirectory().find(WorkerRole::MenuList);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, first);
+    ASSERT_TRUE(first != nullptr && second != first);
     EXPECT_FALSE(first->isAlive()) << "the earlier thread has ended before the new one starts";
     ASSERT_TRUE(test::waitUntil([&] { return state.menuListReady() == 1; }, 10s));
     EXPECT_TRUE(test::waitUntil([&] { return !second->isAlive(); }, 10s)) << "the thread ends without being told to";

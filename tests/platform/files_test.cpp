@@ -1,6 +1,5 @@
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -26,12 +25,12 @@ namespace tqm {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using Values = std::vector<std::pair<std::string, std::string>>;
 
 // Files in a scratch directory, created under the umask 022.
 class FilesTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_umask = ::umask(022); }
     void TearDown() override { ::umask(m_umask); }
 
     std::set<std::string> names() const {
@@ -39,14 +38,14 @@ protected:
         for (const auto& entry : fs::directory_iterator(m_dir.path())) found.insert(entry.path().filename());
         return found;
     }
-    static mode_t modeOf(const fs::path& path) {
+    static std::pair<std::string, mode_t> contentAndMode(const fs::path& path) {
         struct stat info {};
-        return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+        return {test::readFile(path), ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0};
     }
 
     test::ScratchDirectory m_dir;
     const fs::path m_registry = m_dir / "registry.reg";
-    mode_t m_umask = 0;
+    mode_t m_umask = ::umask(022);
 };
 
 TEST(DecimalInt, ReadsLikeAtoiButRefusesWhatDoesNotFitInThirtyTwoBits) {
@@ -76,12 +75,10 @@ TEST(DecimalInt, ReadsLikeAtoiButRefusesWhatDoesNotFitInThirtyTwoBits) {
 TEST_F(FilesTest, NewFilesFollowTheUmaskReplacedOnesKeepTheirModeAndLinksStay) {
     const fs::path file = m_dir / "settings.csv";
     ASSERT_TRUE(writeFileAtomically(file, "one\r\n"));
-    EXPECT_EQ(test::readFile(file), "one\r\n");
-    EXPECT_EQ(modeOf(file), 0644u);
+    EXPECT_EQ(contentAndMode(file), std::pair("one\r\n"s, mode_t{0644}));
     ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
     ASSERT_TRUE(writeFileAtomically(file, "two"));
-    EXPECT_EQ(test::readFile(file), "two");
-    EXPECT_EQ(modeOf(file), 0600u) << "a private file stays private";
+    EXPECT_EQ(contentAndMode(file), std::pair("two"s, mode_t{0600})) << "a private file stays private";
     // Through links, relative and dangling ones included, the file pointed to is written.
     fs::create_symlink("settings.csv", m_dir / "link");
     fs::create_symlink("made.csv", m_dir / "dangling");
@@ -112,10 +109,8 @@ TEST_F(FilesTest, AFailedWriteLeavesTheTargetAsItWasAndNoTemporaryFile) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 99;
         return writeFileAtomically(file, "new") ? 1 : 0;
     });
-    const auto status = child.waitStatus(std::chrono::seconds(60));
-    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
-    EXPECT_EQ(test::readFile(file), "old");
-    EXPECT_EQ(modeOf(file), 0444u);
+    EXPECT_EQ(child.exitCode(std::chrono::seconds(60)), 0);
+    EXPECT_EQ(contentAndMode(file), std::pair("old"s, mode_t{0444}));
     EXPECT_EQ(names(), (std::set<std::string>{"old.csv", "folder", "pipe", "loop"}));
 }
 
@@ -129,8 +124,7 @@ TEST_F(FilesTest, RegistryValuesSurviveSaveAndLoadInTheRegExportStyle) {
                 written.setValue("HKEY_CLASSES_ROOT\\AppID\\Prog.EXE", "Empty", "") && written.save());
     EXPECT_NE(test::readFile(nested).find("[HKEY_CLASSES_ROOT\\AppID\\{GUID}]\n@=\"Name with \\\"quotes\\\" and "
                                           "C:\\\\path\"\n\"AppID\"=\"{GUID}\"\n"),
-              std::string::npos)
-        << test::readFile(nested);
+              std::string::npos) << test::readFile(nested);
     Registry read(nested);
     ASSERT_TRUE(read.load());
     EXPECT_EQ(read.keys(), written.keys());
@@ -195,13 +189,12 @@ TEST_F(FilesTest, RegistryRefusesFilesThatAreNotRegistryFilesOfThisProgram) {
     while (deepKey.size() < Registry::kMaxFileBytes - 16) deepKey += "a\\";
     const struct {
         std::string content;
-        const char* words;  // nullptr: loaded
+        const char* words = nullptr;  // nullptr: loaded
     } rows[] = {
         {"REGEDIT4\n\n[R]\n@=\"v\"\n", "not a registry file"},
         {"\nWindows Registry Editor Version 5.00\n", "not a registry file"},
         {"[R\\A]\n@=\"" + std::string(Registry::kMaxFileBytes, 'x') + "\"\n", "larger than"},
-        {"", nullptr},
-        {deepKey + "b]\n", nullptr},
+        {""}, {deepKey + "b]\n"},
     };
     Registry registry(m_registry);
     for (const auto& row : rows) {
@@ -254,14 +247,13 @@ TEST(SerialPortDiscovery, UsbAdaptersByTheirStableNamesAndOnlyTheOnBoardPortsWit
     const std::vector<FoundSerialPort> found = SerialPortDiscovery(root.path()).find();
     for (const FoundSerialPort& port : found) seen.emplace_back(port.path, port.device, port.description());
     // ttyS1 (type 0) and ttyS2 (no UART known) are left out.
-    EXPECT_EQ(seen, (decltype(seen){
+    ASSERT_EQ(seen, (decltype(seen){
                         {test::kFtdiById, "/dev/ttyUSB0", "FTDI FT232R USB UART, serial A10K1234 (ttyUSB0, ftdi_sio)"},
                         {"/dev/ttyUSB2", "/dev/ttyUSB2", "serial port (ttyUSB2)"},
                         {"/dev/ttyUSB10", "/dev/ttyUSB10", "serial port (ttyUSB10)"},
                         {test::kAcmById, "/dev/ttyACM0", "Radio Maker CDC Radio, serial 0042 (ttyACM0, cdc_acm)"},
                         {"/dev/ttyS0", "/dev/ttyS0", "serial port (ttyS0)"},
                     }));
-    ASSERT_FALSE(found.empty());
     EXPECT_EQ(found[0].usbId, "0403:6001");
     EXPECT_TRUE(SerialPortDiscovery(root / "nothing-here").find().empty());
 }

@@ -19,13 +19,11 @@ namespace tqm {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using Seen = std::vector<std::pair<MessageId, std::uintptr_t>>;
 
 bool eventually(const std::function<bool()>& condition) { return test::waitUntil(condition, 5s); }
 
-constexpr MessageId kA = 0x9001;
-constexpr MessageId kB = 0x9002;
+constexpr MessageId kA = 0x9001, kB = 0x9002;
 constexpr MessageId kBlock = 0x9003;  // held until released
 
 class RecordingThread final : public MappedWorkerThread<RecordingThread> {
@@ -35,25 +33,23 @@ public:
         std::lock_guard lock(m_mutex);
         return m_seen;
     }
-    std::atomic<bool> released{false};
-
-private:
     void record(const Message& m) {
         std::unique_lock lock(m_mutex);
         m_seen.emplace_back(m.id, m.wParam);
         lock.unlock();
         while (m.id == kBlock && !released) std::this_thread::sleep_for(5ms);
     }
-    std::mutex m_mutex;
-    Seen m_seen;
-
-public:
+    std::atomic<bool> released{false};
     static constexpr MessageMapEntry s_messageMap[] = {
         {UWM_THREAD_QUIT, &RecordingThread::quit},
         {kA, &RecordingThread::record},
         {kB, &RecordingThread::record},
         {kBlock, &RecordingThread::record},
     };
+
+private:
+    std::mutex m_mutex;
+    Seen m_seen;
 };
 
 TEST(WorkerThread, HandlesMappedMessagesInPostOrderUntilAQuit) {
@@ -67,13 +63,9 @@ TEST(WorkerThread, HandlesMappedMessagesInPostOrderUntilAQuit) {
         ASSERT_TRUE(thread->post(expected.back().first, i));
         ASSERT_TRUE(thread->post(0x9999, i));  // not in the map
     }
-    std::vector<std::thread> posters;  // and from several threads at once
-    for (int p = 0; p < 4; ++p) {
-        posters.emplace_back([&] {
-            for (int i = 0; i < 250; ++i) thread->post(kA, 1000);
-        });
-    }
-    for (auto& t : posters) t.join();
+    std::vector<std::jthread> posters;  // and from several threads at once
+    for (int p = 0; p < 4; ++p) posters.emplace_back([&] { for (int i = 0; i < 250; ++i) thread->post(kA, 1000); });
+    posters.clear();  // joins them
     ASSERT_TRUE(eventually([&] { return thread->seen().size() >= 1100; }));
     thread->post(UWM_THREAD_QUIT);
     thread->post(kA, 2000);
@@ -91,8 +83,7 @@ TEST(WorkerThread, BoundedStopGivesUpOnAThreadThatIgnoresQuit) {
     ASSERT_TRUE(thread->start());
     thread->post(kBlock);
     ASSERT_TRUE(eventually([&] { return !thread->seen().empty(); }));
-    EXPECT_FALSE(thread->stop(4, 20ms));
-    EXPECT_TRUE(thread->isAlive());
+    EXPECT_TRUE(!thread->stop(4, 20ms) && thread->isAlive());
     EXPECT_EQ(thread->pendingCount(), 4u) << "one quit per post";
     // An abandoned thread outlives its owner's reference and ends cleanly later.
     std::weak_ptr<RecordingThread> weak = thread;
@@ -158,9 +149,8 @@ std::int16_t pushText(Sio_Queue& queue, const std::string& text) { return queue.
 TEST(SioQueue, KeepsOrderReusesSlotsAndRefusesWhatDoesNotFit) {
     Sio_Queue queue;
     ASSERT_TRUE(queue.reset());
-    const std::string tooLong(512, 'A');
-    EXPECT_EQ(queue.push(tooLong.size(), tooLong.data()), 0) << "512 bytes";
-    EXPECT_EQ(queue.push(511, tooLong.data()), 511) << "511 bytes fit";
+    EXPECT_EQ(pushText(queue, std::string(512, 'A')), 0) << "512 bytes";
+    EXPECT_EQ(pushText(queue, std::string(511, 'A')), 511) << "511 bytes fit";
     ASSERT_EQ(popText(queue).size(), 511u);
     // Laps of the ring; the first puts a short entry in the slot that held 511 bytes.
     for (int lap = 0; lap < 3; ++lap) {
@@ -177,9 +167,7 @@ TEST(SioQueue, KeepsOrderReusesSlotsAndRefusesWhatDoesNotFit) {
 // Timers of the test's own, each counting its ticks.
 class TimerServiceTest : public ::testing::Test {
 protected:
-    static constexpr TimerId kPoll = 101;
-    static constexpr TimerId kStep = 102;
-    static constexpr TimerId kPause = 103;
+    static constexpr TimerId kPoll = 101, kStep = 102, kPause = 103;
 
     void TearDown() override { TimerService().reset(); }
     void counting(TimerId id) {
@@ -194,14 +182,12 @@ protected:
 
 TEST_F(TimerServiceTest, TicksRepeatUntilKilledAndAStopAllRefusesNewTimersUntilTheReset) {
     counting(kStep);
-    const auto begin = Clock::now();
+    const auto begin = std::chrono::steady_clock::now();
     EXPECT_FALSE(m_timers.set(kStep, 0ms)) << "a timer without a period cannot run";
     ASSERT_TRUE(m_timers.set(kStep, 30ms));
     ASSERT_TRUE(eventually([&] { return ticks(kStep) >= 5; }));
-    EXPECT_GE(Clock::now() - begin, 5 * 30ms - 2ms) << "ticks never come early";
-    EXPECT_TRUE(m_timers.kill(kStep));
-    EXPECT_FALSE(m_timers.kill(kStep));
-    EXPECT_FALSE(m_timers.isRunning(kStep));
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, 5 * 30ms - 2ms) << "ticks never come early";
+    EXPECT_TRUE(m_timers.kill(kStep) && !m_timers.kill(kStep) && !m_timers.isRunning(kStep)) << "killed once";
     const int afterKill = ticks(kStep);
     counting(kPoll);
     ASSERT_TRUE(m_timers.set(kPoll, 5ms));
@@ -209,8 +195,7 @@ TEST_F(TimerServiceTest, TicksRepeatUntilKilledAndAStopAllRefusesNewTimersUntilT
     EXPECT_LE(ticks(kStep), afterKill + 1) << "at most a tick already under way";
     m_timers.stopAll();
     const int stopped = ticks(kPoll);
-    EXPECT_FALSE(m_timers.set(kPoll, 5ms));
-    EXPECT_FALSE(m_timers.isRunning(kPoll));
+    EXPECT_FALSE(m_timers.set(kPoll, 5ms) || m_timers.isRunning(kPoll));
     EXPECT_EQ(ticks(kPoll), stopped) << "no tick after the stop has returned";
     m_timers.reset();
     EXPECT_TRUE(m_timers.set(kPoll, 5ms));
@@ -232,7 +217,6 @@ TEST_F(TimerServiceTest, SettingARunningTimerRestartsItsPeriod) {
     EXPECT_EQ(pauseTicks.load(), 0);
 }
 
-// A reset from inside a tick cannot wait for its own thread; the service goes on.
 TEST_F(TimerServiceTest, AResetFromATickReturnsAndTheServiceGoesOn) {
     counting(kStep);
     ASSERT_TRUE(m_timers.set(kStep, 30ms));

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,48 +39,23 @@ inline std::vector<std::int32_t> stateSnapshot() {
     Trx_StateGuard state;
     std::vector<std::int32_t> values;
     for (int i = 0; i < static_cast<int>(StateField::Count); ++i) values.push_back(state.get(static_cast<StateField>(i)));
-    for (int set = 0; set < kPeqSets; ++set) {
-        for (int band = 0; band < kPeqBands; ++band) {
-            for (int p = 0; p < kPeqParams; ++p) values.push_back(state.getPeq(set, band, static_cast<PeqParam>(p)));
-        }
+    for (int i = 0; i < kPeqSets * kPeqBands * kPeqParams; ++i) {
+        values.push_back(state.getPeq(i / (kPeqBands * kPeqParams), i / kPeqParams % kPeqBands,
+                                      static_cast<PeqParam>(i % kPeqParams)));
     }
     return values;
 }
 
 inline MenuItemRecord menuItem(std::int32_t number, std::int32_t length, std::int32_t format, double value = 0.0) {
     MenuItemRecord item{};
-    item.number = number;
-    item.parameterLength = length;
-    item.formatCode = format;
-    item.value = value;
+    std::tie(item.number, item.parameterLength, item.formatCode, item.value) = std::tuple(number, length, format,
+                                                                                          value);
     return item;
 }
 
 // One dispatch of the reply analysis: true when the reply was accepted (and its
 // notification posted).
 inline bool dispatch(std::string_view text) { return dispatchReply(makeReplyRecord(text)); }
-
-// A recorder in the command thread's place (WorkerRole::AnlSend) for the object's life.
-class CommandLog final {
-public:
-    // The requests that arrived since the last call, after every request posted
-    // before this call has arrived.
-    std::vector<MessageId> take() {
-        ThreadDirectory().post(WorkerRole::AnlSend, kBarrier);
-        EXPECT_TRUE(m_recorder->waitFor(kBarrier, ++m_barriers));
-        std::vector<MessageId> ids = m_recorder->ids();
-        std::erase(ids, kBarrier);
-        std::vector<MessageId> fresh(ids.begin() + static_cast<std::ptrdiff_t>(m_seen), ids.end());
-        m_seen = ids.size();
-        return fresh;
-    }
-
-private:
-    static constexpr MessageId kBarrier = 0x9F00;
-    FiledCommandRecorder m_recorder;
-    std::size_t m_barriers = 0;
-    std::size_t m_seen = 0;
-};
 
 using Ids = std::vector<MessageId>;
 
@@ -108,11 +84,22 @@ protected:
         Trx_StateGuard::setMenuLoaderStart(nullptr);
     }
 
+    // The requests that arrived at the command thread since the last call, after every
+    // request posted before this call has arrived.
+    Ids takeCommands() {
+        ThreadDirectory().post(WorkerRole::AnlSend, kBarrier);
+        EXPECT_TRUE(m_recorder->waitFor(kBarrier, ++m_barriers));
+        Ids ids = m_recorder->ids();
+        std::erase(ids, kBarrier);
+        Ids fresh(ids.begin() + static_cast<std::ptrdiff_t>(m_seen), ids.end());
+        m_seen = ids.size();
+        return fresh;
+    }
     void run(std::initializer_list<Step> steps) {
         for (const Step& step : steps) {
             SCOPED_TRACE(step.reply);
             EXPECT_EQ(dispatch(step.reply), step.accepted);
-            EXPECT_EQ(m_commands.take(), step.requests);
+            EXPECT_EQ(takeCommands(), step.requests);
             EXPECT_EQ(m_window->ids(), step.window);
             for (const auto& entry : m_window->entries()) {
                 EXPECT_EQ(entry.sent, entry.message.id == UWM_POWER_ON) << "only the power-on is sent and waited for";
@@ -133,7 +120,10 @@ protected:
 
     Trx_StateGuard m_state;
     Trx_ShadowGuard m_shadow;
-    CommandLog m_commands;
+    static constexpr MessageId kBarrier = 0x9F00;
+    FiledCommandRecorder m_recorder;  // in the command thread's place (WorkerRole::AnlSend)
+    std::size_t m_barriers = 0;
+    std::size_t m_seen = 0;
     std::unique_ptr<RecordingWindow> m_window = std::make_unique<RecordingWindow>();
 };
 

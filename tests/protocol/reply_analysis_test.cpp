@@ -13,7 +13,6 @@
 namespace tqm {
 namespace {
 
-using test::dispatch;
 using namespace std::chrono_literals;
 using test::Ids;
 
@@ -44,7 +43,7 @@ TEST_F(LinkParsersTest, AutoInformationFollowsTheLink) {
     EXPECT_EQ(m_shadow.autoInfo(), 0);
     EXPECT_EQ(m_state.get(StateField::Rm), 123) << "the meters stay";
     m_window.reset();
-    EXPECT_TRUE(dispatch("AI1")) << "with no window the power-on send does not wait";
+    EXPECT_TRUE(test::dispatch("AI1")) << "with no window the power-on send does not wait";
 }
 
 // Off: the meters are reset and the reads stop; on again: the link is switched on, and
@@ -68,14 +67,12 @@ TEST_F(LinkParsersTest, IdentificationStartsTheReadOnlyForTheModelCodeAndStandby
         {"ID4700123", true, {UWM_CMD_READ_START}, {UWM_REPLY_ID}},
         {"ID0123", true, {}, {UWM_REPLY_ID}},
         {"ID47x0", false, {}, {}},
-    });
-    EXPECT_EQ(m_state.get(StateField::ModelCode), 123) << "another model stores nothing";
-    run({
         {"RS1", true, {}, {UWM_REPLY_RS}},
         {"RS2", true, {UWM_CMD_STANDBY_START}, {UWM_REPLY_RS}},
         {"RSx", false, {UWM_CMD_STANDBY_START}, {}},  // rs is still 2
         {"RS0", true, {}, {UWM_REPLY_RS}},
     });
+    EXPECT_EQ(m_state.get(StateField::ModelCode), 123) << "another model stores nothing";
 }
 
 // The reply-analysis thread itself, fed through the receive queue.
@@ -99,13 +96,12 @@ protected:
     Ids deliverAll(std::vector<std::string> replies) {
         m_window->clear();
         replies.push_back("LM0");
-        std::size_t markers = 0;
         for (const std::string& reply : replies) {
             EXPECT_EQ(SioReceiveQueue().push(reply.size(), reply.data()), static_cast<std::int16_t>(reply.size()));
             EXPECT_TRUE(Anl_Recv().postReply());
-            if (reply.starts_with("LM")) ++markers;
         }
-        EXPECT_TRUE(m_window->waitFor(UWM_REPLY_LM, markers));
+        const auto markers = std::ranges::count_if(replies, [](const std::string& r) { return r.starts_with("LM"); });
+        EXPECT_TRUE(m_window->waitFor(UWM_REPLY_LM, static_cast<std::size_t>(markers)));
         Ids ids = m_window->ids();
         if (!ids.empty() && ids.back() == UWM_REPLY_LM) ids.pop_back();
         return ids;
@@ -137,7 +133,7 @@ TEST_F(AnlRecvThreadTest, LinkLossEndsWithTheAiNotificationAfterTheMeterResets) 
     ASSERT_TRUE(Anl_Recv().signalLinkLost());
     ASSERT_TRUE(m_window->waitFor(UWM_REPLY_AI, 1));
     EXPECT_EQ(m_window->ids(), (Ids{UWM_REPLY_RM, UWM_REPLY_SM, UWM_REPLY_AI}));
-    EXPECT_EQ(m_commands.take(), (Ids{UWM_CMD_TIMERS_STOP, UWM_CMD_TIMERS_STOP}))
+    EXPECT_EQ(takeCommands(), (Ids{UWM_CMD_TIMERS_STOP, UWM_CMD_TIMERS_STOP}))
         << "one stop from the link loss, one from the AI parser's link-down branch; no toggle";
     EXPECT_EQ(std::vector<int>({LinkFlags().aiOnSent(), m_state.get(StateField::Rm), m_state.get(StateField::Sm2),
                            m_state.get(StateField::AutoInfo)}),
@@ -146,7 +142,6 @@ TEST_F(AnlRecvThreadTest, LinkLossEndsWithTheAiNotificationAfterTheMeterResets) 
 }
 
 
-using test::QueueDrain;
 using Texts = std::vector<std::string>;
 
 // The command thread alone, with recorders in the places of the send and reply threads.
@@ -174,14 +169,12 @@ protected:
     static void post(std::initializer_list<MessageId> ids) {
         for (MessageId id : ids) ThreadDirectory().post(WorkerRole::AnlSend, id);
     }
-    // Waits until the command thread has handled everything posted so far (a flush
-    // reaches the wire, as an empty entry, after every command posted before it) and
-    // returns the commands on the wire, the flushes left out.
-    Texts settled() {
-        const auto flushes = [&] {
-            const Texts texts = m_wire->texts();
-            return std::count(texts.begin(), texts.end(), "");
-        };
+    // Posts the ids, waits until the command thread has handled everything posted so far
+    // (a flush reaches the wire, as an empty entry, after every command posted before it)
+    // and returns the commands on the wire, the flushes left out.
+    Texts settled(std::initializer_list<MessageId> ids = {}) {
+        post(ids);
+        const auto flushes = [&] { return std::ranges::count(m_wire->texts(), ""); };
         const auto before = flushes();
         post({UWM_CMD_FLUSH});
         EXPECT_TRUE(test::waitUntil([&] { return flushes() > before; }, 5s));
@@ -192,19 +185,18 @@ protected:
     // When the wire took its entry number n (flushes counted).
     std::chrono::steady_clock::time_point takenAt(std::size_t n) const { return m_wire->taken().at(n).at; }
 
-    std::shared_ptr<QueueDrain> m_wire = std::make_shared<QueueDrain>(QueueDrain::Queue::Send);
-    std::shared_ptr<QueueDrain> m_replies = std::make_shared<QueueDrain>(QueueDrain::Queue::Receive);
+    std::shared_ptr<test::QueueDrain> m_wire = std::make_shared<test::QueueDrain>(test::QueueDrain::Queue::Send);
+    std::shared_ptr<test::QueueDrain> m_replies = std::make_shared<test::QueueDrain>(test::QueueDrain::Queue::Receive);
 };
 
 // The pauses are checked from the post: a command can be taken late, never early.
 TEST_F(AnlSendThreadTest, ToggleAndIdCheckSendTheirPausedReads) {
     Trx_ShadowGuard().setAutoInfo(2);
-    post({UWM_CMD_LINK_TOGGLE});
-    EXPECT_TRUE(settled().empty()) << "auto information 2: the toggle sends nothing";
+    EXPECT_TRUE(settled({UWM_CMD_LINK_TOGGLE}).empty()) << "auto information 2: the toggle sends nothing";
     Trx_ShadowGuard().setAutoInfo(0);
     const auto posted = std::chrono::steady_clock::now();
-    post({UWM_CMD_LINK_TOGGLE, UWM_CMD_ID_CHECK});
-    EXPECT_EQ(settled(), (Texts{"AI1;", "AI;", "ID;", "ID4700;"})) << "ID records of 3 and 7 bytes, no zero byte";
+    EXPECT_EQ(settled({UWM_CMD_LINK_TOGGLE, UWM_CMD_ID_CHECK}), (Texts{"AI1;", "AI;", "ID;", "ID4700;"}))
+        << "ID records of 3 and 7 bytes, no zero byte";
     EXPECT_GE(takenAt(2) - posted, 20ms);
     EXPECT_GE(takenAt(4) - posted, 45ms);
     EXPECT_GE(takenAt(5) - posted, 70ms) << "the identification command is followed by a pause too";
@@ -221,10 +213,8 @@ TEST_F(AnlSendThreadTest, ToggleWhileOnSwitchesOffAndInjectsAnAiOffReply) {
     post({UWM_CMD_LINK_TOGGLE});
     ASSERT_TRUE(m_replies->waitCount(1));
     EXPECT_EQ(settled(), (Texts{"AI0;", "AI;"}));
-    const auto replies = m_replies->taken();
-    ASSERT_EQ(replies.size(), 1u);
-    EXPECT_EQ(replies[0].bytes, "AI0");
-    EXPECT_GE(replies[0].at - posted, 45ms);
+    EXPECT_EQ(m_replies->texts(), Texts{"AI0"});
+    EXPECT_GE(m_replies->taken().at(0).at - posted, 45ms);
     EXPECT_EQ(LinkFlags().aiOnSent(), 0);
     EXPECT_EQ(Trx_StateGuard().savedAutoInfo(), 0) << "power off: a later power-on switches nothing on";
     EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP)) << "the queued timers stop ran";
@@ -234,8 +224,7 @@ TEST_F(AnlSendThreadTest, APollReadsThePowerWhileTheLinkIsOnAndTheAutoInformatio
     const auto poll = [&](int autoInfo, int power) {
         Trx_ShadowGuard().setAutoInfo(autoInfo);
         Trx_ShadowGuard().setPowerState(power);
-        post({UWM_CMD_POLL});
-        return settled();
+        return settled({UWM_CMD_POLL});
     };
     EXPECT_EQ(poll(0, 1), Texts{});
     EXPECT_EQ(poll(1, 0), Texts{"PS;"});
@@ -243,32 +232,26 @@ TEST_F(AnlSendThreadTest, APollReadsThePowerWhileTheLinkIsOnAndTheAutoInformatio
 }
 
 TEST_F(AnlSendThreadTest, StartupReadSendsTwentySevenReadsThenThePowerReadAndAStartGoesBackToStepZero) {
-    post({UWM_CMD_READ_START});
-    settled();
+    settled({UWM_CMD_READ_START});
     EXPECT_TRUE(TimerService().isRunning(TIMER_READ_STEP));
-    post({UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
-    const Texts commands = settled();  // the order of the reads is the connection test's
+    // The order of the reads is the connection test's.
+    const Texts commands = settled({UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
     ASSERT_EQ(commands.size(), 28u);
     EXPECT_EQ(commands[0] + commands[26] + commands[27], "PE000;PE222;PS;");
     EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP));
     EXPECT_TRUE(TimerService().isRunning(TIMER_STANDBY));
 
     // A tick that was already queued when the timer stopped runs as step 0.
-    post({UWM_CMD_READ_STEP});
-    EXPECT_EQ(settled().size(), 28u);
+    EXPECT_EQ(settled({UWM_CMD_READ_STEP}).size(), 28u);
     EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP));
     // The sequence then stands at step 1: the next tick sends the reads again.
-    post({UWM_CMD_READ_STEP});
-    EXPECT_EQ(settled().size(), 55u);
+    EXPECT_EQ(settled({UWM_CMD_READ_STEP}).size(), 55u);
 
     // A start while the reads run goes back to step 0: steps 0 to 2 send only the reads.
-    post({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
-    EXPECT_EQ(settled().size(), 82u);
-    post({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP});
-    EXPECT_EQ(settled().size(), 109u);
+    EXPECT_EQ(settled({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP}).size(), 82u);
+    EXPECT_EQ(settled({UWM_CMD_READ_START, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP, UWM_CMD_READ_STEP}).size(), 109u);
     EXPECT_TRUE(TimerService().isRunning(TIMER_READ_STEP));
-    post({UWM_CMD_TIMERS_STOP});
-    settled();
+    settled({UWM_CMD_TIMERS_STOP});
     EXPECT_FALSE(TimerService().isRunning(TIMER_READ_STEP));
 }
 

@@ -21,18 +21,15 @@ std::string peSet(int set, int band, int param, std::int32_t value) {
     return std::string(out, buildPeSet(set, band, param, value, out));
 }
 
-TEST_F(ReplyParsersTest, EveryReplyOfTheTableHasItsParserExceptCw) {
+// Every reply of the table but CW has its parser. Per family: well formed (stored),
+// malformed (refused, nothing stored) and out of range (accepted, nothing stored).
+TEST_F(ReplyParsersTest, TableFamilies) {
     for (const ReplyTableRow& row : kReplyTable) {
         EXPECT_EQ(replyParserFor(row.cmd[0], row.cmd[1]) == nullptr, row.cmd[0] == 'C' && row.cmd[1] == 'W')
             << std::string(row.cmd, 2);
     }
     EXPECT_EQ(replyParserFor('Z', 'Z'), nullptr);
     EXPECT_EQ(replyParserFor('r', 't'), nullptr);
-}
-
-// Per family: well formed (stored), malformed (refused, nothing stored) and out of
-// range (accepted, nothing stored).
-TEST_F(ReplyParsersTest, TableFamilies) {
     check({
         {"RT1", true, {{S::Rt, 1}}},           {"AC002", true, {{S::Ac, 2}}},     {"MS5", true, {{S::Ms, 5}}},
         {"RTx", false, {}},                    {"BC0 ", false, {}},               {"AC00", false, {}},
@@ -55,10 +52,8 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
         {"BP00001", true, {{S::Bp1, 1}}},     {"BP01120", true, {{S::Bp2, 120}}},
         {"BP00x9x", true, {{S::Bp1, 1}}},     {"BP01x20", false, {}},            {"BP01999", true, {}},
         // Pairs: one field malformed, the other is stored and the reply refused.
-        {"AN021", true, {{S::An1, 1}, {S::An2, 1}}},
-        {"AN0x1", false, {{S::An2, 1}}},      {"AN001", true, {{S::An2, 1}}},
-        {"RO0450100", true, {{S::Ro1, 450}, {S::Ro2, 100}}},
-        {"RO0451099", true, {{S::Ro2, 99}}},
+        {"AN021", true, {{S::An1, 1}, {S::An2, 1}}}, {"AN0x1", false, {{S::An2, 1}}}, {"AN001", true, {{S::An2, 1}}},
+        {"RO0450100", true, {{S::Ro1, 450}, {S::Ro2, 100}}}, {"RO0451099", true, {{S::Ro2, 99}}},
         // The meter skips non-digits.
         {"RM0x12", true, {{S::Rm, 12}}},      {"RM0256", true, {}},
         {"IS0+0123", true, {{S::Is, 123}}},   {"IS0-0123", true, {{S::Is, -123}}},
@@ -66,25 +61,23 @@ TEST_F(ReplyParsersTest, OwnRuleParsers) {
         // The receiver reply is never refused.
         {"RI21", true, {{S::Ri3, 1}}},        {"RI01", true, {{S::Ri1, 1}}},     {"RI2A", true, {}},
         {"RI2G", true, {}},
-        {"BG110", true, {{S::Bg1, 10}, {S::Bg2, -1}}},
-        {"BG122", true, {{S::Bg2, -1}}},      {"BG310", false, {}},
+        {"BG110", true, {{S::Bg1, 10}, {S::Bg2, -1}}}, {"BG122", true, {{S::Bg2, -1}}}, {"BG310", false, {}},
         {"PBxx", true, {}},                   {"LM01", true, {}},
     });
 
     // The memory texts: selector 1 to 5, then the 50 characters that follow it.
     const std::string fifty = std::string(25, 'A') + std::string(25, 'z');
-    struct TextCase {
+    const struct {
         std::string reply;
         bool result;
         TextField field;
         std::string text;
-    };
-    const TextCase texts[] = {
+    } texts[] = {
         {"KM1" + fifty + "XYZ", true, TextField::Km1, fifty}, {"KM5HELLO", true, TextField::Km5, "HELLO"},
         {"KM0HELLO", false, TextField::Km1, ""},               {"KM6HELLO", false, TextField::Km5, ""},
         {"KMxHELLO", false, TextField::Km1, ""},
     };
-    for (const TextCase& c : texts) {
+    for (const auto& c : texts) {
         SCOPED_TRACE(c.reply);
         test::resetLinkState();
         EXPECT_EQ(dispatch(c.reply), c.result);
@@ -133,8 +126,7 @@ TEST_F(ReplyParsersTest, MenuReplies) {
         std::int32_t item;
         double value;
     } rows[] = {
-        {"EX0011", true, 1, 1.0},
-        {"EX0011", false, 1, 1.0},  // the same value again
+        {"EX0011", true, 1, 1.0},   {"EX0011", false, 1, 1.0},  // the same value again
         {"EX0001", false, 1, 1.0},  // number 0
         {"EX1371", false, 1, 1.0},  // menuCount + 1
         {"EXabc1", false, 1, 1.0},
@@ -143,9 +135,7 @@ TEST_F(ReplyParsersTest, MenuReplies) {
         {"EX031-12", true, 31, -12.0},
         {"EX0314x5", true, 31, 4.0},  // the number ends at the first character that does not fit
         {"EX031NAN", true, 31, 0.0},  // only a plain decimal number counts
-        {"EX031NAN", false, 31, 0.0},
-        {"EX0310X1", false, 31, 0.0},
-        {"EX031INF", false, 31, 0.0},
+        {"EX031NAN", false, 31, 0.0}, {"EX0310X1", false, 31, 0.0}, {"EX031INF", false, 31, 0.0},
         {"EX0311E2", true, 31, 1.0},
     };
     for (const auto& row : rows) {
@@ -162,10 +152,8 @@ TEST_F(ReplyParsersTest, EqualizerCommandsAndReplies) {
     char read[16] = {};
     EXPECT_EQ(std::string(read, buildPeRead(2, 1, 0, read)), "PE210;");
     EXPECT_EQ(buildPeRead(3, 0, 0, read) + buildPeRead(0, 0, 3, read), 0u);
-    EXPECT_EQ(peSet(0, 0, 1, 0), "PE001000;") << "a zero level has no sign";
-    EXPECT_EQ(peSet(0, 0, 1, -5), "PE001-05;");
-    EXPECT_EQ(peSet(0, 0, 1, 10), "PE001+10;");
-    EXPECT_EQ(peSet(2, 2, 0, 18) + peSet(0, 0, 2, 1), "PE220018;PE002001;");
+    EXPECT_EQ(peSet(0, 0, 1, 0) + peSet(0, 0, 1, -5) + peSet(0, 0, 1, 10) + peSet(2, 2, 0, 18) + peSet(0, 0, 2, 1),
+              "PE001000;PE001-05;PE001+10;PE220018;PE002001;") << "a zero level has no sign";
     EXPECT_EQ(peSet(0, 0, 0, -1) + peSet(0, 0, 1, 100) + peSet(0, 3, 1, 1), "") << "FREQ has no sign";
     // Every set command, without its ";", is a reply that carries the value back.
     for (int i = 0; i < kPeqSets * kPeqBands * kPeqParams; ++i) {
@@ -238,37 +226,9 @@ TEST_F(TrxStateTest, InitialisationGivesTheStartValuesAndLeavesTheShadowAlone) {
     EXPECT_EQ(m_shadow.autoInfo() + m_shadow.powerState(), 2);
 }
 
-// Each member takes its own bounds and nothing beyond (the bound values themselves are
-// pinned by the replies above, where they matter).
-TEST_F(TrxStateTest, EveryMemberTakesItsBoundsAndNothingBeyond) {
-    for (int i = 0; i < static_cast<int>(StateField::Count); ++i) {
-        SCOPED_TRACE(i);
-        const auto field = static_cast<StateField>(i);
-        expectBounds([&](std::int32_t v) { return m_state.set(field, v); }, [&] { return m_state.get(field); },
-                     m_state.minimum(field), m_state.maximum(field));
-    }
-    EXPECT_FALSE(m_state.set(StateField::Count, 1)) << "no such member";
-    for (const RealField real : {RealField::If2, RealField::Oi2}) {
-        expectBounds([&](double v) { return m_state.setReal(real, v); }, [&] { return m_state.getReal(real); }, -9999.0,
-                     9999.0);
-        EXPECT_TRUE(m_state.setReal(real, std::nan("")));
-        EXPECT_EQ(m_state.getReal(real), -9999.0);
-    }
-    // FREQ indexes run to 7, 9 and 18 by band; LEVEL is -20..10 and BWTH 1..10 everywhere.
-    constexpr std::int32_t kPeqBounds[kPeqBands][kPeqParams][2] = {
-        {{0, 7}, {-20, 10}, {1, 10}}, {{0, 9}, {-20, 10}, {1, 10}}, {{0, 18}, {-20, 10}, {1, 10}}};
-    for (int band = 0; band < kPeqBands; ++band) {
-        for (int p = 0; p < kPeqParams; ++p) {
-            SCOPED_TRACE(band * 10 + p);
-            const auto param = static_cast<PeqParam>(p);
-            expectBounds([&](std::int32_t v) { return m_state.setPeq(2, band, param, v); },
-                         [&] { return m_state.getPeq(2, band, param); }, kPeqBounds[band][p][0], kPeqBounds[band][p][1]);
-        }
-    }
-    EXPECT_FALSE(m_state.setPeq(3, 0, PeqParam::Freq, 1));
-}
-
-TEST_F(TrxStateTest, TextsAndMenuRecordsAreKeptOnlyWithinTheirLimits) {
+// Each member, text and menu record takes its own bounds and nothing beyond (the bound
+// values themselves are pinned by the replies above, where they matter).
+TEST_F(TrxStateTest, EveryMemberTextAndMenuRecordIsKeptWithinItsBounds) {
     // Texts up to the limit are stored whole, longer ones refused.
     const std::string fifty(50, 'K');
     EXPECT_TRUE(m_state.setText(TextField::Km1, 50, fifty.c_str()));
@@ -281,8 +241,7 @@ TEST_F(TrxStateTest, TextsAndMenuRecordsAreKeptOnlyWithinTheirLimits) {
 
     // Menu records exist only from 1 to menuCount.
     const MenuItemRecord item = test::menuItem(1, 3, 0, 25.0);
-    EXPECT_FALSE(m_state.storeMenuRecord(0, &item));
-    EXPECT_FALSE(m_state.storeMenuRecord(137, &item)) << "menuCount + 1";
+    EXPECT_FALSE(m_state.storeMenuRecord(0, &item) || m_state.storeMenuRecord(137, &item)) << "0 and menuCount + 1";
     EXPECT_EQ(m_state.menuParameterLength(137), 0);
     double value = -1.0;
     EXPECT_FALSE(m_state.readMenuValue(137, value));
@@ -299,6 +258,31 @@ TEST_F(TrxStateTest, TextsAndMenuRecordsAreKeptOnlyWithinTheirLimits) {
     EXPECT_FALSE(m_state.storeMenuRecord(301, &item));
     m_state.set(StateField::MenuCount, 100);
     EXPECT_FALSE(m_state.copyMenuRecord(136, copy)) << "lowering it hides the records beyond it";
+
+    for (int i = 0; i < static_cast<int>(StateField::Count); ++i) {
+        SCOPED_TRACE(i);
+        const auto field = static_cast<StateField>(i);
+        expectBounds([&](std::int32_t v) { return m_state.set(field, v); }, [&] { return m_state.get(field); },
+                     m_state.minimum(field), m_state.maximum(field));
+    }
+    EXPECT_FALSE(m_state.set(StateField::Count, 1)) << "no such member";
+    for (const RealField real : {RealField::If2, RealField::Oi2}) {
+        expectBounds([&](double v) { return m_state.setReal(real, v); }, [&] { return m_state.getReal(real); }, -9999.0,
+                     9999.0);
+        EXPECT_TRUE(m_state.setReal(real, std::nan("")));
+        EXPECT_EQ(m_state.getReal(real), -9999.0);
+    }
+    // FREQ indexes run to 7, 9 and 18 by band; LEVEL is -20..10 and BWTH 1..10 everywhere.
+    constexpr std::int32_t kPeqBounds[kPeqBands][kPeqParams][2] = {
+        {{0, 7}, {-20, 10}, {1, 10}}, {{0, 9}, {-20, 10}, {1, 10}}, {{0, 18}, {-20, 10}, {1, 10}}};
+    for (int i = 0; i < kPeqBands * kPeqParams; ++i) {
+        SCOPED_TRACE(i);
+        const int band = i / kPeqParams, p = i % kPeqParams;
+        expectBounds([&](std::int32_t v) { return m_state.setPeq(2, band, static_cast<PeqParam>(p), v); },
+                     [&] { return m_state.getPeq(2, band, static_cast<PeqParam>(p)); }, kPeqBounds[band][p][0],
+                     kPeqBounds[band][p][1]);
+    }
+    EXPECT_FALSE(m_state.setPeq(3, 0, PeqParam::Freq, 1));
 }
 
 }  // namespace

@@ -29,14 +29,15 @@
 #include "tests/support/scratch_directory.h"
 
 namespace tqm {
-namespace test {
 namespace {
+
+using namespace std::chrono_literals;
 
 // The far end of a pseudo-terminal: the program opens slavePath() as its serial
 // device; the test writes the transceiver's bytes here and reads what the program sent.
 class PtyPeer final {
 public:
-    PtyPeer() : m_fd(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
+    PtyPeer() {
         char name[128] = {};
         if (m_fd >= 0 && ::grantpt(m_fd) == 0 && ::unlockpt(m_fd) == 0 && ::ptsname_r(m_fd, name, sizeof name) == 0)
             m_slavePath = name;
@@ -45,12 +46,11 @@ public:
     PtyPeer(const PtyPeer&) = delete;
     PtyPeer& operator=(const PtyPeer&) = delete;
 
-    bool valid() const { return !m_slavePath.empty(); }
     const std::string& slavePath() const { return m_slavePath; }
     bool write(std::string_view bytes) { return ::write(m_fd, bytes.data(), bytes.size()) == ssize_t(bytes.size()); }
 
     // Blocks until at least count bytes came or the timeout passed; returns what came.
-    std::string readAtLeast(std::size_t count, std::chrono::milliseconds timeout = std::chrono::milliseconds(5000)) {
+    std::string readAtLeast(std::size_t count, std::chrono::milliseconds timeout = 5000ms) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         std::string received;
         while (received.size() < count && std::chrono::steady_clock::now() < deadline) {
@@ -66,16 +66,16 @@ public:
     std::string readFor(std::chrono::milliseconds window) { return readAtLeast(SIZE_MAX, window); }
 
 private:
-    int m_fd = -1;
+    int m_fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     std::string m_slavePath;
 };
 
 // A clean engine side for serial tests: state with the menu list ready, COM1 mapped
 // to a fresh pseudo-terminal, a recording main window and a reply collector.
-class SerialLinkTest : public ::testing::Test {
+class SioPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetLinkState();
+        test::resetLinkState();
         Trx_StateGuard().setMenuListReady(1);
         Sio_Port().initialise();
         PortMap().reset();
@@ -95,33 +95,25 @@ protected:
     // A fresh far end mapped to COM1 (the old one is closed).
     void replacePeer() {
         m_peer = std::make_unique<PtyPeer>();
-        ASSERT_TRUE(m_peer->valid());
+        ASSERT_FALSE(m_peer->slavePath().empty());
         ASSERT_TRUE(PortMap().setOverride(1, m_peer->slavePath()));
     }
 
-    RecordingWindow m_window;
+    test::RecordingWindow m_window;
     std::unique_ptr<PtyPeer> m_peer;
-    std::shared_ptr<QueueDrain> m_collector = std::make_shared<QueueDrain>(QueueDrain::Queue::Receive);
+    std::shared_ptr<test::QueueDrain> m_collector =
+        std::make_shared<test::QueueDrain>(test::QueueDrain::Queue::Receive);
 };
-
-}  // namespace
-}  // namespace test
-
-namespace {
-
-using namespace std::chrono_literals;
-using SioPortTest = test::SerialLinkTest;
 
 constexpr const char* kMissing = "/dev/tqm-no-such-device";
 
 TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndAProbeLeavesTheOpenPortAlone) {
-    test::PtyPeer other;
+    PtyPeer other;
     PortMap().setOverride(2, other.slavePath());
     PortMap().setOverride(3, kMissing);
     EXPECT_FALSE(Sio_Port().close()) << "closing a closed port";
     ASSERT_TRUE(Sio_Port().open());
-    EXPECT_TRUE(Sio_Port().isOpen());
-    EXPECT_FALSE(Sio_Port().open()) << "a second open";
+    EXPECT_TRUE(Sio_Port().isOpen() && !Sio_Port().open()) << "a second open is refused";
     EXPECT_EQ(m_peer->readFor(100ms), "AI0;") << "written once";
     EXPECT_EQ(std::vector({Sio_Port().probe(0), Sio_Port().probe(1), Sio_Port().probe(2), Sio_Port().probe(20)}),
               std::vector({false, true, false, false}))
@@ -130,9 +122,7 @@ TEST_F(SioPortTest, OpenWritesTheAutoInformationStateOnceAndAProbeLeavesTheOpenP
     SerialFault fault;
     EXPECT_EQ(Sio_Port().write("PS;", 3, fault), 3u);
     EXPECT_EQ(m_peer->readAtLeast(3), "PS;") << "the open port still works";
-    EXPECT_TRUE(Sio_Port().close());
-    EXPECT_FALSE(Sio_Port().isOpen());
-
+    EXPECT_TRUE(Sio_Port().close() && !Sio_Port().isOpen());
     Sio_Port().setNoticeBoxShown(true);
     EXPECT_FALSE(Sio_Port().open()) << "no open while a notice box is up";
     Sio_Port().setNoticeBoxShown(false);
@@ -146,8 +136,7 @@ TEST_F(SioPortTest, FailedOpensSayWhyAndTellTheWindowOncePerLoss) {
     // told: whether this failure posts a notice; the reason is always kept.
     const auto expectFailure = [&](SerialError code, const std::string& words, bool told, const char* com = "COM1") {
         m_window.clear();
-        EXPECT_FALSE(Sio_Port().open());
-        EXPECT_FALSE(Sio_Port().isOpen());
+        EXPECT_FALSE(Sio_Port().open() || Sio_Port().isOpen());
         ASSERT_EQ(m_window.count(UWM_COM_FAILED), told ? 1u : 0u);
         const Message notice = told ? m_window.entries().at(0).message : Message{};
         EXPECT_TRUE(notice.wParam == 0 && notice.lParam == 0) << "the port notice, (0, 0)";
@@ -188,19 +177,16 @@ TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
         SerialFault fault;
         return device.open(m_peer->slavePath(), baud, fault) ? SerialError::None : fault.code;
     };
-    const std::function<void()> ways[] = {
-        [&] {
+    const std::function<void(SerialDevice&)> ways[] = {
+        [&](SerialDevice&) {
             ASSERT_TRUE(Sio_Port().open());
             EXPECT_EQ(m_peer->readAtLeast(4), "AI0;");
             Sio_Port().close();
         },
-        [] { EXPECT_TRUE(Sio_Port().probe(0)); },
-        [&] {
-            SerialDevice device;
-            EXPECT_EQ(openAt(device, 300), SerialError::BadSpeed);
-        },
-        [&] {
-            SerialDevice device, next;
+        [](SerialDevice&) { EXPECT_TRUE(Sio_Port().probe(0)); },
+        [&](SerialDevice& device) { EXPECT_EQ(openAt(device, 300), SerialError::BadSpeed); },
+        [&](SerialDevice& device) {
+            SerialDevice next;
             ASSERT_EQ(openAt(device, 4800), SerialError::None);
             device.abort();
             EXPECT_FALSE(device.isOpen());
@@ -226,7 +212,8 @@ TEST_F(SioPortTest, LettingGoOfADeviceLeavesItAsItWasFound) {
         const int owner = ::open(m_peer->slavePath().c_str(), O_RDWR | O_NOCTTY);
         termios before{}, after{};
         ASSERT_TRUE(::tcgetattr(owner, &before) == 0 && (before.c_lflag & ECHO)) << "a terminal as a shell has it";
-        ways[way]();
+        SerialDevice device;
+        ways[way](device);
         ASSERT_EQ(::tcgetattr(owner, &after), 0);
         EXPECT_EQ(settings(before), settings(after));
         int exclusive = -1;
@@ -269,9 +256,8 @@ TEST_F(SioPortTest, ADialogChoiceRewritesTheFileAndSwitchesTheLinkOffOnlyWhenThe
         });
         PortDialogController controller(row.setting, row.shownSet, settings.path());
         const auto& choices = controller.rows();
-        controller.select(static_cast<int>(
-            std::find_if(choices.begin(), choices.end(), [&](const auto& c) { return c.value == row.choice; }) -
-            choices.begin()));
+        const auto chosen = std::ranges::find(choices, row.choice, &PortDialogRow::value);
+        controller.select(static_cast<int>(chosen - choices.begin()));
         EXPECT_EQ(controller.ok(), row.ok);
         EXPECT_EQ(std::tuple(Sio_Port().isOpen(), Sio_Port().portNumber(), Sio_Port().baudRate()),
                   std::tuple(row.openAfter, 1, row.baudAfter));
@@ -285,10 +271,10 @@ using Texts = std::vector<std::string>;
 
 bool eventually(const std::function<bool()>& condition) { return test::waitUntil(condition, 5000ms); }
 
-class SerialThreadsTest : public test::SerialLinkTest {
+class SerialThreadsTest : public SioPortTest {
 protected:
     void SetUp() override {
-        SerialLinkTest::SetUp();
+        SioPortTest::SetUp();
         ASSERT_TRUE(SioRecvThreadProxy().start());
         ASSERT_TRUE(SioSendThreadProxy().start());
     }
@@ -296,7 +282,7 @@ protected:
         SioRecvThreadProxy().stop();
         SioSendThreadProxy().stop();
         TimerService().reset();
-        SerialLinkTest::TearDown();
+        SioPortTest::TearDown();
     }
 
     // Blocks until the receive thread has handled at least count more polls.
@@ -326,8 +312,7 @@ TEST_F(SerialThreadsTest, AReplyInTwoPiecesIsDeliveredOnceAndRepliesAreCutBehind
     LinkFlags().setReplyPending(1);
     ASSERT_TRUE(m_peer->write("FA142"));
     waitPolls(4);
-    EXPECT_TRUE(m_collector->texts().empty());
-    EXPECT_EQ(LinkFlags().replyPending(), 1) << "nothing delivered yet";
+    EXPECT_TRUE(m_collector->texts().empty() && LinkFlags().replyPending() == 1) << "nothing delivered yet";
     ASSERT_TRUE(m_peer->write("50000;"));
     ASSERT_TRUE(m_collector->waitCount(1));
     EXPECT_EQ(LinkFlags().replyPending(), 0);
@@ -346,8 +331,7 @@ TEST_F(SerialThreadsTest, NothingMovesUntilTheMenuListIsReady) {
     ASSERT_TRUE(m_peer->write("PS1;"));
     send("PS;");
     waitPolls(5);
-    auto sender = ThreadDirectory().find(WorkerRole::SioSend);
-    ASSERT_TRUE(eventually([&] { return sender->pendingCount() == 0; }));
+    ASSERT_TRUE(eventually([] { return ThreadDirectory().find(WorkerRole::SioSend)->pendingCount() == 0; }));
     EXPECT_EQ(m_peer->readFor(100ms), "") << "nothing written";
     EXPECT_TRUE(m_collector->texts().empty()) << "nothing read";
     EXPECT_EQ(SioSendQueue().size(), 1u) << "the command stays queued";
