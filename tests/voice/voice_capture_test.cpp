@@ -39,23 +39,17 @@ TEST(VoiceCapture, ATakeEndsOnTheSameSampleHoweverTheBlocksFallWithItsChannelsMi
 TEST(VoiceCapture, TheMeterShowsTheLatestBlocksPeakAndAClippedTakeStaysTold) {
     VoiceCapture take(kRate, 1, 2.0);
     EXPECT_EQ(take.levelDb(), kLevelFloorDb);
-    const auto block = [](float peak) {
-        std::vector<float> samples(400, 0.0F);
-        samples[17] = -peak;
-        return samples;
+    struct Block { float peak; double levelDb; bool clipped; } const blocks[] = {
+        {0.5F, -6.0206, false}, {0.0F, kLevelFloorDb, false}, {1e-6F, kLevelFloorDb, false},  // the meter's floor
+        {1.0F, 0.0, true},      {0.1F, -20.0, true},  // a clipped take stays told
     };
-    take.feed(block(0.5F));
-    EXPECT_NEAR(take.levelDb(), -6.0206, 1e-3);
-    take.feed(block(0.0F));
-    EXPECT_EQ(take.levelDb(), kLevelFloorDb);
-    take.feed(block(1e-6F));
-    EXPECT_EQ(take.levelDb(), kLevelFloorDb) << "the meter's floor";
-    EXPECT_FALSE(take.clipped());
-    take.feed(block(1.0F));
-    EXPECT_EQ(take.levelDb(), 0.0);
-    take.feed(block(0.1F));
-    EXPECT_NEAR(take.levelDb(), -20.0, 1e-3);
-    EXPECT_TRUE(take.clipped()) << "a clipped take stays told";
+    for (const Block& block : blocks) {
+        std::vector<float> samples(400, 0.0F);
+        samples[17] = -block.peak;
+        take.feed(samples);
+        EXPECT_NEAR(take.levelDb(), block.levelDb, 1e-3) << block.peak;
+        EXPECT_EQ(take.clipped(), block.clipped) << block.peak;
+    }
 }
 
 }  // namespace
