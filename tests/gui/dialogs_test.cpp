@@ -206,18 +206,14 @@ TEST_F(DialogsTest, AKeyHeldOnAStepButtonGivesOnePressAndOneRelease) {
     button->setOwner(&owner);
     button->setCode(10);
     button->show();
-    const auto repeat = [&](QEvent::Type type, Qt::Key key) {
-        QKeyEvent event(type, key, {}, QString(), true);
-        QCoreApplication::sendEvent(button, &event);
-    };
     const Qt::Key keys[][2] = {{Qt::Key_Space, Qt::Key_Space}, {Qt::Key_Return, Qt::Key_Return},
                                {Qt::Key_Return, Qt::Key_Alt}};
     for (const auto& [held, ending] : keys) {
         owner.clear();
         QTest::keyPress(button, held);
-        for (int i = 0; i < 3; ++i) {  // auto-repeat arrives as release/press pairs marked as repeats
-            repeat(QEvent::KeyRelease, held);
-            repeat(QEvent::KeyPress, held);
+        for (int i = 0; i < 6; ++i) {  // auto-repeat arrives as release/press pairs marked as repeats
+            QKeyEvent event(i % 2 == 0 ? QEvent::KeyRelease : QEvent::KeyPress, held, {}, QString(), true);
+            QCoreApplication::sendEvent(button, &event);
         }
         ending == Qt::Key_Alt ? QTest::keyPress(button, ending, Qt::AltModifier) : QTest::keyRelease(button, ending);
         std::vector<Event> events;

@@ -126,20 +126,16 @@ TEST_F(MainWindowTest, SetChangeShowsCaptionsValuesAndColoursAndKeepsTheOtherSet
         {Eq3Frame, Eq3FreqLabel, Eq3LevelLabel, Eq3BwthLabel, Eq3FreqValue, Eq3LevelValue, Eq3BwthValue},
     };
     const QColor colours[] = {Qt::red, Qt::blue, Qt::green};
-    const auto showsSet = [&](const char* prefix, const QStringList& texts) {
-        SCOPED_TRACE(prefix);
-        ASSERT_TRUE(test::processEventsUntil([&] { return text(Eq1FreqValue) == texts[0]; }));
-        for (int p = 0; p < 9; ++p) EXPECT_EQ(text(bands[p / 3][4 + p % 3]), texts[p]);
-        for (int band = 0; band < 3; ++band) {  // band colours on the captions and labels, values on white
-            auto* frame = control<CColorGroupBox>(bands[band][0]);
-            EXPECT_TRUE(frame->title() == QString("%1 EQ%2").arg(prefix).arg(band + 1) &&
-                        frame->textColor() == colours[band]);
-            for (int k = 1; k < 4; ++k) EXPECT_EQ(control<CColorStatic>(bands[band][k])->textColor(), colours[band]);
-            for (int k = 4; k < 7; ++k) EXPECT_EQ(control<CColorStatic>(bands[band][k])->backgroundColor(), Qt::white);
-        }
-    };
+    const QStringList texts = {"300 Hz", "-7 dB", "2", "1500 Hz", "0 dB", "4", "3200 Hz", "10 dB", "1"};
     control<QAction>(MenuSetR)->trigger();
-    showsSet("R-PRMTRC", {"300 Hz", "-7 dB", "2", "1500 Hz", "0 dB", "4", "3200 Hz", "10 dB", "1"});
+    ASSERT_TRUE(test::processEventsUntil([&] { return text(Eq1FreqValue) == texts[0]; }));
+    for (int p = 0; p < 9; ++p) EXPECT_EQ(text(bands[p / 3][4 + p % 3]), texts[p]);
+    for (int band = 0; band < 3; ++band) {  // band colours on the captions and labels, values on white
+        auto* frame = control<CColorGroupBox>(bands[band][0]);
+        EXPECT_TRUE(frame->title() == QString("R-PRMTRC EQ%1").arg(band + 1) && frame->textColor() == colours[band]);
+        for (int k = 1; k < 4; ++k) EXPECT_EQ(control<CColorStatic>(bands[band][k])->textColor(), colours[band]);
+        for (int k = 4; k < 7; ++k) EXPECT_EQ(control<CColorStatic>(bands[band][k])->backgroundColor(), Qt::white);
+    }
     control<QAction>(MenuSetP)->trigger();  // still the defaults
     ASSERT_TRUE(test::processEventsUntil([&] { return text(Eq1FreqValue) == "OFF"; }));
     EXPECT_TRUE(text(Eq3LevelValue) == "5 dB" && model().shown(1) == r);
@@ -305,8 +301,7 @@ TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActive
         EXPECT_TRUE(model().activeBand() == key.activeBand && shown()[key.p] == key.value) << key.key;
     }
     EXPECT_EQ(editor->labelText(), "EQ2 OFF +5 dB BWTH 10") << "with the focus the active band is labelled";
-    QTest::keyClick(editor, Qt::Key_Tab);
-    QTest::keyClick(editor, Qt::Key_Tab);
+    for (int i = 0; i < 2; ++i) QTest::keyClick(editor, Qt::Key_Tab);
     EXPECT_FALSE(editor->hasFocus()) << "past EQ3 the focus moves on";
 }
 
@@ -317,8 +312,7 @@ TEST_F(GraphEditorTest, ConnectedADragRestsThePollAndItsPairsWaitForTheReadBackO
     const double y = handleSpot(0, shown()).y;
     grab(handle(0));
     EXPECT_FALSE(poll->isActive()) << "the poll rests during the drag";
-    moveTo(at(graphX(300), y));
-    moveTo(at(graphX(500), y));
+    for (const double hertz : {300, 500}) moveTo(at(graphX(hertz), y));
     drop(at(graphX(500), y));
     EXPECT_TRUE(poll->isActive()) << "and runs again at the release";
     m_window->stopPoll();
