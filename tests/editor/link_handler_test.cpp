@@ -69,8 +69,7 @@ protected:
         PortMap().reset();
         Sio_Port().initialise();
         ThreadDirectory().stop(WorkerRole::AnlSend);
-        ThreadDirectory().detach(WorkerRole::AnlSend);
-        ThreadDirectory().detach(WorkerRole::AnlRecv);
+        for (const WorkerRole role : {WorkerRole::AnlSend, WorkerRole::AnlRecv}) ThreadDirectory().detach(role);
         SendQueueSink::setPushHook(nullptr);
     }
 

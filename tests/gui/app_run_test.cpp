@@ -4,16 +4,9 @@
 #include <filesystem>
 #include <optional>
 #include <sstream>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-#include <QtCore/QTimer>
-#include <QtWidgets/QMessageBox>
 
 #include "app/equalizer_app.h"
 #include "editor/equalizer_values.h"
-#include "editor/ui/equalizer_dlg.h"
 #include "platform/thread_directory.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"

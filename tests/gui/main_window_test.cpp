@@ -1,21 +1,13 @@
-#include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <map>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include <gtest/gtest.h>
 #include <QtCore/QDir>
 #include <QtCore/QFileInfo>
 #include <QtCore/QRegularExpression>
-#include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtGui/QWheelEvent>
 #include <QtWidgets/QLineEdit>
-#include <QtWidgets/QMessageBox>
 
 #include "app/engine.h"
 #include "editor/graph_axes.h"
@@ -65,7 +57,6 @@ protected:
         EXPECT_TRUE(answers.finished() && answers.unscripted().size() <= 1);
         return answers.unscripted().empty() ? "" : answers.unscripted().front();
     }
-
 
     test::ScratchDirectory m_dir;
 };
@@ -291,10 +282,9 @@ TEST_F(GraphEditorTest, HoverShowsTheValuesTheWheelStepsBwthAndKeysStepTheActive
     editor->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(editor->hasFocus() && model().activeBand() == 1) << "tabbing in starts at EQ1";
     struct Key { Qt::Key key; int activeBand; int p; std::int32_t value; } const keys[] = {
-        {Qt::Key_Right, 1, 0, 1},  {Qt::Key_Left, 1, 0, 0},     {Qt::Key_Left, 1, 0, 0},
-        {Qt::Key_Tab, 2, 4, 5},    {Qt::Key_Up, 2, 4, 6},       {Qt::Key_Tab, 3, 8, 10},
-        {Qt::Key_PageDown, 3, 8, 9}, {Qt::Key_PageUp, 3, 8, 10}, {Qt::Key_Backtab, 2, 4, 6},
-        {Qt::Key_Down, 2, 4, 5},
+        {Qt::Key_Right, 1, 0, 1},    {Qt::Key_Left, 1, 0, 0},    {Qt::Key_Left, 1, 0, 0},    {Qt::Key_Tab, 2, 4, 5},
+        {Qt::Key_Up, 2, 4, 6},       {Qt::Key_Tab, 3, 8, 10},    {Qt::Key_PageDown, 3, 8, 9},
+        {Qt::Key_PageUp, 3, 8, 10},  {Qt::Key_Backtab, 2, 4, 6}, {Qt::Key_Down, 2, 4, 5},
     };
     for (const Key& key : keys) {
         QTest::keyClick(editor, key.key);

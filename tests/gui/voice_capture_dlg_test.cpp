@@ -1,12 +1,7 @@
 #include <algorithm>
 #include <cmath>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include <QtGui/QAction>
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
 
 #include "editor/ui/voice_capture_dlg.h"
@@ -155,8 +150,7 @@ TEST_F(VoiceCaptureTest, FromTheWindowAUsedTakeIsTheVoiceUnderTheCurves) {
         listen.accept();
     });
     control<QAction>(ControlId::MenuVoice)->trigger();
-    EXPECT_TRUE(answers.finished() && answers.unscripted().empty());
-    EXPECT_TRUE(m_window->voiceOverlay().voice().has_value());
+    EXPECT_TRUE(answers.finished() && answers.unscripted().empty() && m_window->voiceOverlay().voice().has_value());
     EXPECT_EQ(recordingText.toStdString(), "Live from ZR-4700 USB Audio CODEC: 20.0 s");
 }
 

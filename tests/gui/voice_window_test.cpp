@@ -1,7 +1,3 @@
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 #include <QtGui/QAction>
 
 #include "editor/ui/voice_dlg.h"
