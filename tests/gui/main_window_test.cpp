@@ -354,14 +354,6 @@ protected:
         PortMap().reset();
     }
 
-    // The status line's link states, without the port part they start with.
-    QString states() const {
-        const QString port = "COM1   |   " + QString::fromStdString(m_sim->devicePath()) + "   |   38400 baud   |   ";
-        QStringList shown;
-        for (const QString& line : m_status) shown << (line.startsWith(port) ? line.mid(port.size()) : line);
-        return shown.join(", ");
-    }
-
     SendQueueSink m_queue;
     std::unique_ptr<sim::SimulatedTransceiver> m_sim;
     QTimer m_watch;
@@ -388,8 +380,11 @@ TEST_F(LinkEndToEnd, ComConnectsThroughEveryStatusReloadsAllSetsAndAStepGoesToTh
     ASSERT_TRUE(test::processEventsUntil([&] { return m_status.back().endsWith("Transceiver switched off"); }, kLong));
     m_sim->radio().powerOn();
     ASSERT_TRUE(test::processEventsUntil([&] { return m_status.back().endsWith("|   Connected"); }, kLong));
-    EXPECT_EQ(states(), "Offline, Connecting, Waiting for identification, Connected, Transceiver switched off, "
-                        "Connected");
+    const QString port = "COM1   |   " + QString::fromStdString(m_sim->devicePath()) + "   |   38400 baud   |   ";
+    QStringList states;  // the status line's link states, without the port part they start with
+    for (const QString& line : m_status) states << (line.startsWith(port) ? line.mid(port.size()) : line);
+    EXPECT_EQ(states.join(", "), "Offline, Connecting, Waiting for identification, Connected, Transceiver switched off, "
+                                 "Connected");
 }
 
 // EQ2 of set F starts at 1000 Hz, +3 dB; its table ends at 1500 Hz, so a drag towards

@@ -45,23 +45,6 @@ protected:
     std::filesystem::path m_recording = m_dir / "voice.wav";
 };
 
-TEST_F(VoiceWindowTest, OverlaysAreOffUntilSwitchedOnAndEachDrawsOverTheGraph) {
-    auto* spectrum = control<QAction>(MenuVoiceSpectrum);
-    auto* product = control<QAction>(MenuVoiceProduct);
-    EXPECT_FALSE(spectrum->isEnabled() || product->isEnabled()) << "no voice yet";
-    const QImage plain = graph();
-    withVoiceDialog([](CVoiceDlg&) {});
-    ASSERT_TRUE(spectrum->isEnabled() && product->isEnabled() && !spectrum->isChecked() && !product->isChecked());
-    EXPECT_EQ(graph(), plain) << "a loaded voice alone draws nothing";
-    for (QAction* action : {spectrum, product}) {
-        SCOPED_TRACE(action->text().toStdString());
-        action->setChecked(true);
-        EXPECT_NE(graph(), plain);
-        action->setChecked(false);
-        EXPECT_EQ(graph(), plain);
-    }
-}
-
 // What the transceiver holds of set F, as its replies leave it.
 void holds(const EqualizerValues& values) {
     Trx_StateGuard state;
@@ -108,7 +91,11 @@ TEST_F(VoiceWindowTest, ConnectedAProposalOutlivesTheTransceiversReportsAndUseSe
     m_window->stopPoll();
 }
 
-TEST_F(VoiceWindowTest, OfflineClosingTheDialogDiscardsAProposalAndUseShowsIt) {
+TEST_F(VoiceWindowTest, OfflineClosingDiscardsAProposalUseShowsItAndOverlaysDrawOnlyWhenOn) {
+    auto* spectrum = control<QAction>(MenuVoiceSpectrum);
+    auto* product = control<QAction>(MenuVoiceProduct);
+    EXPECT_FALSE(spectrum->isEnabled() || product->isEnabled()) << "no voice yet";
+    const QImage plain = graph();
     const EqualizerValues before = model().shown(0);
     EqualizerValues proposal;
     withVoiceDialog([&](CVoiceDlg& dialog) {
@@ -116,6 +103,15 @@ TEST_F(VoiceWindowTest, OfflineClosingTheDialogDiscardsAProposalAndUseShowsIt) {
         proposal = model().shown(0);
     });
     EXPECT_TRUE(proposal != before && model().shown(0) == before);
+    ASSERT_TRUE(spectrum->isEnabled() && product->isEnabled() && !spectrum->isChecked() && !product->isChecked());
+    EXPECT_EQ(graph(), plain) << "a loaded voice alone draws nothing";
+    for (QAction* action : {spectrum, product}) {
+        SCOPED_TRACE(action->text().toStdString());
+        action->setChecked(true);
+        EXPECT_NE(graph(), plain);
+        action->setChecked(false);
+        EXPECT_EQ(graph(), plain);
+    }
     withVoiceDialog([&](CVoiceDlg& dialog) {
         ASSERT_TRUE(fitted(dialog));
         dialog.use();
