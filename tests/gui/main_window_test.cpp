@@ -383,8 +383,8 @@ TEST_F(LinkEndToEnd, ComConnectsThroughEveryStatusReloadsAllSetsAndAStepGoesToTh
     const QString port = "COM1   |   " + QString::fromStdString(m_sim->devicePath()) + "   |   38400 baud   |   ";
     QStringList states;  // the status line's link states, without the port part they start with
     for (const QString& line : m_status) states << (line.startsWith(port) ? line.mid(port.size()) : line);
-    EXPECT_EQ(states.join(", "), "Offline, Connecting, Waiting for identification, Connected, Transceiver switched off, "
-                                 "Connected");
+    EXPECT_EQ(states.join(", "),
+              "Offline, Connecting, Waiting for identification, Connected, Transceiver switched off, Connected");
 }
 
 // EQ2 of set F starts at 1000 Hz, +3 dB; its table ends at 1500 Hz, so a drag towards
