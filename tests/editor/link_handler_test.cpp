@@ -69,8 +69,7 @@ protected:
         PortMap().reset();
         Sio_Port().initialise();
         ThreadDirectory().stop(WorkerRole::AnlSend);
-        ThreadDirectory().detach(WorkerRole::AnlSend);
-        ThreadDirectory().detach(WorkerRole::AnlRecv);
+        for (const WorkerRole role : {WorkerRole::AnlSend, WorkerRole::AnlRecv}) ThreadDirectory().detach(role);
         SendQueueSink::setPushHook(nullptr);
     }
 
@@ -116,7 +115,7 @@ TEST_F(LinkHandlerTest, ComWithAutoInfoOffOpensTheConnectingBoxUntilPowerOn) {
     EXPECT_TRUE(!handler.connectingShown() && handler.connectRequested() && !model.connected()) << "waiting for ID";
 }
 
-TEST_F(LinkHandlerTest, IdentificationConnectsAndTheTwentySeventhPeReplyReloads) {
+TEST_F(LinkHandlerTest, IdentificationConnectsTheTwentySeventhPeReplyReloadsAndAutoInfoOffTakesTheWindowOffline) {
     comAndPowerOn(true);
     EXPECT_TRUE(model.connected() && !handler.connectRequested());
     Trx_StateGuard().setPeq(1, 0, PeqParam::Level, -7);
@@ -127,6 +126,22 @@ TEST_F(LinkHandlerTest, IdentificationConnectsAndTheTwentySeventhPeReplyReloads)
     EXPECT_TRUE(model.pendingReplies() == 0 && model.shown(1).get(0, PeqParam::Level) == -7 &&
                 model.reference(1).get(0, PeqParam::Level) == -7);
     EXPECT_EQ(view.log, (Words{"graph"}));
+    view.log.clear();  // connected, a PE reply redraws only when a value changed
+    handler.onReplyPe();
+    EXPECT_TRUE(view.log.empty());
+    Trx_StateGuard().setPeq(0, 2, PeqParam::Bwth, 3);
+    handler.onReplyPe();
+    EXPECT_TRUE(view.log == Words{"graph"} && model.shown(0).get(2, PeqParam::Bwth) == 3);
+
+    view.log.clear();
+    Trx_StateGuard().set(StateField::AutoInfo, 0);
+    handler.onReplyAi();
+    EXPECT_TRUE(view.log == Words({"lamp-off", "poll-off"}) && !model.connected() &&
+                Trx_StateGuard().get(StateField::ModelCode) == 0);
+    view.log.clear();
+    Trx_StateGuard().setPeq(0, 2, PeqParam::Bwth, 4);
+    handler.onReplyPe();
+    EXPECT_TRUE(view.log.empty()) << "PE while offline changes nothing";
 }
 
 TEST_F(LinkHandlerTest, ComIsIgnoredOnlyWhileRepliesArePendingAndAnUnrequestedIdOrALossEndsTheAttempt) {
@@ -189,26 +204,6 @@ TEST_F(LinkHandlerTest, ComLetsTheNextFailedPortOpenTellTheWindowAgain) {
     EXPECT_TRUE(!Sio_Port().open() && !Sio_Port().open() && window.count(UWM_COM_FAILED) == 1u);
     handler.onComAction();
     EXPECT_TRUE(!Sio_Port().open() && window.count(UWM_COM_FAILED) == 2u);
-}
-
-TEST_F(LinkHandlerTest, ConnectedPeRedrawsOnlyOnChangeAndAutoInfoOffTakesTheWindowOffline) {
-    comAndPowerOn(true);
-    model.setPendingReplies(0);
-    handler.onReplyPe();
-    EXPECT_TRUE(view.log.empty());
-    Trx_StateGuard().setPeq(0, 2, PeqParam::Bwth, 3);
-    handler.onReplyPe();
-    EXPECT_TRUE(view.log == Words{"graph"} && model.shown(0).get(2, PeqParam::Bwth) == 3);
-
-    view.log.clear();
-    Trx_StateGuard().set(StateField::AutoInfo, 0);
-    handler.onReplyAi();
-    EXPECT_TRUE(view.log == Words({"lamp-off", "poll-off"}) && !model.connected() &&
-                Trx_StateGuard().get(StateField::ModelCode) == 0);
-    view.log.clear();
-    Trx_StateGuard().setPeq(0, 2, PeqParam::Bwth, 4);
-    handler.onReplyPe();
-    EXPECT_TRUE(view.log.empty()) << "PE while offline changes nothing";
 }
 
 TEST_F(LinkHandlerTest, WatchdogReportsLossOnlyForSilenceOrAFailedLine) {

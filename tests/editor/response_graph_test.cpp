@@ -12,9 +12,8 @@
 namespace tqm {
 namespace {
 
-constexpr std::uint32_t kRed = 0xFFFF0000u;
-constexpr std::uint32_t kBlue = 0xFF0000FFu;
-constexpr std::uint32_t kGreen = 0xFF00FF00u;
+constexpr std::uint32_t kBandColour[] = {0xFFFF0000u, 0xFF0000FFu, 0xFF00FF00u};  // EQ1 red, EQ2 blue, EQ3 green
+constexpr std::uint32_t kRed = kBandColour[0];
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
 constexpr std::uint32_t kBlack = 0xFF000000u;
 
@@ -92,27 +91,24 @@ TEST(ResponseGraph, StartsWhiteAndDrawsTheGridOnOpen) {
 
 TEST(ResponseGraph, TheActiveBandIsDrawnLastAndTheSumFirst) {
     // All bands off: a flat line in the colour of the band drawn last, clipped at x = 900.
-    const std::array<std::uint32_t, 3> colours = {kRed, kBlue, kGreen};
-    for (int active = 1; active <= 3; ++active) {
-        ResponseGraph graph;
-        render(graph, kAllOff, active);
-        EXPECT_EQ(countIn(graph, colours[active - 1], 0, 900, 176, 177), 900) << active;
-        EXPECT_TRUE(countIn(graph, kGridColour, 0, 900, 175, 178) == 2 * 900 && graph.pixel(900, 176) == kGridColour &&
-                    countIn(graph, kBlack, 300, 301) == 0) << active;
-    }
     // With only the active band boosted (at its lowest frequency), the two other bands
     // still share the 0 dB row at the left edge: the later of them shows there. At the
     // peak the sum and the active band coincide: the band lies on top.
     struct Case { int active; EqualizerValues values; std::uint32_t laterOther; int peakX; } const cases[] = {
-        {1, {{1, 10, 1, 0, 5, 10, 0, 5, 10}}, kBlue, 135},
+        {1, {{1, 10, 1, 0, 5, 10, 0, 5, 10}}, kBandColour[1], 135},
         {2, {{0, 5, 10, 1, 10, 1, 0, 5, 10}}, kRed, 515},
         {3, {{0, 5, 10, 0, 5, 10, 1, 10, 1}}, kRed, 664},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.active);
         ResponseGraph graph;
+        render(graph, kAllOff, c.active);
+        EXPECT_EQ(countIn(graph, kBandColour[c.active - 1], 0, 900, 176, 177), 900);
+        EXPECT_TRUE(countIn(graph, kGridColour, 0, 900, 175, 178) == 2 * 900 && graph.pixel(900, 176) == kGridColour &&
+                    countIn(graph, kBlack, 300, 301) == 0);
         render(graph, c.values, c.active);
-        EXPECT_TRUE(graph.pixel(5, 176) == c.laterOther && graph.pixel(c.peakX, 96) == colours[c.active - 1] &&
-                    countIn(graph, kBlack, c.peakX, c.peakX + 1) == 0) << c.active;
+        EXPECT_TRUE(graph.pixel(5, 176) == c.laterOther && graph.pixel(c.peakX, 96) == kBandColour[c.active - 1] &&
+                    countIn(graph, kBlack, c.peakX, c.peakX + 1) == 0);
     }
 }
 

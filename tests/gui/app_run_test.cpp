@@ -4,16 +4,9 @@
 #include <filesystem>
 #include <optional>
 #include <sstream>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-#include <QtCore/QTimer>
-#include <QtWidgets/QMessageBox>
 
 #include "app/equalizer_app.h"
 #include "editor/equalizer_values.h"
-#include "editor/ui/equalizer_dlg.h"
 #include "platform/thread_directory.h"
 #include "serial/port_map.h"
 #include "serial/sio_port.h"
@@ -43,7 +36,7 @@ struct AppRun {
     bool overABox = false;
     const char* written = nullptr;  // the file at the end; null: not written
     const char* settingFile = nullptr;  // a setting file given on the command line: its text
-    bool settingFileRefused = false;
+    const char* notice = nullptr;  // the one notice of the run, closed as it shows
 };
 
 class ApplicationRun : public ::testing::TestWithParam<AppRun> {};
@@ -60,17 +53,6 @@ fs::path settingsAtStart(const AppRun& run, const fs::path& directory) {
         EXPECT_TRUE(test::writeFile(settings, "3,9600,2\r\n"));
     }
     return settings;
-}
-
-// The notices of a run, closed as they show.
-std::vector<std::string> noticesOf(const AppRun& run) {
-    std::vector<std::string> notices;
-    if (run.settings == Settings::Unreadable) {
-        notices.push_back("Failed to read the COM port configuration file.\n"
-                          "Execute the control program with the default settings.");
-    }
-    if (run.settingFileRefused) notices.push_back("The input range is incorrect.");
-    return notices;
 }
 
 // During the run the shown set changes to R and the baud rate to 19200; at the end
@@ -123,7 +105,7 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
             const EqualizerModel& model = window.model();
             const int set = model.currentSet();
             EXPECT_EQ(model.shown(set) == kOpened && model.reference(set) == kOpened,
-                      run.settingFile != nullptr && !run.settingFileRefused) << "a good setting file is shown";
+                      run.settingFile != nullptr && run.notice == nullptr) << "a good setting file is shown";
             changeAndEnd(window, run, settings, boxOutlived);
         });
     };
@@ -134,7 +116,8 @@ TEST_P(ApplicationRun, ReadsTheSettingsClosesThePortWritesThemThenStopsTheThread
 
     EXPECT_TRUE(portWasOpen && !boxOutlived) << "the port of the settings led to the radio; a signal ends a box too";
     if (answers) {
-        EXPECT_EQ(answers->unscripted(), noticesOf(run));
+        EXPECT_EQ(answers->unscripted(),
+                  run.notice != nullptr ? std::vector<std::string>{run.notice} : std::vector<std::string>{});
     }
     const char* saved = run.written != nullptr ? "settings-written" : "settings-not-written";
     EXPECT_EQ(app.shutdownSteps(), (std::vector<std::string>{"port-closed", saved, "threads-stopped"}));
@@ -161,12 +144,14 @@ INSTANTIATE_TEST_SUITE_P(
                       AppRun{"Sighup", Settings::Existing, SIGHUP, false, "3,19200,1\r\n"},
                       AppRun{"SigtermOverABox", Settings::Existing, SIGTERM, true, "3,19200,1\r\n"},
                       AppRun{"FirstStartInANewFolder", Settings::NewFolder, 0, false, "1,19200,1\r\n"},
-                      AppRun{"UnreadableFile", Settings::Unreadable},
+                      AppRun{"UnreadableFile", Settings::Unreadable, 0, false, nullptr, nullptr,
+                             "Failed to read the COM port configuration file.\n"
+                             "Execute the control program with the default settings."},
                       AppRun{"UnwritableAtTheEnd", Settings::Unwritable},
                       AppRun{"OpensASettingFile", Settings::Existing, 0, false, "3,19200,1\r\n",
                              "100,5,10\r\n800,-3,10\r\n0,5,4\r\n"},
                       AppRun{"OpensABadSettingFile", Settings::Existing, 0, false, "3,19200,1\r\n",
-                             "100,5,10\r\n700,11,10\r\n0,5,10\r\n", true}),
+                             "100,5,10\r\n700,11,10\r\n0,5,10\r\n", "The input range is incorrect."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,28 +1,19 @@
 #include <algorithm>
 #include <cmath>
-#include <memory>
-#include <string>
 #include <tuple>
-#include <vector>
 
-#include <gtest/gtest.h>
 #include <QtGui/QAction>
 #include <QtGui/QKeyEvent>
-#include <QtTest/QTest>
 #include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QComboBox>
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
-#include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QTreeWidget>
 
 #include "editor/ui/baud_rate_dlg.h"
 #include "editor/ui/com_select_dlg.h"
-#include "editor/ui/control_id.h"
-#include "editor/ui/equalizer_dlg.h"
 #include "editor/ui/ports_dlg.h"
 #include "editor/ui/power_watch.h"
 #include "editor/ui/program_font.h"
@@ -35,7 +26,6 @@
 #include "sim/pty_master.h"
 #include "tests/gui/gui_app.h"
 #include "tests/support/fake_device_tree.h"
-#include "tests/support/recording_sink.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/scratch_directory.h"
 
@@ -206,18 +196,14 @@ TEST_F(DialogsTest, AKeyHeldOnAStepButtonGivesOnePressAndOneRelease) {
     button->setOwner(&owner);
     button->setCode(10);
     button->show();
-    const auto repeat = [&](QEvent::Type type, Qt::Key key) {
-        QKeyEvent event(type, key, {}, QString(), true);
-        QCoreApplication::sendEvent(button, &event);
-    };
     const Qt::Key keys[][2] = {{Qt::Key_Space, Qt::Key_Space}, {Qt::Key_Return, Qt::Key_Return},
                                {Qt::Key_Return, Qt::Key_Alt}};
     for (const auto& [held, ending] : keys) {
         owner.clear();
         QTest::keyPress(button, held);
-        for (int i = 0; i < 3; ++i) {  // auto-repeat arrives as release/press pairs marked as repeats
-            repeat(QEvent::KeyRelease, held);
-            repeat(QEvent::KeyPress, held);
+        for (int i = 0; i < 6; ++i) {  // auto-repeat arrives as release/press pairs marked as repeats
+            QKeyEvent event(i % 2 == 0 ? QEvent::KeyRelease : QEvent::KeyPress, held, {}, QString(), true);
+            QCoreApplication::sendEvent(button, &event);
         }
         ending == Qt::Key_Alt ? QTest::keyPress(button, ending, Qt::AltModifier) : QTest::keyRelease(button, ending);
         std::vector<Event> events;

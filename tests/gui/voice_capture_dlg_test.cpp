@@ -1,12 +1,7 @@
 #include <algorithm>
 #include <cmath>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include <QtGui/QAction>
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
 
 #include "editor/ui/voice_capture_dlg.h"
@@ -28,11 +23,11 @@ constexpr int kRate = 48000;
 const QString kCodec = QStringLiteral("ZR-4700 USB Audio CODEC");
 
 // The Listen dialog against a real sound server: a private PulseAudio whose inputs the
-// tests plug in and pull out, each fed from a named pipe with a synthetic voice.
-class VoiceCaptureTest : public ::testing::Test {
+// tests plug in and pull out, each fed from a named pipe with a synthetic voice. The main
+// window opens only when a test asks.
+class VoiceCaptureTest : public test::MainWindowFixture {
 protected:
     void SetUp() override {
-        test::guiApp();
         ASSERT_TRUE(test::PulseServer::installed()) << "scripts/install-deps installs pulseaudio";
         m_server = test::PulseServer::instance();
         ASSERT_NE(m_server, nullptr) << "the private PulseAudio server did not start";
@@ -42,19 +37,14 @@ protected:
         if (m_module) m_server->pull(*m_module);
     }
 
-    void plugIn(test::PulseServer& server) {
-        m_module = server.plugInput(kCodec.toStdString(), kRate, m_pipe);
+    void plugIn() {
+        m_module = m_server->plugInput(kCodec.toStdString(), kRate, m_pipe);
         ASSERT_TRUE(m_module.has_value());
     }
     void feed(std::vector<float> samples) { m_feeder = std::make_unique<test::PipeFeeder>(m_pipe, std::move(samples)); }
 
     static std::vector<float> voice(double seconds) {
         return test::speechSamples({test::formantEnvelopeDb, kRate, seconds, 0.3});
-    }
-    // What 16-bit samples on the pipe carry of a signal.
-    static std::vector<float> quantised(std::vector<float> samples) {
-        for (float& sample : samples) sample = std::round(std::clamp(sample, -1.0F, 1.0F) * 32768.0F) / 32768.0F;
-        return samples;
     }
 
     test::PulseServer* m_server = nullptr;
@@ -66,16 +56,14 @@ protected:
 
 TEST_F(VoiceCaptureTest, AnInputPluggedInIsListedAndATakeEndsAfterTwentySecondsWithTheVoiceItHeard) {
     CVoiceCaptureDlg dialog(nullptr);
-    EXPECT_TRUE(dialog.inputs().isEmpty());
-    EXPECT_TRUE(dialog.statusText().startsWith("No audio input found"));
+    EXPECT_TRUE(dialog.inputs().isEmpty() && dialog.statusText().startsWith("No audio input found"));
     dialog.start();
     EXPECT_FALSE(dialog.capturing()) << "nothing to take from";
 
-    plugIn(*m_server);
+    plugIn();
     ASSERT_TRUE(test::processEventsUntil([&] { return dialog.inputs().contains(kCodec); }, 20s)) << "a plugged-in input is listed";
     dialog.chooseInput(kCodec);
-    ASSERT_EQ(dialog.chosenInput(), kCodec);
-    EXPECT_TRUE(dialog.statusText().startsWith("Start, then speak"));
+    ASSERT_TRUE(dialog.chosenInput() == kCodec && dialog.statusText().startsWith("Start, then speak"));
 
     const std::vector<float> spoken = voice(24.0);
     dialog.start();
@@ -89,8 +77,8 @@ TEST_F(VoiceCaptureTest, AnInputPluggedInIsListedAndATakeEndsAfterTwentySecondsW
     EXPECT_GT(dialog.levelShown(), -60);
 
     // The take is the sound that went in: its spectrum is that of the signal's first 20 s.
-    std::vector<float> first = quantised(spoken);
-    first.resize(20 * kRate);
+    std::vector<float> first(spoken.begin(), spoken.begin() + 20 * kRate);
+    for (float& sample : first) sample = std::round(std::clamp(sample, -1.0F, 1.0F) * 32768.0F) / 32768.0F;  // 16 bits
     const auto expected = longTermAverage(first, kRate);
     ASSERT_TRUE(dialog.voice().has_value() && expected.has_value());
     for (std::size_t i = 0; i < expected->size(); ++i) EXPECT_NEAR((*dialog.voice())[i], (*expected)[i], 0.1) << i;
@@ -110,7 +98,7 @@ TEST_F(VoiceCaptureTest, AnInputPluggedInIsListedAndATakeEndsAfterTwentySecondsW
 }
 
 TEST_F(VoiceCaptureTest, APulledInputEndsTheTakeKeepingWhatItHeardWhichCanBeSaved) {
-    plugIn(*m_server);
+    plugIn();
     CVoiceCaptureDlg dialog(nullptr);
     ASSERT_TRUE(test::processEventsUntil([&] { return dialog.inputs().contains(kCodec); }, 20s));
     dialog.chooseInput(kCodec);
@@ -124,16 +112,15 @@ TEST_F(VoiceCaptureTest, APulledInputEndsTheTakeKeepingWhatItHeardWhichCanBeSave
     ASSERT_TRUE(m_server->pull(*m_module));
     m_module.reset();
     ASSERT_TRUE(test::processEventsUntil([&] { return !dialog.capturing(); }, 20s)) << "a pulled input ends the take";
-    EXPECT_TRUE(dialog.statusText().startsWith("ZR-4700 USB Audio CODEC ")) << dialog.statusText().toStdString();
-    EXPECT_TRUE(dialog.statusText().contains(" after 3.0 s")) << dialog.statusText().toStdString();
+    const QString status = dialog.statusText();
+    EXPECT_TRUE(status.startsWith(kCodec + " ") && status.contains(" after 3.0 s")) << status.toStdString();
     EXPECT_TRUE(dialog.voice().has_value()) << "what was heard is kept";
 
     const auto saved = m_dir / "take.wav";
     ASSERT_TRUE(dialog.saveTake(QString::fromStdString(saved.string())));
     const AudioFile file = readAudioFile(saved.string());
-    ASSERT_EQ(file.result, AudioFileResult::Read);
-    EXPECT_EQ(file.rate, kRate);
-    ASSERT_EQ(file.samples.size(), dialog.take()->samples().size());
+    ASSERT_TRUE(file.result == AudioFileResult::Read && file.rate == kRate &&
+                file.samples.size() == dialog.take()->samples().size());
     for (std::size_t i = 0; i < file.samples.size(); i += 997) {
         EXPECT_NEAR(file.samples[i], dialog.take()->samples()[i], 1.0 / 32768.0) << i;
     }
@@ -142,42 +129,28 @@ TEST_F(VoiceCaptureTest, APulledInputEndsTheTakeKeepingWhatItHeardWhichCanBeSave
 }
 
 // From the window: View > Voice..., Listen..., a take, Use: the voice is the one shown.
-class ListenFromTheWindowTest : public test::MainWindowFixture {};
-
-TEST_F(ListenFromTheWindowTest, AUsedTakeIsTheVoiceUnderTheCurves) {
-    test::PulseServer* server = test::PulseServer::instance();
-    ASSERT_NE(server, nullptr);
+TEST_F(VoiceCaptureTest, FromTheWindowAUsedTakeIsTheVoiceUnderTheCurves) {
     open();
-    test::ScratchDirectory dir;
-    const auto pipe = dir / "input.pipe";
-    const auto module = server->plugInput(kCodec.toStdString(), kRate, pipe);
-    ASSERT_TRUE(module.has_value());
-    std::unique_ptr<test::PipeFeeder> feeder;
+    plugIn();
     QString recordingText;
     test::ModalAnswerer answers;
     answers.then<CVoiceDlg>([&](CVoiceDlg& voiceDialog) {
         voiceDialog.listen();
         recordingText = voiceDialog.findChild<QLabel*>(QStringLiteral("voice_recording"))->text();
-        for (QPushButton* button : voiceDialog.findChildren<QPushButton*>()) {
-            if (button->text() == "&Fit") {
-                EXPECT_TRUE(button->isEnabled()) << "the voice taken can be fitted";
-            }
-        }
+        const auto fit = [](QPushButton* button) { return button->text() == "&Fit" && button->isEnabled(); };
+        EXPECT_TRUE(std::ranges::any_of(voiceDialog.findChildren<QPushButton*>(), fit)) << "the take can be fitted";
         voiceDialog.reject();
     });
     answers.then<CVoiceCaptureDlg>([&](CVoiceCaptureDlg& listen) {
         EXPECT_TRUE(test::processEventsUntil([&] { return listen.inputs().contains(kCodec); }, 20s));
         listen.chooseInput(kCodec);
         listen.start();
-        feeder = std::make_unique<test::PipeFeeder>(pipe, test::speechSamples({test::formantEnvelopeDb, kRate, 22.0, 0.3}));
+        feed(voice(22.0));
         EXPECT_TRUE(test::processEventsUntil([&] { return !listen.capturing(); }, 120s));
         listen.accept();
     });
     control<QAction>(ControlId::MenuVoice)->trigger();
-    EXPECT_TRUE(answers.finished() && answers.unscripted().empty());
-    feeder.reset();
-    server->pull(*module);
-    EXPECT_TRUE(m_window->voiceOverlay().voice().has_value());
+    EXPECT_TRUE(answers.finished() && answers.unscripted().empty() && m_window->voiceOverlay().voice().has_value());
     EXPECT_EQ(recordingText.toStdString(), "Live from ZR-4700 USB Audio CODEC: 20.0 s");
 }
 

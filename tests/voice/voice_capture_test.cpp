@@ -11,7 +11,8 @@ namespace {
 
 constexpr int kRate = 8000;
 
-// Blocks of a stereo input of every size, running past the end of the take.
+// Blocks of a stereo input of every size, running past the end of the take; the spectrum
+// taken block by block is that of the whole take.
 TEST(VoiceCapture, ATakeEndsOnTheSameSampleHoweverTheBlocksFallWithItsChannelsMixed) {
     const std::vector<float> voice = speechSamples({formantEnvelopeDb, kRate, 25.0, 0.3});
     std::vector<float> stereo;
@@ -25,37 +26,28 @@ TEST(VoiceCapture, ATakeEndsOnTheSameSampleHoweverTheBlocksFallWithItsChannelsMi
         frame += frames;
         EXPECT_NEAR(take.progress(), std::min(frame / (20.0 * kRate), 1.0), 1e-9);
     }
-    ASSERT_TRUE(take.full());
-    ASSERT_EQ(take.samples().size(), 20U * kRate);
-    EXPECT_DOUBLE_EQ(take.seconds(), 20.0);
+    ASSERT_TRUE(take.full() && take.samples().size() == 20U * kRate && take.seconds() == 20.0);
     for (std::size_t i = 0; i < take.samples().size(); i += 101) ASSERT_FLOAT_EQ(take.samples()[i], 0.75F * voice[i]);
 
-    const std::vector<float> first(take.samples().begin(), take.samples().end());
-    const auto whole = longTermAverage(first, kRate);
+    const auto whole = longTermAverage(take.samples(), kRate);
     ASSERT_TRUE(whole && take.spectrum());
     EXPECT_EQ(*take.spectrum(), *whole);
 }
 
 TEST(VoiceCapture, TheMeterShowsTheLatestBlocksPeakAndAClippedTakeStaysTold) {
     VoiceCapture take(kRate, 1, 2.0);
-    EXPECT_EQ(take.levelDb(), kLevelFloorDb);
-    const auto block = [](float peak) {
-        std::vector<float> samples(400, 0.0F);
-        samples[17] = -peak;
-        return samples;
+    EXPECT_TRUE(take.levelDb() == kLevelFloorDb && !take.spectrum()) << "nothing taken yet";
+    struct Block { float peak; double levelDb; bool clipped; } const blocks[] = {
+        {0.5F, -6.0206, false}, {0.0F, kLevelFloorDb, false}, {1e-6F, kLevelFloorDb, false},  // the meter's floor
+        {1.0F, 0.0, true},      {0.1F, -20.0, true},  // a clipped take stays told
     };
-    take.feed(block(0.5F));
-    EXPECT_NEAR(take.levelDb(), -6.0206, 1e-3);
-    take.feed(block(0.0F));
-    EXPECT_EQ(take.levelDb(), kLevelFloorDb);
-    take.feed(block(1e-6F));
-    EXPECT_EQ(take.levelDb(), kLevelFloorDb) << "the meter's floor";
-    EXPECT_FALSE(take.clipped());
-    take.feed(block(1.0F));
-    EXPECT_EQ(take.levelDb(), 0.0);
-    take.feed(block(0.1F));
-    EXPECT_NEAR(take.levelDb(), -20.0, 1e-3);
-    EXPECT_TRUE(take.clipped()) << "a clipped take stays told";
+    for (const Block& block : blocks) {
+        std::vector<float> samples(400, 0.0F);
+        samples[17] = -block.peak;
+        take.feed(samples);
+        EXPECT_NEAR(take.levelDb(), block.levelDb, 1e-3) << block.peak;
+        EXPECT_EQ(take.clipped(), block.clipped) << block.peak;
+    }
 }
 
 }  // namespace
