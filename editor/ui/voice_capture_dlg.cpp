@@ -16,11 +16,11 @@
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QGridLayout>
-#include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QProgressBar>
 #include <QtWidgets/QPushButton>
 
+#include "editor/ui/button_row.h"
 #include "voice/audio_file.h"
 
 namespace tqm {
@@ -57,7 +57,7 @@ const QString kReady = QStringLiteral("Start, then speak as on the air. The take
 
 }  // namespace
 
-CVoiceCaptureDlg::CVoiceCaptureDlg(QWidget* owner) : QDialog(owner), m_devices(new QMediaDevices(this)) {
+CVoiceCaptureDlg::CVoiceCaptureDlg(QWidget* owner) : QDialog(owner) {
     setObjectName(QStringLiteral("voice_capture_dialog"));
     setWindowTitle(QStringLiteral("Listen"));
     setUpLayout();
@@ -66,7 +66,7 @@ CVoiceCaptureDlg::CVoiceCaptureDlg(QWidget* owner) : QDialog(owner), m_devices(n
     m_watchTimer = new QTimer(this);
     m_watchTimer->setInterval(kWatchMs);
     connect(m_watchTimer, &QTimer::timeout, this, &CVoiceCaptureDlg::watch);
-    connect(m_devices, &QMediaDevices::audioInputsChanged, this, &CVoiceCaptureDlg::refreshInputs);
+    connect(new QMediaDevices(this), &QMediaDevices::audioInputsChanged, this, &CVoiceCaptureDlg::refreshInputs);
     refreshInputs();
     m_watchTimer->start();
 }
@@ -109,12 +109,7 @@ void CVoiceCaptureDlg::setUpLayout() {
     grid->addWidget(new QLabel(QStringLiteral("Take:"), this), 2, 0);
     grid->addWidget(m_progress, 2, 1);
     grid->addWidget(m_status, 3, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {m_startButton, m_saveButton, m_useButton, cancel}) {
-        button->setAutoDefault(false);
-        buttons->addWidget(button);
-    }
-    grid->addLayout(buttons, 4, 0, 1, 2);
+    grid->addLayout(buttonRow({m_startButton, m_saveButton, m_useButton, cancel}), 4, 0, 1, 2);
     connect(m_startButton, &QPushButton::clicked, this, [this] { capturing() ? stop() : start(); });
     connect(m_saveButton, &QPushButton::clicked, this, &CVoiceCaptureDlg::chooseSaveFile);
     connect(m_useButton, &QPushButton::clicked, this, &QDialog::accept);

@@ -16,7 +16,6 @@ class QAudioSource;
 class QComboBox;
 class QIODevice;
 class QLabel;
-class QMediaDevices;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -76,7 +75,6 @@ private:
     void showTake();
     void updateButtons();
 
-    QMediaDevices* m_devices = nullptr;
     QList<QAudioDevice> m_inputs;
     QComboBox* m_inputBox = nullptr;
     QProgressBar* m_level = nullptr;

@@ -15,6 +15,7 @@
 #include <QtWidgets/QPushButton>
 
 #include "editor/setting_file.h"
+#include "editor/ui/button_row.h"
 #include "editor/ui/voice_capture_dlg.h"
 #include "editor/ui/voice_overlay.h"
 #include "voice/audio_file.h"
@@ -84,12 +85,7 @@ void CVoiceDlg::setUpLayout() {
     grid->addWidget(targetLabel, 1, 0);
     grid->addWidget(m_targetBox, 1, 1);
     grid->addWidget(m_residual, 2, 0, 1, 2);
-    auto* buttons = new QHBoxLayout;
-    for (QPushButton* button : {m_fitButton, m_useButton, m_discardButton, close}) {
-        button->setAutoDefault(false);
-        buttons->addWidget(button);
-    }
-    grid->addLayout(buttons, 3, 0, 1, 2);
+    grid->addLayout(buttonRow({m_fitButton, m_useButton, m_discardButton, close}), 3, 0, 1, 2);
     connect(choose, &QPushButton::clicked, this, &CVoiceDlg::chooseRecording);
     connect(listen, &QPushButton::clicked, this, &CVoiceDlg::listen);
     connect(m_targetBox, &QComboBox::currentTextChanged, this, &CVoiceDlg::chooseTarget);
